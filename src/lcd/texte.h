@@ -1,0 +1,28 @@
+// What the text sender puts on the display: the box text fixed to 32 characters, and the
+// single-byte code each character goes out as.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lcd {
+
+// Characters sent per transmission: 20 on line 1, then 12 on line 2.
+inline constexpr std::size_t kTexteLength = 32;
+// The 21st character starts line 2 (DDRAM 0x40).
+inline constexpr std::size_t kLine2From = 21;
+inline constexpr std::int16_t kLine2Address = 0xC0;
+
+// The first 32 code points of text, padded with spaces to exactly 32.
+std::u32string fixTexteLCD(std::u32string_view text);
+
+// The code sent for one character: "à" is custom glyph 0 and "é" glyph 1; control
+// characters go out as spaces (a newline would otherwise show glyph 2, a tab glyph 1);
+// everything else is its Windows-1252 byte, or '?' where that code page has none.
+std::uint8_t characterCode(char32_t c) noexcept;
+
+// UTF-8 to code points; each malformed sequence becomes U+FFFD.
+std::u32string decodeUtf8(std::string_view bytes);
+
+}  // namespace lcd

@@ -1,0 +1,23 @@
+// The port-output interface the driver writes through: the two calls of the classic
+// parallel-port I/O library, with its 16-bit signed arguments.
+#pragma once
+
+#include <cstdint>
+
+namespace port {
+
+class PortWriter {
+public:
+    virtual ~PortWriter() = default;
+    // Puts the low byte of value on the data register at I/O address port. It is on the
+    // pins when the call returns.
+    virtual void Out32(std::int16_t port, std::int16_t value) noexcept = 0;
+    // Reads the data register back: the last value written there.
+    virtual std::int16_t Inp32(std::int16_t port) noexcept = 0;
+};
+
+// The parallel-port data registers the program is built to drive.
+inline constexpr std::int16_t kLpt1 = 0x378;  // 888
+inline constexpr std::int16_t kLpt2 = 0x278;  // 632
+
+}  // namespace port

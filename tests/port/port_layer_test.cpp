@@ -1,0 +1,188 @@
+#include "port/port_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "port/hardware.h"
+#include "port/testing/recorder.h"
+#include "vcd_reader.h"
+
+using port::BackendKind;
+using port::PortLayer;
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct Env {
+    std::map<std::string, std::string> vars;
+    std::function<const char*(const char*)> fn() const {
+        return [this](const char* name) -> const char* {
+            auto it = vars.find(name);
+            return it == vars.end() ? nullptr : it->second.c_str();
+        };
+    }
+};
+
+TEST(PortConfig, BackendChoiceFromTheEnvironment) {
+    struct Case {
+        const char* value;
+        BackendKind kind;
+        bool error;
+    };
+    const Case cases[] = {
+        {nullptr, BackendKind::Auto, false},        {"auto", BackendKind::Auto, false},
+        {"emulator", BackendKind::Emulator, false}, {"ppdev", BackendKind::Ppdev, false},
+        {"ioport", BackendKind::Ioport, false},     {"parport", BackendKind::Auto, true},
+        {"EMULATOR", BackendKind::Auto, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(unset)");
+        Env env;
+        if (c.value) env.vars["VELMORIN_LPT"] = c.value;
+        const auto r = port::configFromEnvironment(env.fn());
+        EXPECT_EQ(!r.error.empty(), c.error);
+        if (c.error) {
+            EXPECT_NE(r.error.find("VELMORIN_LPT"), std::string::npos);
+            EXPECT_NE(r.error.find("auto, emulator, ppdev, ioport"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.config.kind, c.kind);
+        }
+    }
+    Env env{{{"VELMORIN_TRACE", "/tmp/x.vcd"}, {"VELMORIN_LPT1", "/dev/parport3"}}};
+    const auto r = port::configFromEnvironment(env.fn());
+    EXPECT_EQ(r.config.tracePath, "/tmp/x.vcd");
+    EXPECT_EQ(r.config.lpt1Device, "/dev/parport3");
+}
+
+struct LayerRig {
+    port::SimulatedClock clock;
+    std::vector<std::string> fatal;
+    PortLayer layer;
+    explicit LayerRig(port::PortConfig config = {},
+                      port::BackendOpener opener = port::hardwareOpener())
+        : layer(
+              std::move(config), clock, clock, [this](const std::string& m) { fatal.push_back(m); },
+              std::move(opener)) {}
+};
+
+TEST(PortLayer, EachAddressHasItsOwnEmulatedDisplay) {
+    LayerRig rig;
+    EXPECT_EQ(rig.layer.display(port::kLpt1), nullptr) << "opened on first write only";
+    rig.layer.Out32(port::kLpt1, 0x1A2);  // only the low byte reaches the port
+    rig.layer.Out32(port::kLpt2, 0x30);
+    ASSERT_NE(rig.layer.display(port::kLpt1), nullptr);
+    ASSERT_NE(rig.layer.display(port::kLpt2), nullptr);
+    EXPECT_NE(rig.layer.display(port::kLpt1), rig.layer.display(port::kLpt2));
+    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), 0xA2);
+    EXPECT_EQ(rig.layer.Inp32(port::kLpt1), 0xA2);
+    EXPECT_EQ(rig.layer.Inp32(port::kLpt2), 0x30);
+    ASSERT_EQ(rig.layer.ports().size(), 2u);
+    EXPECT_EQ(rig.layer.ports()[0].address, port::kLpt1);
+    EXPECT_TRUE(rig.fatal.empty());
+}
+
+TEST(PortLayer, BadAddressesAndBackendsAreFatalWithAMessage) {
+    struct Case {
+        BackendKind kind;
+        std::int16_t port;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {BackendKind::Emulator, 0x3F8, "0x3f8"},
+        {BackendKind::Auto, 0x123, "0x123"},
+    };
+    for (const Case& c : cases) {
+        port::PortConfig config;
+        config.kind = c.kind;
+        LayerRig rig(config);
+        rig.layer.Out32(c.port, 1);
+        rig.layer.Out32(c.port, 2);
+        ASSERT_EQ(rig.fatal.size(), 1u) << "said once, then the port stays shut";
+        EXPECT_NE(rig.fatal[0].find(c.mentions), std::string::npos) << rig.fatal[0];
+    }
+}
+
+class FailingBackend final : public port::PortBackend {
+public:
+    int write(std::uint8_t) noexcept override { return ++m_writes > 2 ? ENODEV : 0; }
+    std::string description() const override { return "/dev/parport9 (ppdev)"; }
+
+private:
+    int m_writes = 0;
+};
+
+TEST(PortLayer, AFailedWriteIsFatalAndNamesTheDeviceAndError) {
+    LayerRig rig({}, [](std::int16_t, const port::PortConfig&) {
+        return port::OpenResult{std::make_unique<FailingBackend>(), {}, {}};
+    });
+    for (int i = 0; i < 5; ++i) rig.layer.Out32(port::kLpt1, static_cast<std::int16_t>(i + 1));
+    ASSERT_EQ(rig.fatal.size(), 1u);
+    EXPECT_NE(rig.fatal[0].find("/dev/parport9"), std::string::npos);
+    EXPECT_NE(rig.fatal[0].find(std::strerror(ENODEV)), std::string::npos);
+    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), 2) << "the mirror saw only what got out";
+}
+
+TEST(PortLayer, UnwritableTracePathIsFatalNamingThePath) {
+    port::PortConfig config;
+    config.tracePath = "/nonexistent-dir/trace.vcd";
+    LayerRig rig(config);
+    ASSERT_EQ(rig.fatal.size(), 1u);
+    EXPECT_NE(rig.fatal[0].find("/nonexistent-dir/trace.vcd"), std::string::npos);
+}
+
+TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
+    const std::string path = ::testing::TempDir() + "/layer_trace.vcd";
+    port::PortConfig config;
+    config.tracePath = path;
+    LayerRig rig(config);
+    rig.clock.advance(1000);
+    rig.layer.Out32(port::kLpt1, 0x21);
+    rig.layer.Out32(port::kLpt1, 0x23);
+    rig.layer.Out32(port::kLpt1, 0x23);  // unchanged value: the write counter still moves
+    rig.layer.Out32(port::kLpt2, 0xF0);
+    rig.layer.Sleep(2);
+    const auto vcd = testsupport::parseVcd(slurp(path));
+    ASSERT_TRUE(vcd.ok);
+    EXPECT_EQ(vcd.timescale, "1 ns");
+    EXPECT_TRUE(vcd.timesIncrease);
+    const auto& data = vcd.of("lpt_0x378", "data");
+    ASSERT_EQ(data.size(), 4u);  // x at #0, then three writes
+    EXPECT_EQ(data[1].value, "00100001");
+    EXPECT_EQ(data[1].t, 1000);
+    EXPECT_EQ(vcd.of("lpt_0x378", "writes").back().value, "11");
+    EXPECT_EQ(vcd.of("lpt_0x378", "E").back().value, "1");
+    EXPECT_EQ(vcd.of("lpt_0x278", "D7").back().value, "1");
+    EXPECT_EQ(vcd.of("lpt_0x278", "RS").back().value, "0");
+    EXPECT_TRUE(rig.fatal.empty());
+}
+
+TEST(Recorder, KeepsWritesAndSleepsInOrderWithTimes) {
+    port::SimulatedClock clock(0);
+    port::testing::Recorder rec(clock, clock);
+    rec.Out32(0x378, 0x20);
+    clock.spinFor(2500);
+    rec.Out32(0x378, 0x122);
+    rec.Sleep(2);
+    rec.Out32(0x278, 0x01);
+    ASSERT_EQ(rec.events().size(), 4u);
+    EXPECT_EQ(rec.events()[1].atNs, 2500);
+    EXPECT_EQ(rec.events()[1].value, 0x122);
+    EXPECT_EQ(rec.events()[3].atNs, 2'002'500);
+    EXPECT_EQ(rec.bytes(0x378), (std::vector<std::uint8_t>{0x20, 0x22}));
+    EXPECT_EQ(rec.sleeps(), (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(rec.Inp32(0x378), 0x22);
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include <QtTest>
+
+#include "window/clock_texts.h"
+
+class ClockTextsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dateTimeText_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("text");
+        const QLocale fr(QLocale::French, QLocale::France);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const QDate d(2026, 12, 8);
+        QTest::newRow("fr") << fr << QDateTime(d, QTime(18, 5, 4, 450)) << "08/12/2026 18:05:04";
+        QTest::newRow("us") << us << QDateTime(d, QTime(18, 5, 4, 450)) << "12/8/26 6:05:04 PM";
+        QTest::newRow("fr midnight") << fr << QDateTime(d, QTime(0, 0, 0, 999)) << "08/12/2026";
+        QTest::newRow("us midnight") << us << QDateTime(d, QTime(0, 0)) << "12/8/26";
+        QTest::newRow("fr one second past")
+            << fr << QDateTime(d, QTime(0, 0, 1)) << "08/12/2026 00:00:01";
+        QTest::newRow("de") << QLocale(QLocale::German, QLocale::Germany)
+                            << QDateTime(d, QTime(7, 8, 9)) << "08.12.26 07:08:09";
+    }
+    void dateTimeText() {
+        QFETCH(QLocale, locale);
+        QFETCH(QDateTime, now);
+        QFETCH(QString, text);
+        QCOMPARE(window::dateTimeText(now, locale), text);
+    }
+
+    void secondsText_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<QString>("text");
+        const QLocale fr(QLocale::French, QLocale::France);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("fr") << fr << QTime(18, 5, 4, 450) << "65104,45";
+        QTest::newRow("us") << us << QTime(18, 5, 4, 450) << "65104.45";
+        QTest::newRow("whole") << fr << QTime(1, 0, 0) << "3600";
+        QTest::newRow("midnight") << fr << QTime(0, 0) << "0";
+        QTest::newRow("first ms") << us << QTime(0, 0, 0, 1) << "0.001";
+        QTest::newRow("last ms, float rounds") << us << QTime(23, 59, 59, 999) << "86400";
+        QTest::newRow("7 digits") << us << QTime(2, 46, 39, 125) << "9999.125";
+    }
+    void secondsText() {
+        QFETCH(QLocale, locale);
+        QFETCH(QTime, now);
+        QFETCH(QString, text);
+        QCOMPARE(window::secondsText(now, locale), text);
+    }
+};
+
+QTEST_MAIN(ClockTextsTest)
+#include "clock_texts_test.moc"

@@ -1,0 +1,135 @@
+#include <QtTest>
+
+#include "form_rig.h"
+#include "lcd/lcd_driver.h"
+
+using testsupport::FormRig;
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpInitialisesLpt1AndLoadsGlyphsBeforeShow() {
+        FormRig rig;
+        QVERIFY(!rig.form->isVisible());
+        QCOMPARE(rig.text()->toPlainText(), QString());
+        QVERIFY(rig.option(1)->isChecked());
+        QVERIFY(!rig.option(2)->isChecked());
+        QCOMPARE(rig.form->PortLPT, std::int16_t(888));
+        QCOMPARE(rig.rec.bytes(888).size(), std::size_t(259));
+        QCOMPARE(rig.rec.bytes(632).size(), std::size_t(0));
+        QCOMPARE(rig.rec.sleeps(),
+                 (std::vector<std::uint32_t>{16, 2, 2, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2}));
+        const auto& lcd = rig.lcd();
+        QVERIFY(lcd.fourBitMode() && lcd.twoLines() && lcd.displayOn());
+        for (std::size_t g = 0; g < 4; ++g)
+            for (std::size_t r = 0; r < 8; ++r)
+                QCOMPARE(lcd.cgram()[g * 8 + r], lcd::kGlyphs[g][r]);
+        QCOMPARE(lcd.timing().count(), std::uint64_t(0));
+        QVERIFY(rig.timer()->interval() == 1000);
+    }
+
+    void lpt2TakesEveryLaterWriteAndLpt1KeepsItsContent() {
+        FormRig rig;
+        rig.text()->setPlainText(QStringLiteral("Un"));
+        rig.button(2)->click();
+        const auto lpt1 = rig.lcd(888).ddram();
+        rig.rec.clear();
+        rig.option(2)->click();
+        QCOMPARE(rig.form->PortLPT, std::int16_t(632));
+        QCOMPARE(rig.rec.bytes(888).size(), std::size_t(0));
+        QCOMPARE(rig.rec.bytes(632).size(), std::size_t(259));
+        rig.text()->setPlainText(QStringLiteral("Deux"));
+        rig.button(2)->click();
+        QCOMPARE(rig.rec.bytes(888).size(), std::size_t(0));
+        QCOMPARE(rig.line(0, 632).substr(0, 4), std::string("Deux"));
+        QVERIFY(rig.lcd(888).ddram() == lpt1);
+        rig.option(1)->click();
+        QCOMPARE(rig.form->PortLPT, std::int16_t(888));
+    }
+
+    void command4WritesThePatternWithoutClearing() {
+        FormRig rig;
+        rig.button(4)->click();  // right after start-up: AC still points into CGRAM
+        for (std::size_t g = 0; g < 4; ++g)
+            for (std::size_t r = 0; r < 8; ++r)
+                QCOMPARE(rig.lcd().cgram()[g * 8 + r], lcd::kGlyphs[g][r]);
+        rig.text()->setPlainText(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+        rig.button(2)->click();
+        rig.button(4)->click();
+        const auto& dd = rig.lcd().ddram();
+        QCOMPARE(dd[0x0E], std::uint8_t('O'));
+        QCOMPARE(dd[0x0F], std::uint8_t('p'));
+        for (int i = 0; i < 5; ++i) QCOMPARE(dd[0x10 + i], std::uint8_t('0' + i));
+        QCOMPARE(dd[0x40], std::uint8_t('t'));
+        QCOMPARE(dd[0x41], std::uint8_t('V'));
+        QCOMPARE(rig.line(0, 888, 40).substr(0, 21), std::string("ABCDEFGHIJKLMNOp01234"));
+    }
+
+    void geometryTextsAndTabOrderAt96Dpi() {
+        FormRig rig;
+        if (rig.form->logicalDpiX() != 96) QSKIP("screen is not 96 dpi");
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("Velmorin"));
+        QCOMPARE(rig.form->size(), QSize(310, 211));
+        QCOMPARE(rig.form->minimumSize(), rig.form->maximumSize());
+        struct Expect {
+            QWidget* w;
+            QRect r;
+            QString text;
+        };
+        const Expect expected[] = {
+            {rig.button(1), {8, 8, 145, 25}, QStringLiteral("Initialisation de l'écran LCD")},
+            {rig.button(2), {8, 40, 129, 25}, QStringLiteral("Envoyer texte vers LCD")},
+            {rig.text(), {144, 40, 137, 57}, QString()},
+            {rig.button(3),
+             {8, 104, 273, 25},
+             QStringLiteral("Afficher la Date et l'Heure sur l'écran LCD")},
+            {rig.option(1), {168, 8, 57, 25}, QStringLiteral("LPT1")},
+            {rig.option(2), {224, 8, 57, 25}, QStringLiteral("LPT2")},
+            {rig.button(4), {64, 160, 113, 25}, QStringLiteral("Command4")},
+        };
+        for (const auto& e : expected) {
+            QCOMPARE(e.w->geometry(), e.r);
+            if (auto* b = qobject_cast<QAbstractButton*>(e.w)) QCOMPARE(b->text(), e.text);
+        }
+        QCOMPARE(rig.text()->toolTip(), QStringLiteral("Tapez votre texte MAX 16 et Clickez !"));
+        QCOMPARE(rig.option(1)->property("Tag").toString(), QStringLiteral("888"));
+        QCOMPARE(rig.option(2)->property("Tag").toString(), QStringLiteral("632"));
+        QCOMPARE(rig.text()->lineWrapColumnOrWidth(), 16);
+        QVERIFY(rig.text()->font().fixedPitch() || QFontInfo(rig.text()->font()).fixedPitch());
+        QCOMPARE(rig.text()->font().pointSize(), 9);
+
+        QWidget* order[] = {rig.button(1), rig.button(2), rig.text(),   rig.button(3),
+                            rig.option(1), rig.option(2), rig.button(4)};
+        for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+            QWidget* next = order[i]->nextInFocusChain();
+            while (next && next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+            QCOMPARE(next, order[i + 1]);
+        }
+    }
+
+    void command1ReinitialisesAndReloadsGlyphs() {
+        FormRig rig;
+        rig.text()->setPlainText(QStringLiteral("x"));
+        rig.button(2)->click();
+        rig.rec.clear();
+        rig.button(1)->click();
+        QCOMPARE(rig.rec.bytes(888).size(), std::size_t(259));
+        QCOMPARE(rig.line(0), std::string(20, ' '));
+    }
+
+    void haltedFormIgnoresEveryHandler() {
+        FormRig rig;
+        rig.form->halt();
+        rig.rec.clear();
+        rig.button(1)->click();
+        rig.form->Command2_Click();
+        rig.form->Timer1_Timer();
+        rig.form->Option1_Click(2);
+        QCOMPARE(rig.rec.events().size(), std::size_t(0));
+        QVERIFY(!rig.timer()->isActive());
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
