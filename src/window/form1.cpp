@@ -46,6 +46,12 @@ void Form1::buildControls() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
+    // The layout was drawn for a small 8-point dialog font; at the desktop's usual 10 points the
+    // captions would not fit their buttons.
+    QFont dialogFont = font();
+    dialogFont.setPointSizeF(7.5);
+    setFont(dialogFont);
+
     auto place = [this](QWidget* w, const char* name, int left, int top, int width, int height) {
         w->setObjectName(QString::fromLatin1(name));
         w->setGeometry(twips(left), twips(top), twips(width), twips(height));
