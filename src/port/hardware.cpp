@@ -1,21 +1,220 @@
 #include "port/hardware.h"
 
-namespace port {
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
-BackendOpener hardwareOpener() {
-    return [](std::int16_t port, const PortConfig& config) -> OpenResult {
-        switch (config.kind) {
-            case BackendKind::Auto:
-            case BackendKind::Emulator:
-                return {};
-            case BackendKind::Ppdev:
-            case BackendKind::Ioport:
-                break;
-        }
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
+#include <sys/io.h>
+#define VELMORIN_HAVE_IOPORT 1
+#else
+#define VELMORIN_HAVE_IOPORT 0
+#endif
+
+namespace port {
+namespace {
+
+std::string readFirstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
+
+// The /proc name of a device path: /dev/parport2 -> parport2.
+std::string parportName(const std::string& device) {
+    return std::filesystem::path(device).filename().string();
+}
+
+// What to do about a failed open or claim, by errno.
+std::string remedy(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENODEV:
+            return " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+        case EACCES:
+        case EPERM:
+            return " ; ajoutez votre utilisateur au groupe lp (sudo usermod -aG lp $USER, puis "
+                   "reconnectez-vous), ou lancez avec VELMORIN_LPT=emulator pour l'afficheur émulé";
+        case ENXIO:
+            return " ; le port a refusé l'enregistrement (un autre pilote l'a-t-il pris ?)";
+        case EBUSY:
+            return " ; le port est occupé par un autre programme";
+        default:
+            return {};
+    }
+}
+
+class PpdevBackend final : public PortBackend {
+public:
+    PpdevBackend(int fd, std::string device, const SysApi& sys)
+        : m_fd(fd), m_device(std::move(device)), m_sys(sys) {}
+    ~PpdevBackend() override {
+        m_sys.ioctl(m_fd, PPRELEASE, nullptr);
+        m_sys.close(m_fd);
+    }
+    int write(std::uint8_t value) noexcept override {
+        if (m_sys.ioctl(m_fd, PPWDATA, &value) == 0) return 0;
+        return errno != 0 ? errno : EIO;
+    }
+    std::string description() const override { return m_device + " (ppdev)"; }
+
+private:
+    int m_fd;
+    std::string m_device;
+    SysApi m_sys;
+};
+
+class IoportBackend final : public PortBackend {
+public:
+    IoportBackend(std::int16_t port, const SysApi& sys) : m_port(port), m_sys(sys) {}
+    int write(std::uint8_t value) noexcept override {
+        m_sys.outb(value, static_cast<std::uint16_t>(m_port));
+        return 0;
+    }
+    std::string description() const override { return "E/S directe " + hexAddress(m_port); }
+
+private:
+    std::int16_t m_port;
+    SysApi m_sys;
+};
+
+}  // namespace
+
+SysApi SysApi::real() {
+    SysApi s;
+    s.open = [](const std::string& path, int flags) {
+        return ::open(path.c_str(), flags | O_CLOEXEC);
+    };
+    s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
+    s.close = [](int fd) { return ::close(fd); };
+#if VELMORIN_HAVE_IOPORT
+    s.ioperm = [](unsigned long from, unsigned long num, int on) {
+        return ::ioperm(from, num, on);
+    };
+    s.outb = [](std::uint8_t value, std::uint16_t port) { ::outb(value, port); };
+#endif
+    s.tell = [](const std::string& line) { std::fprintf(stderr, "velmorin : %s\n", line.c_str()); };
+    return s;
+}
+
+std::vector<ParportInfo> listParports(const std::string& procRoot) {
+    std::vector<ParportInfo> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(procRoot, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("parport", 0) != 0) continue;
+        const std::string base = readFirstLine(entry.path().string() + "/base-addr");
+        char* end = nullptr;
+        const long long value = std::strtoll(base.c_str(), &end, 10);
+        if (end == base.c_str()) continue;
+        std::string active = readFirstLine(entry.path().string() + "/devices/active");
+        found.push_back(ParportInfo{name, value, active.empty() ? "none" : active});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const ParportInfo& a, const ParportInfo& b) { return a.name < b.name; });
+    return found;
+}
+
+bool ioportAddressAllowed(std::int16_t port) noexcept {
+    return port == 0x378 || port == 0x278 || port == 0x3BC;
+}
+
+OpenResult openPpdev(const std::string& device, const SysApi& sys) {
+    // PPCLAIM would wait for ever behind another driver: look before claiming.
+    const std::string active =
+        readFirstLine(sys.procRoot + "/" + parportName(device) + "/devices/active");
+    if (!active.empty() && active != "none")
         return {nullptr,
-                std::string("VELMORIN_LPT=") + backendName(config.kind) +
-                    " : ce backend n'est pas encore disponible (port " + hexAddress(port) + ")",
+                device + " est tenu par le pilote « " + active +
+                    " » ; libérez le port : sudo rmmod " + active +
+                    " (et mettez-le en liste noire "
+                    "dans /etc/modprobe.d pour qu'il ne revienne pas)",
                 {}};
+    const int fd = sys.open(device, O_RDWR);
+    if (fd < 0) {
+        const int err = errno;
+        return {
+            nullptr, "impossible d'ouvrir " + device + " : " + errnoText(err) + remedy(err), {}};
+    }
+    if (sys.ioctl(fd, PPCLAIM, nullptr) != 0) {
+        const int err = errno;
+        sys.close(fd);
+        return {nullptr, "PPCLAIM sur " + device + " refusé : " + errnoText(err) + remedy(err), {}};
+    }
+    return {std::make_unique<PpdevBackend>(fd, device, sys), {}, {}};
+}
+
+OpenResult openIoport(std::int16_t port, const SysApi& sys) {
+    if (!ioportAddressAllowed(port))
+        return {nullptr,
+                "E/S directe refusée à l'adresse " + hexAddress(port) +
+                    " : seuls les registres de données 0x378, 0x278 et 0x3bc sont autorisés",
+                {}};
+    if (!sys.ioperm || !sys.outb)
+        return {nullptr,
+                "E/S directe indisponible sur cette architecture ; utilisez VELMORIN_LPT=ppdev",
+                {}};
+    // The permission belongs to the calling thread: the one that will write.
+    if (sys.ioperm(static_cast<unsigned long>(static_cast<std::uint16_t>(port)), 1, 1) != 0)
+        return {nullptr,
+                "ioperm(" + hexAddress(port) + ") refusé : " + errnoText(errno) +
+                    " ; l'E/S directe exige root ou CAP_SYS_RAWIO, et le verrouillage du noyau "
+                    "(Secure Boot) l'interdit ; préférez VELMORIN_LPT=ppdev",
+                {}};
+    return {std::make_unique<IoportBackend>(port, sys), {}, {}};
+}
+
+BackendOpener hardwareOpener(SysApi sys) {
+    auto told = std::make_shared<bool>(false);
+    return [sys = std::move(sys), told](std::int16_t port, const PortConfig& config) -> OpenResult {
+        if (config.kind == BackendKind::Emulator) return {};
+        if (config.kind == BackendKind::Ioport) return openIoport(port, sys);
+
+        const std::string& chosen = port == 0x378   ? config.lpt1Device
+                                    : port == 0x278 ? config.lpt2Device
+                                                    : std::string();
+        if (!chosen.empty()) return openPpdev(chosen, sys);
+
+        const auto parports = listParports(sys.procRoot);
+        for (const ParportInfo& p : parports)
+            if (p.base == static_cast<std::uint16_t>(port))
+                return openPpdev(sys.devRoot + "/" + p.name, sys);
+
+        if (config.kind == BackendKind::Ppdev) {
+            std::string m =
+                "VELMORIN_LPT=ppdev : aucun port parallèle à l'adresse " + hexAddress(port);
+            m += parports.empty() ? " (aucun /dev/parport* ; chargez parport_pc et ppdev)"
+                                  : " ; désignez-en un avec VELMORIN_LPT1 ou VELMORIN_LPT2";
+            return {nullptr, m, {}};
+        }
+        // Auto: no parport at this address, so the emulator serves it. PCI cards sit
+        // elsewhere; say where, once, so a user with hardware is not left guessing.
+        OpenResult r;
+        if (!parports.empty()) {
+            r.note = "aucun port à " + hexAddress(port);
+            for (const ParportInfo& p : parports)
+                r.note += " ; " + sys.devRoot + "/" + p.name + " est à " +
+                          hexAddress(static_cast<std::int16_t>(p.base));
+            if (!*told && sys.tell)
+                sys.tell(r.note +
+                         " (afficheur émulé ; VELMORIN_LPT1=/dev/parportN pour le choisir)");
+            *told = true;
+        }
+        return r;
     };
 }
 

@@ -1,11 +1,58 @@
-// Choosing and opening the backend of a port address.
+// Choosing and opening the backend of a port address: the kernel's ppdev driver, direct
+// port I/O, or the emulator alone.
+//
+// Linux facts this relies on:
+//  - /dev/parportN numbers follow registration order, not address. The address of each
+//    is in /proc/sys/dev/parport/parportN/base-addr, in decimal, first field ("888\t0").
+//  - PPCLAIM blocks for as long as another driver (lp, typically) holds the port; the
+//    holder shows in /proc/sys/dev/parport/parportN/devices/active. Data ioctls fail with
+//    EINVAL until the port is claimed. udev gives /dev/parport* to the group lp.
+//  - ioperm() needs CAP_SYS_RAWIO, fails with EPERM under kernel lockdown, and grants
+//    access to the calling thread only.
 #pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "port/backend.h"
 
 namespace port {
 
-// The program's opener: emulator, ppdev, ioport, or auto.
-BackendOpener hardwareOpener();
+// The system calls and file roots the hardware backends use, so that tests can run them
+// on a fake /proc and /dev with a fake device.
+struct SysApi {
+    std::string procRoot = "/proc/sys/dev/parport";
+    std::string devRoot = "/dev";
+    std::function<int(const std::string& path, int flags)> open;         // fd, or -1 + errno
+    std::function<int(int fd, unsigned long request, void* arg)> ioctl;  // 0, or -1 + errno
+    std::function<int(int fd)> close;
+    std::function<int(unsigned long from, unsigned long num, int on)> ioperm;  // x86 only
+    std::function<void(std::uint8_t value, std::uint16_t port)> outb;          // x86 only
+    std::function<void(const std::string& line)> tell;  // a one-time notice for the user
+
+    static SysApi real();
+};
+
+struct ParportInfo {
+    std::string name;    // "parport0"
+    std::int64_t base;   // I/O address of the data register
+    std::string active;  // the device holding the port, "none" when free
+};
+
+// Every parport the kernel lists, in name order.
+std::vector<ParportInfo> listParports(const std::string& procRoot);
+
+// Addresses the direct-I/O backend may ever touch: the standard parallel-port data
+// registers, so that nothing can make a root process write an arbitrary I/O port.
+bool ioportAddressAllowed(std::int16_t port) noexcept;
+
+OpenResult openPpdev(const std::string& device, const SysApi& sys);
+OpenResult openIoport(std::int16_t port, const SysApi& sys);
+
+// The program's opener: emulator, ppdev, ioport, or auto (ppdev where a parport has the
+// address, the emulator elsewhere).
+BackendOpener hardwareOpener(SysApi sys = SysApi::real());
 
 }  // namespace port
