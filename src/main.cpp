@@ -1,5 +1,9 @@
 // Velmorin: drives an HD44780 character LCD on a PC parallel port, or its emulation.
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +23,27 @@ bool displayServerReachable() {
     return (x && *x) || (w && *w);
 }
 
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the program like closing the window: after the running handler,
+// so the last transmission is whole and the trace is flushed and closed.
+void quitOnTerminate(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +57,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmorin"));
     QApplication::setApplicationVersion(QStringLiteral(VELMORIN_VERSION));
+    quitOnTerminate(app);
 
     port::SteadyClock::reduceTimerSlack();
     port::SteadyClock clock;

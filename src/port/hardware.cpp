@@ -39,8 +39,20 @@ std::string parportName(const std::string& device) {
     return std::filesystem::path(device).filename().string();
 }
 
+// Whether the ppdev character driver is registered. An unknown answer counts as yes.
+bool ppdevLoaded(const SysApi& sys) {
+    std::ifstream in(sys.procDevices);
+    if (!in) return true;
+    for (std::string line; std::getline(in, line);)
+        if (line.size() >= 6 && line.compare(line.size() - 6, 6, " ppdev") == 0) return true;
+    return false;
+}
+
 // What to do about a failed open or claim, by errno.
-std::string remedy(int err) {
+std::string remedy(int err, const SysApi& sys) {
+    // A device node without its driver (made by hand, or left from before) opens with
+    // ENXIO, like a port that refuses registration: the module list tells them apart.
+    if (err == ENXIO && !ppdevLoaded(sys)) err = ENODEV;
     switch (err) {
         case ENOENT:
         case ENODEV:
@@ -147,13 +159,16 @@ OpenResult openPpdev(const std::string& device, const SysApi& sys) {
     const int fd = sys.open(device, O_RDWR);
     if (fd < 0) {
         const int err = errno;
-        return {
-            nullptr, "impossible d'ouvrir " + device + " : " + errnoText(err) + remedy(err), {}};
+        return {nullptr,
+                "impossible d'ouvrir " + device + " : " + errnoText(err) + remedy(err, sys),
+                {}};
     }
     if (sys.ioctl(fd, PPCLAIM, nullptr) != 0) {
         const int err = errno;
         sys.close(fd);
-        return {nullptr, "PPCLAIM sur " + device + " refusé : " + errnoText(err) + remedy(err), {}};
+        return {nullptr,
+                "PPCLAIM sur " + device + " refusé : " + errnoText(err) + remedy(err, sys),
+                {}};
     }
     return {std::make_unique<PpdevBackend>(fd, device, sys), {}, {}};
 }

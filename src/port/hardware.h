@@ -25,6 +25,7 @@ namespace port {
 struct SysApi {
     std::string procRoot = "/proc/sys/dev/parport";
     std::string devRoot = "/dev";
+    std::string procDevices = "/proc/devices";  // lists "99 ppdev" once the module is loaded
     std::function<int(const std::string& path, int flags)> open;         // fd, or -1 + errno
     std::function<int(int fd, unsigned long request, void* arg)> ioctl;  // 0, or -1 + errno
     std::function<int(int fd)> close;

@@ -39,6 +39,7 @@ struct FakeSys {
         fs::remove_all(root);
         fs::create_directories(root / "proc" / "default");
         fs::create_directories(root / "dev");
+        std::ofstream(root / "devices") << "Character devices:\n  1 mem\n 99 ppdev\n";
     }
     ~FakeSys() { fs::remove_all(root); }
 
@@ -57,6 +58,7 @@ struct FakeSys {
         port::SysApi s;
         s.procRoot = (root / "proc").string();
         s.devRoot = (root / "dev").string();
+        s.procDevices = (root / "devices").string();
         s.open = [this](const std::string& path, int flags) {
             calls.push_back("open " + fs::path(path).filename().string());
             if (auto it = openErrno.find(path); it != openErrno.end()) {
