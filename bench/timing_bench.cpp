@@ -197,18 +197,16 @@ int main(int argc, char** argv) {
     auto lastText = [](const hd44780::Controller& lcd) {
         return lcd.timing().recent().empty() ? std::string("-") : lcd.timing().recent().back().text;
     };
-    std::snprintf(buf, sizeof buf, "| 270 kHz | %llu | %llu | %s |",
-                  static_cast<unsigned long long>(fastLcd.timing().count()),
-                  static_cast<unsigned long long>(
-                      fastLcd.timing().count(hd44780::ViolationKind::LatchWhileBusy)),
-                  lastText(fastLcd).c_str());
-    line(buf);
-    std::snprintf(buf, sizeof buf, "| 190 kHz (slow clone, for information) | %llu | %llu | %s |",
-                  static_cast<unsigned long long>(slowLcd.timing().count()),
-                  static_cast<unsigned long long>(
-                      slowLcd.timing().count(hd44780::ViolationKind::LatchWhileBusy)),
-                  lastText(slowLcd).c_str());
-    line(buf);
+    auto violationRow = [&](const char* name, const hd44780::Controller& lcd) {
+        std::snprintf(buf, sizeof buf, "| %s | %llu | %llu | %s |", name,
+                      static_cast<unsigned long long>(lcd.timing().count()),
+                      static_cast<unsigned long long>(
+                          lcd.timing().count(hd44780::ViolationKind::LatchWhileBusy)),
+                      lastText(lcd).c_str());
+        line(buf);
+    };
+    violationRow("270 kHz", fastLcd);
+    violationRow("190 kHz (slow clone, for information)", slowLcd);
     line("");
 
     // --- handler wall time against the floors.

@@ -28,16 +28,21 @@ int main(int argc, char** argv) {
     const long long t0 = data[first].t, t1 = data[first + count - 1].t;
     const long long span = t1 - t0 + (t1 - t0) / 20 + 1;
     const int left = 60, width = 820, rowH = 34, top = 30;
-    auto x = [&](long long t) { return left + static_cast<double>(t - t0) * width / static_cast<double>(span); };
+    auto x = [&](long long t) {
+        return left + static_cast<double>(t - t0) * width / static_cast<double>(span);
+    };
     const char* wires[] = {"RS", "E", "D4", "D5", "D6", "D7"};
     const int bits[] = {0, 1, 4, 5, 6, 7};
     const int height = top + 7 * rowH + 30;
 
-    std::printf("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" font-family=\"DejaVu Sans Mono, monospace\" font-size=\"12\">\n",
-                left + width + 20, height);
+    std::printf(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" font-family=\"DejaVu "
+        "Sans Mono, monospace\" font-size=\"12\">\n",
+        left + width + 20, height);
     std::printf("<rect width=\"100%%\" height=\"100%%\" fill=\"#101418\"/>\n");
-    std::printf("<text x=\"%d\" y=\"18\" fill=\"#cfd8dc\">%s, writes %zu-%zu (VELMORIN_TRACE)</text>\n", left, scope.c_str(),
-                first - 1, first + count - 2);
+    std::printf(
+        "<text x=\"%d\" y=\"18\" fill=\"#cfd8dc\">%s, writes %zu-%zu (VELMORIN_TRACE)</text>\n",
+        left, scope.c_str(), first - 1, first + count - 2);
     for (int w = 0; w < 6; ++w) {
         const int yHigh = top + w * rowH + 6, yLow = top + w * rowH + rowH - 8;
         std::printf("<text x=\"8\" y=\"%d\" fill=\"#90a4ae\">%s</text>\n", yLow, wires[w]);
@@ -58,18 +63,22 @@ int main(int argc, char** argv) {
         char end[48];
         std::snprintf(end, sizeof end, " L%d %.1f", left + width, lastY);
         path += end;
-        std::printf("<path d=\"%s\" stroke=\"%s\" stroke-width=\"2\" fill=\"none\"/>\n", path.c_str(),
-                    w == 1 ? "#ffb74d" : "#4fc3f7");
+        std::printf("<path d=\"%s\" stroke=\"%s\" stroke-width=\"2\" fill=\"none\"/>\n",
+                    path.c_str(), w == 1 ? "#ffb74d" : "#4fc3f7");
     }
     // The byte on the bus while E is high: what the controller latches when E falls.
     const int yData = top + 6 * rowH + 14;
     std::printf("<text x=\"8\" y=\"%d\" fill=\"#90a4ae\">data</text>\n", yData);
     for (std::size_t i = first; i < first + count; ++i)
-        if (std::stoi(data[i].value, nullptr, 2) & 2) std::printf("<text x=\"%.1f\" y=\"%d\" fill=\"#e0e0e0\" transform=\"rotate(-45 %.1f %d)\">%02x</text>\n",
-                    x(data[i].t), yData + 10, x(data[i].t), yData + 10, std::stoi(data[i].value, nullptr, 2));
+        if (std::stoi(data[i].value, nullptr, 2) & 2)
+            std::printf(
+                "<text x=\"%.1f\" y=\"%d\" fill=\"#e0e0e0\" transform=\"rotate(-45 %.1f "
+                "%d)\">%02x</text>\n",
+                x(data[i].t), yData + 10, x(data[i].t), yData + 10,
+                std::stoi(data[i].value, nullptr, 2));
     std::printf("<text x=\"%d\" y=\"%d\" fill=\"#90a4ae\">0 µs</text>\n", left, height - 6);
-    std::printf("<text x=\"%d\" y=\"%d\" fill=\"#90a4ae\" text-anchor=\"end\">%.1f µs</text>\n", left + width,
-                height - 6, static_cast<double>(span) / 1000.0);
+    std::printf("<text x=\"%d\" y=\"%d\" fill=\"#90a4ae\" text-anchor=\"end\">%.1f µs</text>\n",
+                left + width, height - 6, static_cast<double>(span) / 1000.0);
     std::printf("</svg>\n");
     return 0;
 }

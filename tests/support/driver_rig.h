@@ -27,16 +27,16 @@ inline port::PortConfig emulatorConfig(hd44780::Options options = {}) {
     return config;
 }
 
-struct DriverRig {
-    explicit DriverRig(hd44780::Options options = {})
+// The port layer on simulated time with emulated displays, every write recorded.
+struct PortRig {
+    explicit PortRig(hd44780::Options options = {})
         : layer(
               emulatorConfig(options), clock, clock,
-              [this](const std::string& m) { fatal.push_back(m); }, port::hardwareOpener()) {
-        driver.PortLPT = 888;
-    }
+              [this](const std::string& m) { fatal.push_back(m); }, port::hardwareOpener()) {}
 
     const hd44780::Controller& lcd(std::int16_t port = 888) const { return *layer.display(port); }
-    std::string line(int row, int columns = 20, std::int16_t port = 888) const {
+    // The codes a module of `columns` shows on one row.
+    std::string line(int row, std::int16_t port = 888, int columns = 20) const {
         std::string s;
         for (int c = 0; c < columns; ++c)
             s += static_cast<char>(lcd(port).cell(row, c, columns).code);
@@ -47,6 +47,10 @@ struct DriverRig {
     std::vector<std::string> fatal;
     port::PortLayer layer;
     port::testing::Recorder rec{clock, layer, &layer};
+};
+
+struct DriverRig : PortRig {
+    explicit DriverRig(hd44780::Options options = {}) : PortRig(options) { driver.PortLPT = 888; }
     TestDriver driver{rec, rec, clock};
 };
 

@@ -12,11 +12,8 @@
 
 namespace testsupport {
 
-struct FormRig {
-    FormRig()
-        : layer(
-              emulatorConfig(), clock, clock, [this](const std::string& m) { fatal.push_back(m); },
-              port::hardwareOpener()) {
+struct FormRig : PortRig {
+    FormRig() {
         form = std::make_unique<Form1>(rec, rec, clock);
         timer()->stop();  // tests tick by hand
         form->setTextLocale(QLocale(QLocale::French, QLocale::France));
@@ -36,18 +33,6 @@ struct FormRig {
             if (r->property("Index").toInt() == index) return r;
         return nullptr;
     }
-    const hd44780::Controller& lcd(std::int16_t port = 888) const { return *layer.display(port); }
-    std::string line(int row, std::int16_t port = 888, int columns = 20) const {
-        std::string s;
-        for (int c = 0; c < columns; ++c)
-            s += static_cast<char>(lcd(port).cell(row, c, columns).code);
-        return s;
-    }
-
-    port::SimulatedClock clock;
-    std::vector<std::string> fatal;
-    port::PortLayer layer;
-    port::testing::Recorder rec{clock, layer, &layer};
     std::unique_ptr<Form1> form;
 };
 
