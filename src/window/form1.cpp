@@ -30,6 +30,9 @@ Form1::Form1(port::PortWriter& out, port::Sleeper& sleeper, port::Clock& clock, 
       m_locale(QLocale::system()) {
     buildControls();
     Form_Load();
+    // Enabled from the start; it first fires once the event loop runs. Started after
+    // Form_Load so that a fatal port error there cannot be followed by a tick.
+    Timer1->start();
 }
 
 Form1::~Form1() = default;
@@ -125,7 +128,6 @@ void Form1::buildControls() {
 
     setGeometry(twips(kLeft), twips(kTop), twips(kClientWidth), twips(kClientHeight));
     setFixedSize(twips(kClientWidth), twips(kClientHeight));
-    Timer1->start();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
