@@ -118,6 +118,18 @@ private slots:
         QCOMPARE(rig.line(0), std::string(20, ' '));
     }
 
+    void timerRunsFromCreationAtOneSecond() {
+        port::SimulatedClock clock;
+        port::PortLayer layer(
+            testsupport::emulatorConfig(), clock, clock, [](const std::string&) {},
+            port::hardwareOpener());
+        Form1 form(layer, layer, clock);
+        auto* timer = form.findChild<QTimer*>(QStringLiteral("Timer1"));
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+    }
+
     void haltedFormIgnoresEveryHandler() {
         FormRig rig;
         rig.form->halt();

@@ -51,6 +51,41 @@ private slots:
                  LcdView::backlight());
     }
 
+    void hardwarePanelSaysItIsAMirrorAndShowsTheNote() {
+        class Sink final : public port::PortBackend {
+        public:
+            int write(std::uint8_t) noexcept override { return 0; }
+            std::string description() const override { return "/dev/parport0 (ppdev)"; }
+        };
+        port::SimulatedClock clock;
+        port::PortLayer layer(
+            {}, clock, clock, [](const std::string&) {},
+            [](std::int16_t port, const port::PortConfig&) {
+                port::OpenResult r;
+                if (port == 0x378)
+                    r.backend = std::make_unique<Sink>();
+                else
+                    r.note = "aucun port à 0x278 ; /dev/parport0 est à 0x378";
+                return r;
+            });
+        layer.Out32(0x378, 0x42);
+        layer.Out32(0x278, 0x01);
+        LcdWindow w(layer, clock);
+        QStringList texts;
+        for (auto* l : w.findChildren<QLabel*>()) texts << l->text();
+        QVERIFY2(texts.contains(QStringLiteral("LPT1 (0x378) — miroir de /dev/parport0 (ppdev)")),
+                 qPrintable(texts.join(QLatin1String(" | "))));
+        QVERIFY(texts.contains(
+            QStringLiteral("LPT2 (0x278)\naucun port à 0x278 ; /dev/parport0 est à 0x378")));
+        // The last value on LPT1, 0x42, has E and D6 high and RS low.
+        bool shown = false;
+        for (const QString& t : texts)
+            if (t.contains(QStringLiteral("● E<")) && t.contains(QStringLiteral("● D6<")) &&
+                t.contains(QStringLiteral("○ RS<")) && t.contains(QStringLiteral("○ D7<")))
+                shown = true;
+        QVERIFY(shown);
+    }
+
     void moduleSizeChangesTheViewWidth() {
         FormRig rig;
         LcdWindow w(rig.layer, rig.clock);
