@@ -66,9 +66,9 @@ int main(int argc, char** argv) {
     auto fatal = [&](const std::string& message) { window::fatalExit(message, form, layerPtr); };
 
     const port::ConfigResult config = port::configFromEnvironment(std::getenv);
+    if (!config.error.empty()) fatal(config.error);
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener());
     layerPtr = &layer;
-    if (!config.error.empty()) fatal(config.error);
 
     // The display is initialised (Form_Load) before either window shows.
     Form1 form1(layer, layer, clock);

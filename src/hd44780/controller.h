@@ -17,6 +17,9 @@
 //  - Codes 0x00-0x07 show CGRAM glyphs, 0x08-0x0F repeat them (5x8).
 //  - Blink alternates the cell with a full block every 409.6 ms at 250 kHz.
 //
+// Rendering is 5x8: with F = 1 (5x10, one line) cells show their first eight rows and
+// CGRAM keeps 8-byte slots.
+//
 // Behaviour the datasheet leaves undefined (DDRAM addresses in the gap, a function set that
 // changes N or F afterwards, RS changing between the two nibbles of a byte) is modelled
 // plainly and reported as a warning.

@@ -22,7 +22,10 @@ void fatalExit(const std::string& message, Form1* form, port::PortLayer* layer) 
     std::fflush(stderr);
     if (qApp && interactivePlatform())
         QMessageBox::critical(nullptr, QStringLiteral("Velmorin"), QString::fromStdString(message));
-    std::exit(1);
+    // Straight out: this runs deep inside a handler, and static destructors must not run
+    // under a live QApplication. The trace is flushed; the kernel releases a claimed port
+    // when its file closes.
+    std::_Exit(1);
 }
 
 }  // namespace window
