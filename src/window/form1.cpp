@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
@@ -20,6 +21,29 @@ constexpr int kClientHeight = 3165;
 constexpr int kLeft = 6360;
 constexpr int kTop = 2205;
 constexpr int kTimerIntervalMs = 1000;
+
+// 9-point fixed pitch, so that the box's 16 columns line up as on the display. The
+// desktop's monospace choice is not always fixed pitch as fontconfig reports it (some
+// "Mono" families carry double-width glyphs); then a known fixed family is used instead.
+QFont fixedPitchFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontInfo(font).fixedPitch()) {
+        for (const char* family : {"DejaVu Sans Mono", "Liberation Mono", "Courier New"}) {
+            QFont candidate(QString::fromLatin1(family));
+            if (QFontInfo(candidate).fixedPitch()) {
+                font = candidate;
+                break;
+            }
+        }
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSize(9);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
 
 }  // namespace
 
@@ -72,13 +96,7 @@ void Form1::buildControls() {
     Text1->setLineWrapMode(QTextEdit::FixedColumnWidth);
     Text1->setLineWrapColumnOrWidth(16);
     Text1->setWordWrapMode(QTextOption::WrapAnywhere);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(9);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
-    Text1->setFont(font);
+    Text1->setFont(fixedPitchFont());
     Text1->setToolTip(QStringLiteral("Tapez votre texte MAX 16 et Clickez !"));
     Text1->setPlainText(QStringLiteral("12345678123456781234567812345678"));
     // The sender selects each character while a button has the focus: keep it visible.

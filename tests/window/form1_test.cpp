@@ -96,7 +96,8 @@ private slots:
         QCOMPARE(rig.option(1)->property("Tag").toString(), QStringLiteral("888"));
         QCOMPARE(rig.option(2)->property("Tag").toString(), QStringLiteral("632"));
         QCOMPARE(rig.text()->lineWrapColumnOrWidth(), 16);
-        QVERIFY(rig.text()->font().fixedPitch() || QFontInfo(rig.text()->font()).fixedPitch());
+        QVERIFY2(QFontInfo(rig.text()->font()).fixedPitch(),
+                 qPrintable(QFontInfo(rig.text()->font()).family()));
         QCOMPARE(rig.text()->font().pointSize(), 9);
 
         QWidget* order[] = {rig.button(1), rig.button(2), rig.text(),   rig.button(3),
