@@ -2,6 +2,8 @@
 
 #include <bitset>
 
+#include "port/backend.h"
+
 namespace port {
 namespace {
 
@@ -21,10 +23,7 @@ constexpr int kWireBits[6] = {0, 1, 4, 5, 6, 7};
 }  // namespace
 
 std::string VcdTrace::scopeName(std::int16_t port) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "lpt_0x%x",
-                  static_cast<unsigned>(static_cast<std::uint16_t>(port)));
-    return buf;
+    return "lpt_" + hexAddress(port);
 }
 
 VcdTrace::VcdTrace(std::FILE* file, const std::vector<std::int16_t>& ports, std::int64_t startNs,
