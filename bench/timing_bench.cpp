@@ -210,8 +210,8 @@ int main(int argc, char** argv) {
     line("");
 
     // --- handler wall time against the floors.
-    const double pulseMs =
-        2.0 * (lcd::kStrobeHighNs + lcd::kStrobeLowNs) / 2.0 / 1e6;  // one half-byte
+    // One half-byte: E high plus E low.
+    const double pulseMs = static_cast<double>(lcd::kStrobeHighNs + lcd::kStrobeLowNs) / 1e6;
     const double initFloor = 16 + 7 * 2 + 14 * pulseMs;
     const double sendFloor = initFloor + 2 + (2 + 64) * pulseMs;
     const double tickFloor = 3 * sendFloor;

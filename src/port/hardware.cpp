@@ -1,5 +1,7 @@
 #include "port/hardware.h"
 
+#include "port/port_writer.h"
+
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
@@ -142,7 +144,7 @@ std::vector<ParportInfo> listParports(const std::string& procRoot) {
 }
 
 bool ioportAddressAllowed(std::int16_t port) noexcept {
-    return port == 0x378 || port == 0x278 || port == 0x3BC;
+    return port == kLpt1 || port == kLpt2 || port == 0x3BC;
 }
 
 OpenResult openPpdev(const std::string& device, const SysApi& sys) {
@@ -199,8 +201,8 @@ BackendOpener hardwareOpener(SysApi sys) {
         if (config.kind == BackendKind::Emulator) return {};
         if (config.kind == BackendKind::Ioport) return openIoport(port, sys);
 
-        const std::string& chosen = port == 0x378   ? config.lpt1Device
-                                    : port == 0x278 ? config.lpt2Device
+        const std::string& chosen = port == kLpt1   ? config.lpt1Device
+                                    : port == kLpt2 ? config.lpt2Device
                                                     : std::string();
         if (!chosen.empty()) return openPpdev(chosen, sys);
 
