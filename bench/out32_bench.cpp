@@ -1,9 +1,14 @@
-// The cost of one Out32 on the emulator backend, with and without the VCD trace.
+// The cost of one Out32 on the emulator backend, with and without the VCD trace, and the
+// emulator's own throughput on well-formed and on random bus bytes.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "hd44780/controller.h"
+#include "port/cable.h"
 #include "port/hardware.h"
 #include "port/port_layer.h"
 
@@ -19,7 +24,8 @@ void runOut32(benchmark::State& state, bool trace) {
     port::PortConfig config;
     config.kind = port::BackendKind::Emulator;
     if (trace) config.tracePath = "/tmp/velmorin-bench-trace.vcd";
-    port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener());
+    port::Fatal fatalPath(fatal);
+    port::PortLayer layer(config, clock, clock, fatalPath, port::hardwareOpener());
     // A realistic stream: set-up, E high, E low for alternating data nibbles.
     const std::int16_t values[] = {0x41, 0x43, 0x41, 0x11, 0x13, 0x11};
     std::size_t i = 0;
@@ -37,8 +43,39 @@ void BM_Out32_EmulatorWithTrace(benchmark::State& state) {
     runOut32(state, true);
 }
 
+// Port bytes through the cable into the controller, 100 ns apart: random bytes break
+// every rule (short pulses, busy latches, undefined instructions), well-formed ones none.
+void runEmulator(benchmark::State& state, bool random) {
+    std::vector<hd44780::Pins> stream;
+    std::mt19937 rng(12345);
+    const std::uint8_t wellFormed[] = {0x41, 0x43, 0x41, 0x11, 0x13, 0x11};
+    for (std::size_t i = 0; i < 4096; ++i)
+        stream.push_back(port::kParallelCable.pins(random ? static_cast<std::uint8_t>(rng())
+                                                          : wellFormed[i % 6]));
+    hd44780::Controller c;
+    std::int64_t t = 0;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        c.busWrite(stream[i], t);
+        t += random ? 100 : 20'000;
+        i = (i + 1) & 4095;
+    }
+    benchmark::DoNotOptimize(c.revision());
+    state.SetItemsProcessed(state.iterations());
+    state.counters["violations"] = static_cast<double>(c.timing().count());
+}
+
+void BM_Emulator_RandomBytes(benchmark::State& state) {
+    runEmulator(state, true);
+}
+void BM_Emulator_WellFormed(benchmark::State& state) {
+    runEmulator(state, false);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Out32_Emulator);
 BENCHMARK(BM_Out32_EmulatorWithTrace);
+BENCHMARK(BM_Emulator_RandomBytes);
+BENCHMARK(BM_Emulator_WellFormed);
 BENCHMARK_MAIN();

@@ -1,17 +1,10 @@
 #include "hd44780/controller.h"
 
-#include <cstdio>
-
 #include "hd44780/char_rom.h"
+#include "hd44780/instructions.h"
 
 namespace hd44780 {
 namespace {
-
-std::string hex(unsigned value) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", value & 0xFFu);
-    return buf;
-}
 
 // Blink half-period: 409.6 ms at 250 kHz, scaled with the oscillator.
 std::int64_t blinkHalfPeriodNs(Oscillator oscillator) {
@@ -26,39 +19,44 @@ Controller::Controller(Options options) noexcept
     m_ddram.fill(0x20);
 }
 
+void Controller::setOscillator(Oscillator oscillator) noexcept {
+    m_options.oscillator = oscillator;
+    m_timing.setOscillator(oscillator);
+}
+
 std::optional<std::uint8_t> Controller::pendingNibble() const noexcept {
     if (!m_pending) return std::nullopt;
     return m_pending->nibble;
 }
 
-void Controller::busWrite(std::uint8_t pins, std::int64_t atNs) noexcept {
-    const std::uint8_t before = m_pins;
+void Controller::busWrite(Pins pins, std::int64_t atNs) noexcept {
+    const Pins before = m_pins;
     m_pins = pins;
     ++m_revision;
     m_timing.onWrite(before, pins, atNs);
     // Falling edge of E: RS and DB are sampled as they stood before this write.
-    if ((before & kPinE) && !(pins & kPinE)) latch(before, atNs);
+    if (before.e && !pins.e) latch(before, atNs);
 }
 
-void Controller::latch(std::uint8_t pins, std::int64_t atNs) noexcept {
+void Controller::latch(Pins pins, std::int64_t atNs) noexcept {
     m_timing.onLatch(atNs);
-    const bool rs = (pins & kPinRs) != 0;
-    const auto nibble = static_cast<std::uint8_t>(pins >> 4);
+    const bool busy = m_timing.busyAt(atNs) && !m_options.executeWhileBusy;
+    const std::uint8_t nibble = pins.db & 0x0F;
     if (m_dl8) {
         // DB0-DB3 are not wired: they read as the pull-ups (or ground) leave them.
         const std::uint8_t low = m_options.undrivenLinesHigh ? 0x0F : 0x00;
-        execute(rs, static_cast<std::uint8_t>((nibble << 4) | low), atNs);
+        if (!busy) execute(pins.rs, static_cast<std::uint8_t>((nibble << 4) | low), atNs);
         return;
     }
     if (!m_pending) {
-        m_pending = Pending{nibble, rs};
+        m_pending = Pending{nibble, pins.rs};
         return;
     }
     const Pending first = *m_pending;
     m_pending.reset();
-    if (first.rs != rs)
-        warn("RS différent entre les deux moitiés d'un octet (RS du second quartet retenu)");
-    execute(rs, static_cast<std::uint8_t>((first.nibble << 4) | nibble), atNs);
+    if (busy) return;  // the whole byte is lost, but the pairing moved on
+    if (first.rs != pins.rs) warn(WarningKind::RsDiffersInByte, atNs);
+    execute(pins.rs, static_cast<std::uint8_t>((first.nibble << 4) | nibble), atNs);
 }
 
 void Controller::execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept {
@@ -71,37 +69,37 @@ void Controller::execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept
 }
 
 void Controller::instruction(std::uint8_t byte, std::int64_t atNs) noexcept {
+    using namespace instr;
     Execution busy = Execution::Instruction;
-    if (byte & 0x80) {  // set DDRAM address
-        m_ac = byte & 0x7F;
+    if (byte & kSetDdramAddress) {
+        m_ac = byte & kDdramAddressMask;
         m_acInCgram = false;
         const bool inGap = m_twoLines ? ((m_ac & 0x3F) > 0x27) : (m_ac > 0x4F);
-        if (inGap)
-            warn("adresse DDRAM " + hex(m_ac) + " hors des lignes (comportement non défini)");
-    } else if (byte & 0x40) {  // set CGRAM address
-        m_ac = byte & 0x3F;
+        if (inGap) warn(WarningKind::DdramGap, atNs, m_ac);
+    } else if (byte & kSetCgramAddress) {
+        m_ac = byte & kCgramAddressMask;
         m_acInCgram = true;
-    } else if (byte & 0x20) {
-        functionSet(byte);
-    } else if (byte & 0x10) {  // cursor or display shift
-        const bool right = (byte & 0x04) != 0;
-        if (byte & 0x08)
+    } else if (byte & kFunctionSet) {
+        functionSet(byte, atNs);
+    } else if (byte & kShift) {
+        const bool right = (byte & kShiftRight) != 0;
+        if (byte & kShiftDisplay)
             shiftDisplay(!right);
         else
             moveAddress(right);
-    } else if (byte & 0x08) {  // display on/off control
-        m_displayOn = (byte & 0x04) != 0;
-        m_cursorOn = (byte & 0x02) != 0;
-        m_blinkOn = (byte & 0x01) != 0;
-    } else if (byte & 0x04) {  // entry mode set
-        m_increment = (byte & 0x02) != 0;
-        m_shiftOnEntry = (byte & 0x01) != 0;
-    } else if (byte & 0x02) {  // return home
+    } else if (byte & kDisplayControl) {
+        m_displayOn = (byte & kDisplayOn) != 0;
+        m_cursorOn = (byte & kCursorOn) != 0;
+        m_blinkOn = (byte & kBlinkOn) != 0;
+    } else if (byte & kEntryModeSet) {
+        m_increment = (byte & kEntryIncrement) != 0;
+        m_shiftOnEntry = (byte & kEntryShift) != 0;
+    } else if (byte & kReturnHome) {
         m_ac = 0;
         m_acInCgram = false;
         m_shift = 0;
         busy = Execution::ClearOrHome;
-    } else if (byte & 0x01) {  // clear display
+    } else if (byte & kClearDisplay) {
         m_ddram.fill(0x20);
         m_ac = 0;
         m_acInCgram = false;
@@ -109,15 +107,15 @@ void Controller::instruction(std::uint8_t byte, std::int64_t atNs) noexcept {
         m_increment = true;
         busy = Execution::ClearOrHome;
     } else {
-        warn("instruction 0x00 (aucune instruction définie) ignorée");
+        warn(WarningKind::NoInstruction, atNs);
     }
     m_timing.onExecute(busy, atNs);
 }
 
-void Controller::functionSet(std::uint8_t byte) noexcept {
-    const bool dl8 = (byte & 0x10) != 0;
-    const bool twoLines = (byte & 0x08) != 0;
-    const bool font5x10 = (byte & 0x04) != 0;
+void Controller::functionSet(std::uint8_t byte, std::int64_t atNs) noexcept {
+    const bool dl8 = (byte & instr::kFunction8Bit) != 0;
+    const bool twoLines = (byte & instr::kFunction2Lines) != 0;
+    const bool font5x10 = (byte & instr::kFunction5x10) != 0;
     if (dl8 != m_dl8) {
         // The set that switches the interface arrives as a lone nibble in 4-bit
         // initialisations; the one after it is where N and F are really chosen.
@@ -125,8 +123,7 @@ void Controller::functionSet(std::uint8_t byte) noexcept {
         m_pending.reset();
     } else {
         if (m_functionSetsSinceDl > 0 && (twoLines != m_twoLines || font5x10 != m_font5x10))
-            warn("function set " + hex(byte) +
-                 " change N ou F après l'initialisation (comportement non défini)");
+            warn(WarningKind::LateFunctionSet, atNs, byte);
         ++m_functionSetsSinceDl;
     }
     m_dl8 = dl8;
@@ -137,11 +134,11 @@ void Controller::functionSet(std::uint8_t byte) noexcept {
 
 void Controller::writeData(std::uint8_t byte) noexcept {
     if (m_acInCgram) {
-        m_cgram[m_ac & 0x3F] = byte;
+        m_cgram[m_ac & instr::kCgramAddressMask] = byte;
         moveAddress(m_increment);
         return;
     }
-    m_ddram[m_ac & 0x7F] = byte;
+    m_ddram[m_ac & instr::kDdramAddressMask] = byte;
     moveAddress(m_increment);
     // Shift on entry follows DDRAM writes only: left when incrementing, right when not.
     if (m_shiftOnEntry) shiftDisplay(m_increment);
@@ -149,7 +146,7 @@ void Controller::writeData(std::uint8_t byte) noexcept {
 
 void Controller::moveAddress(bool forward) noexcept {
     if (m_acInCgram) {
-        m_ac = static_cast<std::uint8_t>((m_ac + (forward ? 1 : 63)) & 0x3F);
+        m_ac = static_cast<std::uint8_t>((m_ac + (forward ? 1 : 63)) & instr::kCgramAddressMask);
         return;
     }
     int a = m_ac;
@@ -164,7 +161,7 @@ void Controller::moveAddress(bool forward) noexcept {
         else
             a = a == 0x00 ? 0x4F : a - 1;
     }
-    m_ac = static_cast<std::uint8_t>(a & 0x7F);
+    m_ac = static_cast<std::uint8_t>(a & instr::kDdramAddressMask);
 }
 
 void Controller::shiftDisplay(bool left) noexcept {
@@ -182,36 +179,43 @@ GlyphRows Controller::glyph(std::uint8_t code) const noexcept {
     return romGlyph(m_options.rom, code);
 }
 
-Cell Controller::cell(int row, int column, int columns) const noexcept {
-    Cell c;
-    if (row < 0 || row >= kRows || column < 0 || column >= columns) return c;
-    int address = 0;
-    if (m_twoLines) {
-        address = row * 0x40 + (column + m_shift) % 40;
-    } else {
-        if (row != 0) return c;  // the second row stays blank in 1-line mode
-        address = (column + m_shift) % 80;
+std::optional<std::uint8_t> Controller::address(int row, int column,
+                                                Geometry module) const noexcept {
+    if (row < 0 || row >= module.rows || column < 0 || column >= module.columns)
+        return std::nullopt;
+    // Which controller line and which position along it the module wires to this cell.
+    int line = row;
+    int offset = column;
+    if (module.rows == 4) {
+        line = row % 2;
+        offset = column + (row / 2) * module.columns;
+    } else if (module.rows == 1) {
+        const bool splitSixteen = module.columns == 16;
+        line = splitSixteen ? column / 8 : 0;
+        offset = splitSixteen ? column % 8 : column;
     }
-    c.code = m_ddram[static_cast<std::size_t>(address)];
+    if (m_twoLines) return static_cast<std::uint8_t>(line * 0x40 + (offset + m_shift) % 40);
+    if (line != 0) return std::nullopt;  // 1-line mode drives no second line
+    return static_cast<std::uint8_t>((offset + m_shift) % 80);
+}
+
+Cell Controller::cell(int row, int column, Geometry module) const noexcept {
+    Cell c;
+    const auto a = address(row, column, module);
+    if (!a) return c;
+    c.code = m_ddram[*a];
     if (m_displayOn) c.rows = glyph(c.code);
     return c;
 }
 
-std::optional<Cursor> Controller::cursor(int columns) const noexcept {
-    if (!m_displayOn || m_acInCgram || !(m_cursorOn || m_blinkOn)) return std::nullopt;
-    int row = 0;
-    int offset = 0;
-    int len = lineLength();
-    if (m_twoLines) {
-        row = m_ac >= 0x40 ? 1 : 0;
-        offset = m_ac - row * 0x40;
-    } else {
-        offset = m_ac;
-    }
-    if (offset >= len) return std::nullopt;
-    const int column = (offset - m_shift + len) % len;
-    if (column >= columns) return std::nullopt;
-    return Cursor{row, column, m_cursorOn, m_blinkOn};
+GlyphRows Controller::shownRows(int row, int column, Geometry module,
+                                std::int64_t nowNs) const noexcept {
+    GlyphRows rows = cell(row, column, module).rows;
+    if (!m_displayOn || m_acInCgram || !(m_cursorOn || m_blinkOn)) return rows;
+    if (address(row, column, module) != m_ac) return rows;
+    if (m_blinkOn && blinkBlockShown(nowNs)) rows.fill(0x1F);
+    if (m_cursorOn) rows[7] = 0x1F;
+    return rows;
 }
 
 bool Controller::blinkBlockShown(std::int64_t nowNs) const noexcept {
@@ -220,10 +224,9 @@ bool Controller::blinkBlockShown(std::int64_t nowNs) const noexcept {
     return t >= 0 && (t / half) % 2 == 0;
 }
 
-void Controller::warn(std::string text) noexcept {
+void Controller::warn(WarningKind kind, std::int64_t atNs, std::uint8_t value) noexcept {
     ++m_warningCount;
-    if (m_warnings.size() == kKeptWarnings) m_warnings.pop_front();
-    m_warnings.push_back(std::move(text));
+    m_warnings.push(Warning{kind, atNs, value});
 }
 
 }  // namespace hd44780

@@ -1,5 +1,5 @@
-// Bus-level model of an HD44780(U) character LCD controller, wired as our parallel-port
-// cable wires it: RS on D0, E on D1, DB4-DB7 on D4-D7, R/W tied low, DB0-DB3 open.
+// Bus-level model of an HD44780(U) character LCD controller. It takes the controller's own
+// pins (RS, E, DB4-DB7); which port bit drives which pin is the cable's business.
 //
 // Facts it honours (HD44780U datasheet ADE-207-272):
 //  - The controller latches RS and DB on the falling edge of E. The value latched is the one
@@ -10,27 +10,32 @@
 //    open a lone 0x2 nibble arrives as 0x2F.
 //  - After a function set with DL = 0, bytes travel as two nibbles, high first. Only the
 //    count of E pulses keeps the phase: a stray nibble skews every later byte.
+//  - While busy (busy flag set) the controller does not accept an instruction or data
+//    byte. Nobody reads the flag on a write-only bus, so such a byte is simply lost; the
+//    E pulse still counts towards nibble pairing (the datasheet is silent there).
 //  - DDRAM in 2-line mode: 0x00-0x27 and 0x40-0x67, wrapping 0x27 -> 0x40 -> ... 0x67 -> 0x00.
 //    In 1-line mode 0x00-0x4F. CGRAM: 64 bytes, AC wraps 0x3F -> 0x00, and AC keeps pointing
 //    into CGRAM until a set-DDRAM-address, clear or home.
 //  - Display shift moves both lines together, modulo 40 per line (80 in 1-line mode).
 //  - Codes 0x00-0x07 show CGRAM glyphs, 0x08-0x0F repeat them (5x8).
 //  - Blink alternates the cell with a full block every 409.6 ms at 250 kHz.
+//  - Modules: one controller drives up to 80 characters. A 4-row module runs it in 2-line
+//    mode, rows 3 and 4 continuing lines 1 and 2; most 16x1 modules are 2-line parts whose
+//    right half shows line 2 (0x40-0x47).
 //
 // Rendering is 5x8: with F = 1 (5x10, one line) cells show their first eight rows and
 // CGRAM keeps 8-byte slots.
 //
 // Behaviour the datasheet leaves undefined (DDRAM addresses in the gap, a function set that
 // changes N or F afterwards, RS changing between the two nibbles of a byte) is modelled
-// plainly and reported as a warning.
+// plainly and recorded as a warning.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <optional>
-#include <string>
 
+#include "hd44780/recent.h"
 #include "hd44780/timing_checker.h"
 #include "hd44780/types.h"
 
@@ -41,6 +46,23 @@ struct Options {
     Rom rom = Rom::A00;
     Oscillator oscillator = Oscillator::k270kHz;
     std::optional<std::int64_t> powerOnNs;  // when VCC reached 4.5 V, if known
+    // Execute every latch even while busy: for tests whose bus has no real timing.
+    bool executeWhileBusy = false;
+};
+
+enum class WarningKind : std::uint8_t {
+    DdramGap,         // value: the address set
+    LateFunctionSet,  // value: the instruction, which changed N or F
+    RsDiffersInByte,  // the second nibble's RS was used
+    NoInstruction,    // instruction 0x00
+    Count
+};
+inline constexpr std::size_t kWarningKinds = static_cast<std::size_t>(WarningKind::Count);
+
+struct Warning {
+    WarningKind kind{};
+    std::int64_t atNs = 0;
+    std::uint8_t value = 0;
 };
 
 struct Cell {
@@ -48,22 +70,18 @@ struct Cell {
     GlyphRows rows{};  // what the cell shows; blank while the display is off
 };
 
-struct Cursor {
-    int row = 0;
-    int column = 0;
-    bool underline = false;
-    bool blink = false;
-};
-
 class Controller {
 public:
     static constexpr std::size_t kKeptWarnings = 32;
-    static constexpr int kRows = 2;
 
     explicit Controller(Options options = {}) noexcept;
 
-    // One write of the port's data register at bus time atNs.
-    void busWrite(std::uint8_t pins, std::int64_t atNs) noexcept;
+    // The pins as they stand from bus time atNs on.
+    void busWrite(Pins pins, std::int64_t atNs) noexcept;
+
+    // The module's mask and oscillator can be changed (the user picks the part they own).
+    void setRom(Rom rom) noexcept { m_options.rom = rom; }
+    void setOscillator(Oscillator oscillator) noexcept;
 
     // --- state, as the datasheet names it
     const std::array<std::uint8_t, 128>& ddram() const noexcept { return m_ddram; }
@@ -82,32 +100,36 @@ public:
     int displayShift() const noexcept { return m_shift; }
     // The high nibble waiting for its low half, in 4-bit mode.
     std::optional<std::uint8_t> pendingNibble() const noexcept;
-    std::uint8_t lastPins() const noexcept { return m_pins; }
+    Pins lastPins() const noexcept { return m_pins; }
+    Rom rom() const noexcept { return m_options.rom; }
 
-    // --- what a module of `columns` x 2 shows
-    Cell cell(int row, int column, int columns) const noexcept;
-    std::optional<Cursor> cursor(int columns) const noexcept;
+    // --- what a module of the given size shows
+    // The DDRAM address behind a cell, or none where the controller drives nothing there.
+    std::optional<std::uint8_t> address(int row, int column, Geometry module) const noexcept;
+    Cell cell(int row, int column, Geometry module) const noexcept;
+    // The cell as it looks at bus time nowNs: its glyph with the underline cursor and the
+    // blinking block laid over it.
+    GlyphRows shownRows(int row, int column, Geometry module, std::int64_t nowNs) const noexcept;
     // True while blink shows the full block, at bus time nowNs.
     bool blinkBlockShown(std::int64_t nowNs) const noexcept;
     GlyphRows glyph(std::uint8_t code) const noexcept;
 
     const TimingChecker& timing() const noexcept { return m_timing; }
     std::uint64_t warningCount() const noexcept { return m_warningCount; }
-    const std::deque<std::string>& warnings() const noexcept { return m_warnings; }
+    const Recent<Warning, kKeptWarnings>& warnings() const noexcept { return m_warnings; }
     // Bumped by every bus write; lets a view know when to repaint.
     std::uint64_t revision() const noexcept { return m_revision; }
-    const Options& options() const noexcept { return m_options; }
 
 private:
-    void latch(std::uint8_t pins, std::int64_t atNs) noexcept;
+    void latch(Pins pins, std::int64_t atNs) noexcept;
     void execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept;
     void instruction(std::uint8_t byte, std::int64_t atNs) noexcept;
-    void functionSet(std::uint8_t byte) noexcept;
+    void functionSet(std::uint8_t byte, std::int64_t atNs) noexcept;
     void writeData(std::uint8_t byte) noexcept;
     void moveAddress(bool forward) noexcept;
     void shiftDisplay(bool left) noexcept;
     int lineLength() const noexcept { return m_twoLines ? 40 : 80; }
-    void warn(std::string text) noexcept;
+    void warn(WarningKind kind, std::int64_t atNs, std::uint8_t value = 0) noexcept;
 
     Options m_options;
     TimingChecker m_timing;
@@ -130,10 +152,10 @@ private:
         bool rs;
     };
     std::optional<Pending> m_pending;
-    std::uint8_t m_pins = 0;
+    Pins m_pins{};
     std::uint64_t m_revision = 0;
     std::uint64_t m_warningCount = 0;
-    std::deque<std::string> m_warnings;
+    Recent<Warning, kKeptWarnings> m_warnings;
 };
 
 }  // namespace hd44780

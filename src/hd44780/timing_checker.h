@@ -1,25 +1,28 @@
 // Write-cycle and execution-time checker for an HD44780 bus, 5 V figures.
 //
 // Datasheet (HD44780U, ADE-207-272), write cycle at 4.5-5.5 V:
-//   PWEH  E high pulse width   >= 230 ns
-//   tcycE E cycle time         >= 500 ns
-//   tAS   RS set-up before E rises, tDSW data set-up before E falls, tH/tAH hold after E
-//         falls: tens of ns. A parallel-port write takes about 1 us, so these hold whenever
-//         RS and data settle in one write and E moves in another; they break when one write
-//         moves E and changes RS or data together.
+//   PWEH  E high pulse width            >= 230 ns
+//   tcycE E cycle time                  >= 500 ns
+//   tAS   RS set-up before E rises      >= 40 ns
+//   tAH   RS hold after E falls         >= 10 ns   (RS stays put across the whole pulse)
+//   tDSW  data set-up before E falls    >= 80 ns
+//   tH    data hold after E falls       >= 10 ns
+// Data may change while E is high (even in the write that raises E): only the fall samples
+// it. A parallel-port write takes about 1 us, so the set-up and hold times hold whenever RS
+// and data settle in one write and E moves in another.
 // Execution times at fosc = 270 kHz (scale 270/fosc; 190 kHz is the slow corner):
 //   clear display, return home 1.52 ms; other instructions 37 us; data write 37 + 4 us.
 // Power-on: the first instruction must come more than 15 ms after VCC reaches 4.5 V.
 //
-// The checker only observes: it never changes what the controller decodes.
+// The checker observes and keeps facts (kind, time, shortfall); words for them belong to
+// whoever shows them.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <optional>
-#include <string>
 
+#include "hd44780/recent.h"
 #include "hd44780/types.h"
 
 namespace hd44780 {
@@ -29,37 +32,47 @@ enum class ViolationKind : std::uint8_t {
     EnableCycleTooShort,  // tcycE
     LatchWhileBusy,       // previous instruction still executing
     LatchBeforePowerUp,   // first latch < 15 ms after power-on
-    RsChangedWithE,       // RS moved in the write that moved E (tAS / tAH)
-    DataChangedWithE,     // D4-D7 moved in the write that moved E (tDSW / tH)
+    RsSetup,              // tAS: RS moved with or just before the rise of E
+    RsHold,               // tAH: RS moved while E was high, with its fall, or just after
+    DataSetup,            // tDSW: D4-D7 moved less than 80 ns before E fell
+    DataHold,             // tH: D4-D7 moved with the fall of E or just after
+    Count
 };
-inline constexpr std::size_t kViolationKinds = 6;
+inline constexpr std::size_t kViolationKinds = static_cast<std::size_t>(ViolationKind::Count);
 
 struct Violation {
-    ViolationKind kind;
-    std::int64_t atNs;  // bus time of the offending write
-    std::int64_t byNs;  // how far short of the limit (0 where it does not apply)
-    std::string text;   // one line, French, for the display window's tooltip
+    ViolationKind kind{};
+    std::int64_t atNs = 0;  // bus time of the offending write or latch
+    std::int64_t byNs = 0;  // how far short of the limit (0 where it does not apply)
+    Execution busyWith{};   // LatchWhileBusy: what the controller was executing
 };
-
-// What the controller is busy with after executing an instruction.
-enum class Execution : std::uint8_t { ClearOrHome, Instruction, DataWrite };
 
 class TimingChecker {
 public:
     static constexpr std::int64_t kMinEnableHighNs = 230;
     static constexpr std::int64_t kMinEnableCycleNs = 500;
+    static constexpr std::int64_t kRsSetupNs = 40;
+    static constexpr std::int64_t kRsHoldNs = 10;
+    static constexpr std::int64_t kDataSetupNs = 80;
+    static constexpr std::int64_t kDataHoldNs = 10;
     static constexpr std::int64_t kPowerUpNs = 15'000'000;
     static constexpr std::size_t kKeptViolations = 32;
 
     explicit TimingChecker(Oscillator oscillator = Oscillator::k270kHz,
                            std::optional<std::int64_t> powerOnNs = std::nullopt) noexcept;
 
-    // Every value the port puts on the bus, with the value it replaces.
-    void onWrite(std::uint8_t before, std::uint8_t after, std::int64_t atNs) noexcept;
+    // Every change the bus makes, with the state it replaces.
+    void onWrite(Pins before, Pins after, std::int64_t atNs) noexcept;
     // The controller latched on a falling E edge at atNs.
     void onLatch(std::int64_t atNs) noexcept;
     // The controller started executing at atNs.
     void onExecute(Execution what, std::int64_t atNs) noexcept;
+    // Whether an instruction is still executing at atNs.
+    bool busyAt(std::int64_t atNs) const noexcept { return atNs < m_busyUntilNs; }
+
+    // From now on, judge execution times against another oscillator.
+    void setOscillator(Oscillator oscillator) noexcept { m_oscillator = oscillator; }
+    Oscillator oscillator() const noexcept { return m_oscillator; }
 
     static std::int64_t executionNs(Execution what, Oscillator oscillator) noexcept;
 
@@ -67,22 +80,24 @@ public:
     std::uint64_t count(ViolationKind kind) const noexcept {
         return m_counts[static_cast<std::size_t>(kind)];
     }
-    // The most recent violations, oldest first; at most kKeptViolations.
-    const std::deque<Violation>& recent() const noexcept { return m_recent; }
+    // The most recent violations, oldest first.
+    const Recent<Violation, kKeptViolations>& recent() const noexcept { return m_recent; }
 
 private:
-    void report(ViolationKind kind, std::int64_t atNs, std::int64_t byNs,
-                std::string text) noexcept;
+    void report(ViolationKind kind, std::int64_t atNs, std::int64_t byNs) noexcept;
 
     Oscillator m_oscillator;
     std::optional<std::int64_t> m_powerOnNs;
     std::optional<std::int64_t> m_lastRiseNs;
+    std::optional<std::int64_t> m_lastFallNs;
+    std::optional<std::int64_t> m_lastRsChangeNs;
+    std::optional<std::int64_t> m_lastDataChangeNs;
     std::int64_t m_busyUntilNs = 0;
     Execution m_busyWith = Execution::Instruction;
     bool m_latchedBefore = false;
     std::uint64_t m_total = 0;
     std::array<std::uint64_t, kViolationKinds> m_counts{};
-    std::deque<Violation> m_recent;
+    Recent<Violation, kKeptViolations> m_recent;
 };
 
 }  // namespace hd44780

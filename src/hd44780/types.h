@@ -2,8 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 
 namespace hd44780 {
 
@@ -19,9 +19,40 @@ enum class Oscillator : std::uint8_t { k270kHz, k190kHz };
 // cursor row.
 using GlyphRows = std::array<std::uint8_t, 8>;
 
-// Bus lines as wired to the parallel port's data register.
-inline constexpr std::uint8_t kPinRs = 0x01;
-inline constexpr std::uint8_t kPinE = 0x02;
-inline constexpr std::uint8_t kPinsData = 0xF0;  // D4-D7
+// The controller's bus inputs as a 4-bit interface uses them. R/W is tied low (write only)
+// and DB0-DB3 are left open, so only these six lines carry anything. Which port bit drives
+// which line is the cable's business, not the chip's.
+struct Pins {
+    bool rs = false;
+    bool e = false;
+    std::uint8_t db = 0;  // DB4-DB7: bit 0 is DB4
+    friend constexpr bool operator==(const Pins&, const Pins&) = default;
+};
+
+// The six lines, in the order the module's pin header and the traces list them.
+enum class Line : std::uint8_t { RS, E, DB4, DB5, DB6, DB7 };
+inline constexpr std::size_t kLineCount = 6;
+inline constexpr std::array<const char*, kLineCount> kLineNames{"RS", "E", "D4", "D5", "D6", "D7"};
+
+constexpr bool level(Pins p, Line line) noexcept {
+    switch (line) {
+        case Line::RS:
+            return p.rs;
+        case Line::E:
+            return p.e;
+        default:
+            return ((p.db >> (static_cast<int>(line) - static_cast<int>(Line::DB4))) & 1) != 0;
+    }
+}
+
+// What the controller is busy with after executing an instruction.
+enum class Execution : std::uint8_t { ClearOrHome, Instruction, DataWrite };
+
+// A module's visible size: columns per row, and 1, 2 or 4 rows.
+struct Geometry {
+    int columns = 20;
+    int rows = 2;
+    friend constexpr bool operator==(const Geometry&, const Geometry&) = default;
+};
 
 }  // namespace hd44780

@@ -29,46 +29,4 @@ std::uint8_t characterCode(char32_t c) noexcept {
     return '?';
 }
 
-std::u32string decodeUtf8(std::string_view bytes) {
-    std::u32string out;
-    out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        int extra = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if (b0 < 0x80) {
-            out.push_back(b0);
-            ++i;
-            continue;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            extra = 1, cp = b0 & 0x1Fu, min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            extra = 2, cp = b0 & 0x0Fu, min = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            extra = 3, cp = b0 & 0x07u, min = 0x10000;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        for (; j < bytes.size() && j <= i + static_cast<std::size_t>(extra); ++j) {
-            const auto b = static_cast<unsigned char>(bytes[j]);
-            if ((b & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (b & 0x3Fu);
-        }
-        if (j != i + 1 + static_cast<std::size_t>(extra) || cp < min || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            i = j > i + 1 ? j : i + 1;
-            continue;
-        }
-        out.push_back(cp);
-        i = j;
-    }
-    return out;
-}
-
 }  // namespace lcd

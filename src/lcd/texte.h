@@ -22,7 +22,4 @@ std::u32string fixTexteLCD(std::u32string_view text);
 // everything else is its Windows-1252 byte, or '?' where that code page has none.
 std::uint8_t characterCode(char32_t c) noexcept;
 
-// UTF-8 to code points; each malformed sequence becomes U+FFFD.
-std::u32string decodeUtf8(std::string_view bytes);
-
 }  // namespace lcd

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,7 +59,9 @@ std::string remedy(int err, const SysApi& sys) {
     switch (err) {
         case ENOENT:
         case ENODEV:
-            return " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+            if (!ppdevLoaded(sys))
+                return " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+            return " ; ce port n'existe plus (ls /dev/parport*)";
         case EACCES:
         case EPERM:
             return " ; ajoutez votre utilisateur au groupe lp (sudo usermod -aG lp $USER, puis "
@@ -113,7 +116,9 @@ SysApi SysApi::real() {
     s.open = [](const std::string& path, int flags) {
         return ::open(path.c_str(), flags | O_CLOEXEC);
     };
+    s.stat = [](const std::string& path, struct stat* st) { return ::stat(path.c_str(), st); };
     s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
+    s.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
     s.close = [](int fd) { return ::close(fd); };
 #if VELMORIN_HAVE_IOPORT
     s.ioperm = [](unsigned long from, unsigned long num, int on) {
@@ -144,7 +149,7 @@ std::vector<ParportInfo> listParports(const std::string& procRoot) {
 }
 
 bool ioportAddressAllowed(std::int16_t port) noexcept {
-    return port == kLpt1 || port == kLpt2 || port == 0x3BC;
+    return supportedPort(port) != nullptr;
 }
 
 OpenResult openPpdev(const std::string& device, const SysApi& sys) {
@@ -179,20 +184,83 @@ OpenResult openIoport(std::int16_t port, const SysApi& sys) {
     if (!ioportAddressAllowed(port))
         return {nullptr,
                 "E/S directe refusée à l'adresse " + hexAddress(port) +
-                    " : seuls les registres de données 0x378, 0x278 et 0x3bc sont autorisés",
+                    " : seuls les registres de données 0x378 et 0x278 sont autorisés",
                 {}};
     if (!sys.ioperm || !sys.outb)
         return {nullptr,
                 "E/S directe indisponible sur cette architecture ; utilisez VELMORIN_LPT=ppdev",
                 {}};
     // The permission belongs to the calling thread: the one that will write.
-    if (sys.ioperm(static_cast<unsigned long>(static_cast<std::uint16_t>(port)), 1, 1) != 0)
+    if (sys.ioperm(static_cast<unsigned long>(static_cast<std::uint16_t>(port)), 1, 1) != 0) {
+        const int err = errno;
+        if (err == ENOSYS)
+            return {nullptr,
+                    "ioperm(" + hexAddress(port) + ") : " + errnoText(err) +
+                        " ; ce noyau n'offre pas d'E/S directe sur les ports : utilisez "
+                        "VELMORIN_LPT=ppdev",
+                    {}};
         return {nullptr,
-                "ioperm(" + hexAddress(port) + ") refusé : " + errnoText(errno) +
+                "ioperm(" + hexAddress(port) + ") refusé : " + errnoText(err) +
                     " ; l'E/S directe exige root ou CAP_SYS_RAWIO, et le verrouillage du noyau "
                     "(Secure Boot) l'interdit ; préférez VELMORIN_LPT=ppdev",
                 {}};
+    }
     return {std::make_unique<IoportBackend>(port, sys), {}, {}};
+}
+
+namespace {
+
+// The character major ppdev registered, from /proc/devices; 99 where it is not listed.
+unsigned ppdevMajor(const SysApi& sys) {
+    std::ifstream in(sys.procDevices);
+    for (std::string line; std::getline(in, line);) {
+        unsigned major = 0;
+        char name[32] = {};
+        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 &&
+            std::string(name) == "ppdev")
+            return major;
+    }
+    return 99;
+}
+
+std::string checkDevice(const char* setting, const DeviceSpec& spec, const SysApi& sys) {
+    if (spec.kind == DeviceSpec::Kind::None) return {};
+    const std::string named = std::string(setting) + "=" + spec.path;
+    struct stat st {};
+    if (!sys.stat || sys.stat(spec.path, &st) != 0) {
+        const int err = sys.stat ? errno : ENOENT;
+        std::string m = named + " : " + errnoText(err);
+        switch (spec.kind) {
+            case DeviceSpec::Kind::Parport:
+                if (err == ENOENT && spec.path.rfind(sys.devRoot + "/parport", 0) == 0 &&
+                    !ppdevLoaded(sys))
+                    return m + " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+                return m + " ; donnez le chemin complet d'un port parallèle (ls /dev/parport*)";
+            case DeviceSpec::Kind::I2c:
+                if (err == ENOENT)
+                    return m +
+                           " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un "
+                           "Raspberry Pi, activez I2C avec sudo raspi-config";
+                return m;
+            default:
+                return m + " ; les puces GPIO présentes : ls /dev/gpiochip*";
+        }
+    }
+    if (!S_ISCHR(st.st_mode))
+        return named + " n'est pas un périphérique caractère ; rien n'y a été ouvert";
+    if (spec.kind == DeviceSpec::Kind::Parport && major(st.st_rdev) != ppdevMajor(sys))
+        return named + " n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert";
+    return {};
+}
+
+}  // namespace
+
+std::string checkDevices(const PortConfig& config, const SysApi& sys) {
+    if (config.kind == BackendKind::Emulator || config.kind == BackendKind::Ioport) return {};
+    for (const SupportedPort& p : kSupportedPorts)
+        if (auto e = checkDevice(p.deviceSetting, config.devices[portIndex(p)], sys); !e.empty())
+            return e;
+    return {};
 }
 
 BackendOpener hardwareOpener(SysApi sys) {
@@ -201,10 +269,20 @@ BackendOpener hardwareOpener(SysApi sys) {
         if (config.kind == BackendKind::Emulator) return {};
         if (config.kind == BackendKind::Ioport) return openIoport(port, sys);
 
-        const std::string& chosen = port == kLpt1   ? config.lpt1Device
-                                    : port == kLpt2 ? config.lpt2Device
-                                                    : std::string();
-        if (!chosen.empty()) return openPpdev(chosen, sys);
+        const DeviceSpec& chosen = config.device(port);
+        if (const SupportedPort* p = supportedPort(port);
+            p && chosen.kind != DeviceSpec::Kind::None) {
+            if (auto e = checkDevice(p->deviceSetting, chosen, sys); !e.empty())
+                return {nullptr, e, {}};
+            switch (chosen.kind) {
+                case DeviceSpec::Kind::I2c:
+                    return openI2c(chosen, sys);
+                case DeviceSpec::Kind::Gpio:
+                    return openGpio(chosen, sys);
+                default:
+                    return openPpdev(chosen.path, sys);
+            }
+        }
 
         const auto parports = listParports(sys.procRoot);
         for (const ParportInfo& p : parports)

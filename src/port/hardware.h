@@ -1,5 +1,5 @@
 // Choosing and opening the backend of a port address: the kernel's ppdev driver, direct
-// port I/O, or the emulator alone.
+// port I/O, an I2C backpack, GPIO lines, or the emulator alone.
 //
 // Linux facts this relies on:
 //  - /dev/parportN numbers follow registration order, not address. The address of each
@@ -7,9 +7,15 @@
 //  - PPCLAIM blocks for as long as another driver (lp, typically) holds the port; the
 //    holder shows in /proc/sys/dev/parport/parportN/devices/active. Data ioctls fail with
 //    EINVAL until the port is claimed. udev gives /dev/parport* to the group lp.
-//  - ioperm() needs CAP_SYS_RAWIO, fails with EPERM under kernel lockdown, and grants
-//    access to the calling thread only.
+//  - ppdev's character major is 99 (listed in /proc/devices once the module is loaded).
+//    Opening some other device nodes has side effects (a tape rewinds on close), so a path
+//    the user names is checked before it is ever opened.
+//  - ioperm() needs CAP_SYS_RAWIO, fails with EPERM under kernel lockdown, ENOSYS where the
+//    kernel was built without it, and grants access to the calling thread only.
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
@@ -26,8 +32,10 @@ struct SysApi {
     std::string procRoot = "/proc/sys/dev/parport";
     std::string devRoot = "/dev";
     std::string procDevices = "/proc/devices";  // lists "99 ppdev" once the module is loaded
+    std::function<int(const std::string& path, struct stat* st)> stat;   // 0, or -1 + errno
     std::function<int(const std::string& path, int flags)> open;         // fd, or -1 + errno
     std::function<int(int fd, unsigned long request, void* arg)> ioctl;  // 0, or -1 + errno
+    std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
     std::function<int(int fd)> close;
     std::function<int(unsigned long from, unsigned long num, int on)> ioperm;  // x86 only
     std::function<void(std::uint8_t value, std::uint16_t port)> outb;          // x86 only
@@ -45,15 +53,22 @@ struct ParportInfo {
 // Every parport the kernel lists, in name order.
 std::vector<ParportInfo> listParports(const std::string& procRoot);
 
-// Addresses the direct-I/O backend may ever touch: the standard parallel-port data
-// registers, so that nothing can make a root process write an arbitrary I/O port.
+// Addresses the direct-I/O backend may ever touch: the supported ports' data registers,
+// so that nothing can make a root process write an arbitrary I/O port.
 bool ioportAddressAllowed(std::int16_t port) noexcept;
+
+// Checks, without opening anything, that each device the user named for a port that the
+// settings will use is there and of the right kind. Empty, or a sentence naming the
+// variable.
+std::string checkDevices(const PortConfig& config, const SysApi& sys);
 
 OpenResult openPpdev(const std::string& device, const SysApi& sys);
 OpenResult openIoport(std::int16_t port, const SysApi& sys);
+OpenResult openI2c(const DeviceSpec& spec, const SysApi& sys);
+OpenResult openGpio(const DeviceSpec& spec, const SysApi& sys);
 
 // The program's opener: emulator, ppdev, ioport, or auto (ppdev where a parport has the
-// address, the emulator elsewhere).
+// address, the emulator elsewhere); a device named for the address wins over auto.
 BackendOpener hardwareOpener(SysApi sys = SysApi::real());
 
 }  // namespace port

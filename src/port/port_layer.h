@@ -1,10 +1,10 @@
 // The port-output layer: Out32/Inp32 over one backend per port address, each opened on
 // its first write (the moment the classic port library would load), an emulated display
-// per address, the bus trace, and Sleep.
+// per address, the bus trace, and the driver's time: Sleep and the busy-wait clock, both
+// stretched by VELMORIN_DELAY for slow modules.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,29 +12,37 @@
 #include "hd44780/controller.h"
 #include "port/backend.h"
 #include "port/clock.h"
+#include "port/fatal.h"
 #include "port/port_writer.h"
 #include "port/vcd_trace.h"
 
 namespace port {
 
-class PortLayer final : public PortWriter, public Sleeper {
+class PortLayer final : public PortWriter, public Sleeper, public Clock {
 public:
-    // Called with a one-line French message when the layer cannot go on: an unusable port,
-    // a failed write, an unwritable trace. The program's hook does not return; if a test's
-    // hook does, the failed port drops its writes from then on.
-    using FatalHook = std::function<void(const std::string& message)>;
-
-    PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, FatalHook fatal,
+    // fatal hears of an unusable port, a failed write or a failed trace write; the layer
+    // registers its trace flush with it. If a test's sink returns, the failed port drops
+    // its writes from then on.
+    PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal,
               BackendOpener opener);
     ~PortLayer() override;
 
     void Out32(std::int16_t port, std::int16_t value) noexcept override;
     std::int16_t Inp32(std::int16_t port) noexcept override;
     // Flushes the trace, so that a killed program loses nothing written before its last
-    // pause, then sleeps.
+    // pause, then sleeps (VELMORIN_DELAY times as long).
     void Sleep(std::uint32_t milliseconds) noexcept override;
+    std::int64_t nowNs() const noexcept override { return m_clock.nowNs(); }
+    // Spins VELMORIN_DELAY times as long: both phases of the enable pulse stretch.
+    void spinFor(std::int64_t ns) noexcept override { m_clock.spinFor(ns * m_config.delay); }
 
+    // Writes out the trace; a failure is fatal.
     void flushTrace() noexcept;
+
+    // The module the user owns: applies at once to every emulated display, and to those
+    // opened later.
+    void setRom(hd44780::Rom rom) noexcept;
+    void setOscillator(hd44780::Oscillator oscillator) noexcept;
 
     struct PortView {
         std::int16_t address = 0;
@@ -60,12 +68,11 @@ private:
     };
     Port* find(std::int16_t port) noexcept;
     Port* open(std::int16_t port) noexcept;
-    void fail(const std::string& message) noexcept;
 
     PortConfig m_config;
     Clock& m_clock;
     Sleeper& m_sleeper;
-    FatalHook m_fatal;
+    Fatal& m_fatal;
     BackendOpener m_opener;
     std::unique_ptr<VcdTrace> m_trace;
     std::vector<std::unique_ptr<Port>> m_ports;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "port/ports.h"
+
 namespace port {
 
 class PortWriter {
@@ -15,9 +17,5 @@ public:
     // Reads the data register back: the last value written there.
     virtual std::int16_t Inp32(std::int16_t port) noexcept = 0;
 };
-
-// The parallel-port data registers the program is built to drive.
-inline constexpr std::int16_t kLpt1 = 0x378;  // 888
-inline constexpr std::int16_t kLpt2 = 0x278;  // 632
 
 }  // namespace port

@@ -1,8 +1,16 @@
 #include "port/vcd_trace.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bitset>
+#include <cerrno>
+#include <cstring>
 
 #include "port/backend.h"
+#include "port/cable.h"
 
 namespace port {
 namespace {
@@ -17,8 +25,10 @@ std::string identifier(int n) {
     return id;
 }
 
-const char* const kWireNames[6] = {"RS", "E", "D4", "D5", "D6", "D7"};
-constexpr int kWireBits[6] = {0, 1, 4, 5, 6, 7};
+// Written out once this much is buffered (about 400 writes); the buffer is reserved with
+// room to spare, so recording never allocates.
+constexpr std::size_t kFlushAt = 64 * 1024;
+constexpr std::size_t kReserve = kFlushAt + 4096;
 
 }  // namespace
 
@@ -26,34 +36,65 @@ std::string VcdTrace::scopeName(std::int16_t port) {
     return "lpt_" + hexAddress(port);
 }
 
-VcdTrace::VcdTrace(std::FILE* file, const std::vector<std::int16_t>& ports, std::int64_t startNs,
+int VcdTrace::openFile(const std::string& path, std::string& error) {
+    const std::string remedy = " ; choisissez un autre fichier avec VELMORIN_TRACE";
+    // O_NONBLOCK: a FIFO with no reader fails at once (ENXIO) instead of blocking here.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int err = errno;
+        error = err == ENXIO ? "le fichier de trace " + path +
+                                   " est un tube que personne ne lit ; lancez d'abord le "
+                                   "lecteur, ou" +
+                                   remedy.substr(2)
+                             : "impossible d'ouvrir le fichier de trace " + path + " : " +
+                                   std::strerror(err) + remedy;
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        error = "le fichier de trace " + path + " est déjà utilisé par un autre programme" + remedy;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        error = "impossible de vider le fichier de trace " + path + " : " + std::strerror(errno) +
+                remedy;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+VcdTrace::VcdTrace(int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
                    const std::string& version)
-    : m_file(file), m_startNs(startNs) {
-    std::fprintf(m_file, "$version %s $end\n$timescale 1 ns $end\n", version.c_str());
+    : m_fd(fd), m_startNs(startNs) {
+    m_buffer.reserve(kReserve);
+    m_buffer += "$version " + version + " $end\n$timescale 1 ns $end\n";
     int next = 0;
     for (std::int16_t p : ports) {
         Signal s{p, {}, -1, 0};
         for (auto& id : s.ids) id = identifier(next++);
-        std::fprintf(m_file, "$scope module %s $end\n", scopeName(p).c_str());
-        std::fprintf(m_file, "$var wire 8 %s data [7:0] $end\n", s.ids[0].c_str());
-        std::fprintf(m_file, "$var integer 32 %s writes $end\n", s.ids[1].c_str());
-        for (int w = 0; w < 6; ++w)
-            std::fprintf(m_file, "$var wire 1 %s %s $end\n", s.ids[2 + w].c_str(), kWireNames[w]);
-        std::fprintf(m_file, "$upscope $end\n");
+        m_buffer += "$scope module " + scopeName(p) + " $end\n";
+        m_buffer += "$var wire 8 " + s.ids[0] + " data [7:0] $end\n";
+        m_buffer += "$var integer 32 " + s.ids[1] + " writes $end\n";
+        for (std::size_t w = 0; w < hd44780::kLineCount; ++w)
+            m_buffer += "$var wire 1 " + s.ids[2 + w] + " " + hd44780::kLineNames[w] + " $end\n";
+        m_buffer += "$upscope $end\n";
         m_signals.push_back(std::move(s));
     }
-    std::fprintf(m_file, "$enddefinitions $end\n#0\n$dumpvars\n");
+    m_buffer += "$enddefinitions $end\n#0\n$dumpvars\n";
     for (const Signal& s : m_signals) {
-        std::fprintf(m_file, "bxxxxxxxx %s\nb0 %s\n", s.ids[0].c_str(), s.ids[1].c_str());
-        for (int w = 0; w < 6; ++w) std::fprintf(m_file, "x%s\n", s.ids[2 + w].c_str());
+        m_buffer += "bxxxxxxxx " + s.ids[0] + "\nb0 " + s.ids[1] + "\n";
+        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) m_buffer += "x" + s.ids[2 + w] + "\n";
     }
-    std::fprintf(m_file, "$end\n");
+    m_buffer += "$end\n";
     m_lastNs = 0;
 }
 
 VcdTrace::~VcdTrace() {
     flush();
-    std::fclose(m_file);
+    ::close(m_fd);
 }
 
 void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept {
@@ -64,25 +105,49 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
         std::int64_t t = atNs - m_startNs;
         if (t <= m_lastNs) t = m_lastNs + 1;
         m_lastNs = t;
-        std::fprintf(m_file, "#%lld\n", static_cast<long long>(t));
-        std::fprintf(m_file, "b%s %s\n", std::bitset<8>(value).to_string().c_str(),
-                     s.ids[0].c_str());
+        char stamp[64];
+        std::snprintf(stamp, sizeof stamp, "#%lld\nb", static_cast<long long>(t));
+        m_buffer += stamp;
+        m_buffer += std::bitset<8>(value).to_string();
+        m_buffer += ' ';
+        m_buffer += s.ids[0];
         ++s.writes;
         std::string count = std::bitset<32>(s.writes).to_string();
-        count.erase(0, count.find('1'));
-        std::fprintf(m_file, "b%s %s\n", count.c_str(), s.ids[1].c_str());
-        for (int w = 0; w < 6; ++w) {
-            const int bit = (value >> kWireBits[w]) & 1;
-            if (s.last < 0 || ((s.last >> kWireBits[w]) & 1) != bit)
-                std::fprintf(m_file, "%d%s\n", bit, s.ids[2 + w].c_str());
+        m_buffer += "\nb";
+        m_buffer.append(count, count.find('1'));
+        m_buffer += ' ';
+        m_buffer += s.ids[1];
+        m_buffer += '\n';
+        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
+            const auto line = static_cast<hd44780::Line>(w);
+            const bool bit = kParallelCable.level(value, line);
+            if (s.last < 0 ||
+                kParallelCable.level(static_cast<std::uint8_t>(s.last), line) != bit) {
+                m_buffer += bit ? '1' : '0';
+                m_buffer += s.ids[2 + w];
+                m_buffer += '\n';
+            }
         }
         s.last = value;
+        if (m_buffer.size() >= kFlushAt) flush();
         return;
     }
 }
 
-void VcdTrace::flush() noexcept {
-    std::fflush(m_file);
+int VcdTrace::flush() noexcept {
+    if (m_error != 0) return m_error;
+    std::size_t done = 0;
+    while (done < m_buffer.size()) {
+        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_buffer.clear();
+    return m_error;
 }
 
 }  // namespace port

@@ -2,6 +2,18 @@
 
 namespace window {
 
+namespace {
+
+bool isSeparator(QChar c) {
+    return c.isSpace() || c == u',' || c == u'-' || c == u'/';
+}
+
+QChar closing(QChar open) {
+    return open == u'(' ? u')' : open == u'[' ? u']' : QChar();
+}
+
+}  // namespace
+
 QString timeFormatWithoutZone(const QLocale& locale) {
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString out;
@@ -14,12 +26,23 @@ QString timeFormatWithoutZone(const QLocale& locale) {
             continue;
         }
         while (i + 1 < format.size() && format[i + 1] == u't') ++i;  // t, tt, ttt, tttt
-        if (out.trimmed().isEmpty()) {
-            // Zone first: drop the separator that follows it instead.
-            while (i + 1 < format.size() && format[i + 1].isSpace()) ++i;
+        // The zone goes with the brackets around it ("(t)", "[t]") ...
+        qsizetype back = out.size();
+        while (back > 0 && out[back - 1].isSpace()) --back;
+        qsizetype next = i + 1;
+        while (next < format.size() && format[next].isSpace()) ++next;
+        if (back > 0 && !closing(out[back - 1]).isNull() && next < format.size() &&
+            format[next] == closing(out[back - 1])) {
+            out.truncate(back - 1);
+            i = next;
+        }
+        // ... and with the separator that joined it to the time, or that followed it when
+        // it came first.
+        const bool first = out.trimmed().isEmpty();
+        while (!out.isEmpty() && isSeparator(out.back())) out.chop(1);
+        if (first) {
             out.clear();
-        } else {
-            while (!out.isEmpty() && out.back().isSpace()) out.chop(1);
+            while (i + 1 < format.size() && isSeparator(format[i + 1])) ++i;
         }
     }
     return out.trimmed();
@@ -33,7 +56,9 @@ QString dateTimeText(const QDateTime& now, const QLocale& locale) {
 }
 
 QString secondsText(const QTime& now, const QLocale& locale) {
-    const float seconds = static_cast<float>(now.msecsSinceStartOfDay()) / 1000.0f;
+    // One rounding, to single precision, from the exact value: a float division would round
+    // the milliseconds first once they pass 2^24 (04:39:37).
+    const float seconds = static_cast<float>(now.msecsSinceStartOfDay() / 1000.0);
     QLocale plain = locale;
     plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
     // 'g' with 7 digits: never an exponent below 10^7, and a float carries no more.

@@ -1,13 +1,8 @@
-// The program's one fatal path: an unusable port, a failed write or a bad setting ends the
-// program with a message that names the error.
+// How the program tells the user about the one fatal path (port/fatal.h): a French
+// sentence on stderr, a message box where a person can answer it, exit status 1.
 #pragma once
 
 #include <string>
-
-class Form1;
-namespace port {
-class PortLayer;
-}
 
 namespace window {
 
@@ -15,9 +10,11 @@ namespace window {
 // can be answered; never under offscreen or minimal, so tests cannot hang on one.
 bool interactivePlatform();
 
-// Stops the timer and every handler, flushes the trace, prints the message on stderr,
-// shows it in a box where someone can answer it, and exits with status 1. Either pointer
-// may be null (before the window exists).
-[[noreturn]] void fatalExit(const std::string& message, Form1* form, port::PortLayer* layer);
+// The program's fatal sink. Runs deep inside a handler; never returns.
+[[noreturn]] void fatalExit(const std::string& message);
+
+// True once fatalExit has started: a SIGTERM or SIGINT then ends the program at once, even
+// while the message box's own event loop runs. Async-signal-safe.
+bool fatalInProgress() noexcept;
 
 }  // namespace window

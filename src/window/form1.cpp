@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -47,12 +48,14 @@ QFont fixedPitchFont() {
 
 }  // namespace
 
-Form1::Form1(port::PortWriter& out, port::Sleeper& sleeper, port::Clock& clock, QWidget* parent)
+Form1::Form1(port::PortWriter& out, port::Sleeper& sleeper, port::Clock& clock, port::Fatal& fatal,
+             QWidget* parent)
     : QWidget(parent),
       LcdDriver(out, sleeper, clock),
       m_now([] { return QDateTime::currentDateTime(); }),
       m_locale(QLocale::system()) {
     buildControls();
+    fatal.onHalt([this] { halt(); });
     Form_Load();
     // Enabled from the start; it first fires once the event loop runs. Started after
     // Form_Load so that a fatal port error there cannot be followed by a tick.
@@ -97,6 +100,8 @@ void Form1::buildControls() {
     Text1->setLineWrapColumnOrWidth(16);
     Text1->setWordWrapMode(QTextOption::WrapAnywhere);
     Text1->setFont(fixedPitchFont());
+    // Tab moves on to the next control; a tab character would only go out as a space.
+    Text1->setTabChangesFocus(true);
     Text1->setToolTip(QStringLiteral("Tapez votre texte MAX 16 et Clickez !"));
     Text1->setPlainText(QStringLiteral("12345678123456781234567812345678"));
     // The sender selects each character while a button has the focus: keep it visible.
@@ -150,7 +155,9 @@ void Form1::buildControls() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
-    QCoreApplication::quit();
+    // exit(), not quit(): quit() first asks every window to close, and the display window
+    // declines while it is the only output.
+    QCoreApplication::exit(0);
 }
 
 void Form1::setDateTimeSource(std::function<QDateTime()> now) {
@@ -178,7 +185,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::Option1_Click(int Index) {
-    if (m_halted) return;
+    if (m_halted || (Index != 1 && Index != 2)) return;
     PortLPT = Option1[static_cast<std::size_t>(Index)]->property("Tag").toString().toShort();
     LCD_Init();
     EcrireCGRAM();
@@ -217,7 +224,9 @@ void Form1::selectCharacter(int i) {
 void Form1::Command2_Click() {
     if (m_halted) return;
     LCD_Init();
-    const QString box = Text1->toPlainText();
+    // The raw text keeps a no-break space (160) that toPlainText() would make a plain one;
+    // line breaks come back as U+2029 and go out as spaces.
+    const QString box = Text1->document()->toRawText();
     if (box.isEmpty()) return;
     // One "é" whether typed precomposed or as e + combining accent.
     TexteLCD = lcd::fixTexteLCD(box.normalized(QString::NormalizationForm_C).toStdU32String());

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "lcd/lcd_driver.h"
+#include "port/fatal.h"
 
 class QPushButton;
 class QRadioButton;
@@ -21,8 +22,8 @@ class Form1 : public QWidget, public lcd::LcdDriver {
 
 public:
     // Runs Form_Load before returning, so the display is initialised before the window is
-    // first shown.
-    Form1(port::PortWriter& out, port::Sleeper& sleeper, port::Clock& clock,
+    // first shown. Registers its halt with the fatal path first.
+    Form1(port::PortWriter& out, port::Sleeper& sleeper, port::Clock& clock, port::Fatal& fatal,
           QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -34,7 +35,6 @@ public:
     // After a fatal port error: stops the timer and turns every handler into a no-op, so
     // nothing re-enters while the error is shown.
     void halt();
-    bool halted() const { return m_halted; }
 
     // A client-area length in twips, in this screen's pixels (15 twips per pixel at 96 dpi).
     int twips(int t) const;

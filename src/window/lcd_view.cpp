@@ -18,8 +18,8 @@ QColor LcdView::dotOff() {
     return QColor(0x8c, 0xb5, 0x33);
 }
 
-void LcdView::setColumns(int columns) {
-    m_columns = columns;
+void LcdView::setModule(hd44780::Geometry module) {
+    m_module = module;
     setFixedSize(sizeHint());
     update();
 }
@@ -27,7 +27,8 @@ void LcdView::setColumns(int columns) {
 QSize LcdView::sizeHint() const {
     const int cellW = 5 * kDot + kCellGap;
     const int cellH = 8 * kDot + kCellGap;
-    return {2 * kMargin + m_columns * cellW - kCellGap, 2 * kMargin + 2 * cellH - kCellGap};
+    return {2 * kMargin + m_module.columns * cellW - kCellGap,
+            2 * kMargin + m_module.rows * cellH - kCellGap};
 }
 
 QPoint LcdView::dotOrigin(int row, int column, int dotRow, int dotColumn) const {
@@ -46,15 +47,10 @@ void LcdView::refresh() {
 void LcdView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), backlight());
-    const auto cursor = m_lcd.cursor(m_columns);
-    const bool blockShown = m_lcd.blinkBlockShown(m_clock.nowNs());
-    for (int row = 0; row < hd44780::Controller::kRows; ++row) {
-        for (int col = 0; col < m_columns; ++col) {
-            hd44780::GlyphRows rows = m_lcd.cell(row, col, m_columns).rows;
-            if (cursor && cursor->row == row && cursor->column == col) {
-                if (cursor->blink && blockShown) rows.fill(0x1F);
-                if (cursor->underline) rows[7] = 0x1F;
-            }
+    const std::int64_t now = m_clock.nowNs();
+    for (int row = 0; row < m_module.rows; ++row) {
+        for (int col = 0; col < m_module.columns; ++col) {
+            const hd44780::GlyphRows rows = m_lcd.shownRows(row, col, m_module, now);
             for (int r = 0; r < 8; ++r) {
                 for (int d = 0; d < 5; ++d) {
                     const bool on = (rows[static_cast<std::size_t>(r)] >> (4 - d)) & 1;

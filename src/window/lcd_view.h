@@ -1,5 +1,5 @@
 // Draws one emulated module as a real LCD looks: a 5x8 dot matrix per cell with a gap
-// between cells, on a backlit panel.
+// between cells, on a backlit panel. What each cell shows is the controller's business.
 #pragma once
 
 #include <QWidget>
@@ -18,8 +18,9 @@ public:
 
     LcdView(const hd44780::Controller& lcd, const port::Clock& clock, QWidget* parent = nullptr);
 
-    void setColumns(int columns);
-    int columns() const { return m_columns; }
+    void setModule(hd44780::Geometry module);
+    hd44780::Geometry module() const { return m_module; }
+    int columns() const { return m_module.columns; }
     // The top-left pixel of a dot, for tests and hit-testing.
     QPoint dotOrigin(int row, int column, int dotRow, int dotColumn) const;
 
@@ -39,7 +40,7 @@ protected:
 private:
     const hd44780::Controller& m_lcd;
     const port::Clock& m_clock;
-    int m_columns = 20;
+    hd44780::Geometry m_module;
     std::uint64_t m_seenRevision = ~0ull;
     bool m_seenBlink = false;
 };

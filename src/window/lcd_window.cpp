@@ -1,40 +1,76 @@
 #include "window/lcd_window.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "window/describe.h"
 #include "window/lcd_view.h"
 
 namespace {
 constexpr int kPollMs = 40;
-const char* const kLineNames[6] = {"RS", "E", "D4", "D5", "D6", "D7"};
-constexpr int kLineBits[6] = {0, 1, 4, 5, 6, 7};
+constexpr int kGap = 40;                  // pixels between the two windows
+constexpr std::size_t kTooltipLines = 5;  // the last few warnings shown
+
+// The last n records of a ring, newest last, one per line.
+template <typename Ring>
+QString lastLines(const Ring& ring, std::size_t n) {
+    QStringList lines;
+    for (std::size_t i = ring.size() > n ? ring.size() - n : 0; i < ring.size(); ++i)
+        lines << window::describe(ring[i]);
+    return lines.join(u'\n');
+}
 }  // namespace
 
-LcdWindow::LcdWindow(const port::PortLayer& layer, const port::Clock& clock, QWidget* parent)
-    : QWidget(parent), m_layer(layer), m_clock(clock) {
+LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* parent)
+    : QWidget(parent), m_layer(layer), m_clock(clock), m_module(layer.config().module) {
     setWindowTitle(QStringLiteral("Afficheur LCD"));
     setObjectName(QStringLiteral("AfficheurLCD"));
     auto* top = new QVBoxLayout(this);
-    auto* sizeRow = new QHBoxLayout;
-    sizeRow->addWidget(new QLabel(QStringLiteral("Module :"), this));
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(new QLabel(QStringLiteral("Module :"), this));
     m_size = new QComboBox(this);
     m_size->setObjectName(QStringLiteral("moduleSize"));
-    for (int c : {16, 20, 40}) m_size->addItem(QStringLiteral("%1x2").arg(c), c);
-    m_size->setCurrentIndex(1);
-    sizeRow->addWidget(m_size);
-    sizeRow->addStretch();
-    top->addLayout(sizeRow);
+    for (const hd44780::Geometry& g : port::kModuleSizes)
+        m_size->addItem(QStringLiteral("%1x%2").arg(g.columns).arg(g.rows),
+                        g.columns * 10 + g.rows);
+    choices->addWidget(m_size);
+    m_rom = new QComboBox(this);
+    m_rom->setObjectName(QStringLiteral("moduleRom"));
+    m_rom->addItem(QStringLiteral("ROM A00 (japonaise)"), static_cast<int>(hd44780::Rom::A00));
+    m_rom->addItem(QStringLiteral("ROM A02 (européenne)"), static_cast<int>(hd44780::Rom::A02));
+    choices->addWidget(m_rom);
+    m_oscillator = new QComboBox(this);
+    m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
+    m_oscillator->addItem(QStringLiteral("270 kHz (nominal)"),
+                          static_cast<int>(hd44780::Oscillator::k270kHz));
+    m_oscillator->addItem(QStringLiteral("190 kHz (clone lent)"),
+                          static_cast<int>(hd44780::Oscillator::k190kHz));
+    choices->addWidget(m_oscillator);
+    choices->addStretch();
+    top->addLayout(choices);
     m_panels = new QVBoxLayout;
     top->addLayout(m_panels);
     top->addStretch();
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_size, &QComboBox::currentIndexChanged, this,
-            [this](int index) { setColumns(m_size->itemData(index).toInt()); });
+    setModule(m_module);
+    setRom(m_layer.config().emulator.rom);
+    setOscillator(m_layer.config().emulator.oscillator);
+    connect(m_size, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const int code = m_size->itemData(index).toInt();
+        setModule(hd44780::Geometry{code / 10, code % 10});
+    });
+    connect(m_rom, &QComboBox::currentIndexChanged, this, [this](int index) {
+        setRom(static_cast<hd44780::Rom>(m_rom->itemData(index).toInt()));
+    });
+    connect(m_oscillator, &QComboBox::currentIndexChanged, this, [this](int index) {
+        setOscillator(static_cast<hd44780::Oscillator>(m_oscillator->itemData(index).toInt()));
+    });
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, &LcdWindow::poll);
@@ -42,11 +78,25 @@ LcdWindow::LcdWindow(const port::PortLayer& layer, const port::Clock& clock, QWi
     poll();
 }
 
-void LcdWindow::setColumns(int columns) {
-    m_columns = columns;
-    const int index = m_size->findData(columns);
+void LcdWindow::setModule(hd44780::Geometry module) {
+    m_module = module;
+    const int index = m_size->findData(module.columns * 10 + module.rows);
     if (index >= 0 && index != m_size->currentIndex()) m_size->setCurrentIndex(index);
-    for (Panel& p : m_panelList) p.view->setColumns(columns);
+    for (Panel& p : m_panelList) p.view->setModule(module);
+}
+
+void LcdWindow::setRom(hd44780::Rom rom) {
+    m_layer.setRom(rom);
+    const int index = m_rom->findData(static_cast<int>(rom));
+    if (index != m_rom->currentIndex()) m_rom->setCurrentIndex(index);
+    for (Panel& p : m_panelList) p.view->update();
+}
+
+void LcdWindow::setOscillator(hd44780::Oscillator oscillator) {
+    m_layer.setOscillator(oscillator);
+    const int index = m_oscillator->findData(static_cast<int>(oscillator));
+    if (index != m_oscillator->currentIndex()) m_oscillator->setCurrentIndex(index);
+    poll();
 }
 
 LcdView* LcdWindow::view(std::int16_t port) const {
@@ -55,22 +105,50 @@ LcdView* LcdWindow::view(std::int16_t port) const {
     return nullptr;
 }
 
+void LcdWindow::placeBeside(const QWidget& beside) {
+    const QRect b = beside.frameGeometry();
+    const QScreen* screen = beside.screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(b.topLeft(), size() * 4);
+    const QSize me = frameGeometry().size().expandedTo(sizeHint());
+    QPoint at(b.right() + kGap, b.top());
+    if (at.x() + me.width() > area.right()) {
+        at = QPoint(b.left(), b.bottom() + kGap);  // below
+        if (at.y() + me.height() > area.bottom())
+            at = QPoint(b.left() - kGap - me.width(), b.top());
+    }
+    at.setX(qBound(area.left(), at.x(), qMax(area.left(), area.right() - me.width())));
+    at.setY(qBound(area.top(), at.y(), qMax(area.top(), area.bottom() - me.height())));
+    move(at);
+}
+
+void LcdWindow::closeEvent(QCloseEvent* event) {
+    for (const auto& p : m_layer.ports())
+        if (!p.device.empty()) {
+            QWidget::closeEvent(event);  // the hardware shows the text: a mirror may go
+            return;
+        }
+    event->ignore();
+    showMinimized();
+}
+
 void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
     auto* title = new QLabel(this);
     auto* view = new LcdView(*p.display, m_clock, this);
     view->setObjectName(QString::fromStdString("lcd_" + port::hexAddress(p.address)));
-    view->setColumns(m_columns);
+    view->setModule(m_module);
     auto* lines = new QLabel(this);
     lines->setTextFormat(Qt::RichText);
     auto* violations = new QLabel(this);
+    auto* warnings = new QLabel(this);
     m_panels->addWidget(title);
     m_panels->addWidget(view);
     auto* row = new QHBoxLayout;
     row->addWidget(lines);
     row->addStretch();
     row->addWidget(violations);
+    row->addWidget(warnings);
     m_panels->addLayout(row);
-    m_panelList.push_back(Panel{p.address, view, title, lines, violations});
+    m_panelList.push_back(Panel{p.address, view, title, lines, violations, warnings});
 }
 
 void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
@@ -80,24 +158,34 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
     if (!p.note.empty()) title += QStringLiteral("\n") + QString::fromStdString(p.note);
     if (panel.title->text() != title) panel.title->setText(title);
 
-    const std::uint8_t pins = p.display->lastPins();
+    const hd44780::Pins pins = p.display->lastPins();
     QString lines;
-    for (int i = 0; i < 6; ++i) {
-        const bool on = (pins >> kLineBits[i]) & 1;
-        lines +=
-            QStringLiteral("<span style='color:%1'>%2 %3</span>&nbsp;&nbsp;")
-                .arg(on ? QStringLiteral("#c00000") : QStringLiteral("#808080"),
-                     on ? QStringLiteral("●") : QStringLiteral("○"), QLatin1String(kLineNames[i]));
+    for (std::size_t i = 0; i < hd44780::kLineCount; ++i) {
+        const bool on = hd44780::level(pins, static_cast<hd44780::Line>(i));
+        lines += QStringLiteral("<span style='color:%1'>%2 %3</span>&nbsp;&nbsp;")
+                     .arg(on ? QStringLiteral("#c00000") : QStringLiteral("#808080"),
+                          on ? QStringLiteral("●") : QStringLiteral("○"),
+                          QLatin1String(hd44780::kLineNames[i]));
     }
     if (panel.lines->text() != lines) panel.lines->setText(lines);
 
     const auto& timing = p.display->timing();
-    const QString count = QStringLiteral("Violations de timing : %1").arg(timing.count());
+    const QString count = QStringLiteral("Violations de timing (%1) : %2")
+                              .arg(window::oscillatorName(timing.oscillator()))
+                              .arg(timing.count());
     if (panel.violations->text() != count) {
         panel.violations->setText(count);
-        panel.violations->setToolTip(timing.recent().empty()
-                                         ? QString()
-                                         : QString::fromStdString(timing.recent().back().text));
+        panel.violations->setToolTip(
+            timing.recent().empty()
+                ? QString()
+                : window::describe(timing.recent().back()) +
+                      QStringLiteral("\nRemède : lancez avec VELMORIN_DELAY=2 (pauses et "
+                                     "impulsions deux fois plus longues)"));
+    }
+    const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
+    if (panel.warnings->text() != warned) {
+        panel.warnings->setText(warned);
+        panel.warnings->setToolTip(lastLines(p.display->warnings(), kTooltipLines));
     }
     panel.view->refresh();
 }

@@ -1,6 +1,6 @@
 // "Afficheur LCD": the emulated display of every port the program has driven, with the bus
-// lines and the timing checker's verdict. It stands in for the hardware; with real hardware
-// it mirrors what the controller should decode from the same writes.
+// lines and the controller's verdict on the timing. It stands in for the hardware; with
+// real hardware it mirrors what the controller should decode from the same writes.
 #pragma once
 
 #include <QWidget>
@@ -20,17 +20,30 @@ class LcdWindow : public QWidget {
     Q_OBJECT
 
 public:
-    LcdWindow(const port::PortLayer& layer, const port::Clock& clock, QWidget* parent = nullptr);
+    // Starts with the module the settings name (VELMORIN_MODULE).
+    LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* parent = nullptr);
 
-    // Module widths offered: 16x2, 20x2 (default: the text sender fills 20 columns), 40x2.
-    void setColumns(int columns);
-    int columns() const { return m_columns; }
+    // The module the user owns: size, character ROM and oscillator, for every panel.
+    void setModule(hd44780::Geometry module);
+    void setRom(hd44780::Rom rom);
+    void setOscillator(hd44780::Oscillator oscillator);
+    hd44780::Geometry module() const { return m_module; }
+    int columns() const { return m_module.columns; }
     LcdView* view(std::int16_t port) const;
+
+    // Right of `beside` if it fits on its screen, else below, else to its left; always
+    // inside the screen's available area.
+    void placeBeside(const QWidget& beside);
 
 public slots:
     // Picks up newly opened ports and repaints what changed. Runs from the event loop, so
     // it never holds up a transfer.
     void poll();
+
+protected:
+    // While no hardware is driven this window is the only output: closing it only
+    // minimises it, so it can never be lost for the rest of the run.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct Panel {
@@ -39,14 +52,17 @@ private:
         QLabel* title;
         QLabel* lines;
         QLabel* violations;
+        QLabel* warnings;
     };
     void addPanel(const port::PortLayer::PortView& p);
     void updatePanel(Panel& panel, const port::PortLayer::PortView& p);
 
-    const port::PortLayer& m_layer;
+    port::PortLayer& m_layer;
     const port::Clock& m_clock;
-    int m_columns = 20;
+    hd44780::Geometry m_module;
     QComboBox* m_size = nullptr;
+    QComboBox* m_rom = nullptr;
+    QComboBox* m_oscillator = nullptr;
     QVBoxLayout* m_panels = nullptr;
     QTimer* m_poll = nullptr;
     std::vector<Panel> m_panelList;

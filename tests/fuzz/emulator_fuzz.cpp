@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "hd44780/controller.h"
+#include "port/backend.h"
+#include "port/cable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
@@ -15,18 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int64_t t = 0;
     // Byte pairs: a bus value and a gap before the next write (0 ns to about 8 ms).
     for (std::size_t i = 1; i + 1 < size; i += 2) {
-        c.busWrite(data[i], t);
+        c.busWrite(port::kParallelCable.pins(data[i]), t);
         t += static_cast<std::int64_t>(data[i + 1]) * data[i + 1] * 128;
     }
-    for (int columns : {8, 16, 20, 24, 40})
-        for (int row = 0; row < 2; ++row)
-            for (int col = 0; col < columns; ++col) {
-                const hd44780::Cell cell = c.cell(row, col, columns);
-                for (std::uint8_t r : cell.rows)
+    for (const hd44780::Geometry& g : port::kModuleSizes)
+        for (int row = 0; row < g.rows; ++row)
+            for (int col = 0; col < g.columns; ++col)
+                for (std::uint8_t r : c.shownRows(row, col, g, t))
                     if (r > 0x1F) __builtin_trap();
-            }
-    (void)c.cursor(16);
-    (void)c.blinkBlockShown(t);
     if (c.warnings().size() > hd44780::Controller::kKeptWarnings) __builtin_trap();
     if (c.timing().recent().size() > hd44780::TimingChecker::kKeptViolations) __builtin_trap();
     if (c.addressInCgram() ? c.addressCounter() > 0x3F : c.addressCounter() > 0x7F)

@@ -15,7 +15,8 @@ namespace {
 
 std::string line(const Controller& c, int row, int columns = 20) {
     std::string s;
-    for (int col = 0; col < columns; ++col) s += static_cast<char>(c.cell(row, col, columns).code);
+    for (int col = 0; col < columns; ++col)
+        s += static_cast<char>(c.cell(row, col, {columns, 2}).code);
     return s;
 }
 
@@ -42,7 +43,7 @@ TEST(Controller, LatchesOnFallingEdgeWithValueBeforeTheWrite) {
     // E drops in the same write as the data changes: the old data (0x2) is what latches.
     bus.write(0x80, 50'000);
     EXPECT_TRUE(c.fourBitMode());
-    EXPECT_EQ(c.timing().count(hd44780::ViolationKind::DataChangedWithE), 1u);
+    EXPECT_EQ(c.timing().count(hd44780::ViolationKind::DataHold), 1u);
 }
 
 // In 8-bit mode the undriven DB0-DB3 complete the byte: 0x2 + pull-ups is 0x2F
@@ -208,8 +209,8 @@ TEST(Controller, Codes8To15MirrorCgramGlyphs) {
     bus.data(1);
     bus.data(9);
     const hd44780::GlyphRows expected{0x04, 0x08, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00};
-    EXPECT_EQ(c.cell(0, 0, 16).rows, expected) << "only the low five bits show";
-    EXPECT_EQ(c.cell(0, 1, 16).rows, expected);
+    EXPECT_EQ(c.cell(0, 0, {16, 2}).rows, expected) << "only the low five bits show";
+    EXPECT_EQ(c.cell(0, 1, {16, 2}).rows, expected);
 }
 
 TEST(Controller, DisplayShiftMovesBothLinesAndShiftOnEntryFollowsDdramOnly) {
@@ -247,23 +248,79 @@ TEST(Controller, OneLineModeLeavesSecondRowBlank) {
     bus.cmd(0xC0);
     bus.data('Q');
     EXPECT_EQ(c.ddram()[0x40], 'Q');
-    EXPECT_EQ(c.cell(1, 0, 16).rows, hd44780::GlyphRows{});
-    EXPECT_EQ(c.cell(0, 0, 16).code, 0x20);
+    EXPECT_EQ(c.cell(1, 0, {16, 2}).rows, hd44780::GlyphRows{});
+    EXPECT_EQ(c.cell(0, 0, {16, 2}).code, 0x20);
 }
 
-TEST(Controller, DisplayOffBlanksCellsAndCursorFollowsAc) {
+TEST(Controller, CursorAndBlinkAreLaidOverTheCellAtTheAddressCounter) {
+    const hd44780::GlyphRows blank{};
+    const hd44780::GlyphRows underline{0, 0, 0, 0, 0, 0, 0, 0x1F};
+    const hd44780::GlyphRows block{0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F};
+    const std::int64_t on = 0;             // first blink half-period: block shown
+    const std::int64_t off = 500'000'000;  // second one (409.6 ms * 250/270 each)
+    struct Case {
+        const char* name;
+        std::uint8_t control;
+        hd44780::Geometry module;
+        int row, column;  // where the cursor is looked for (AC = 1 after "A")
+        std::int64_t at;
+        hd44780::GlyphRows shown;
+    };
+    const Case cases[] = {
+        {"underline", 0x0E, {16, 2}, 0, 1, on, underline},
+        {"blink, block phase", 0x0D, {16, 2}, 0, 1, on, block},
+        {"blink, cell phase", 0x0D, {16, 2}, 0, 1, off, blank},
+        {"both, cell phase", 0x0F, {16, 2}, 0, 1, off, underline},
+        {"not on other cells", 0x0F, {16, 2}, 0, 2, on, blank},
+        {"display off", 0x0B, {16, 2}, 0, 1, on, blank},
+        {"module too narrow",
+         0x0E,
+         {1, 2},
+         0,
+         0,
+         on,
+         hd44780::GlyphRows{0x0E, 0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x00}},
+    };
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        hd44780::Options o;
+        o.powerOnNs = 0;
+        Controller c(o);
+        BusFeeder bus(c);
+        bus.init4();
+        bus.text("A");
+        bus.cmd(tc.control);
+        EXPECT_EQ(c.shownRows(tc.row, tc.column, tc.module, tc.at), tc.shown);
+    }
+}
+
+// What each row of a module shows after a 32-character transmission: the address of its
+// first and last cell (0xFF: nothing driven).
+TEST(Controller, ModulesMapTheirRowsOntoTheTwoLines) {
+    struct Case {
+        hd44780::Geometry module;
+        std::vector<std::pair<int, int>> rows;  // first, last address per row
+    };
+    const Case cases[] = {
+        {{20, 4}, {{0x00, 0x13}, {0x40, 0x53}, {0x14, 0x27}, {0x54, 0x67}}},
+        {{16, 4}, {{0x00, 0x0F}, {0x40, 0x4F}, {0x10, 0x1F}, {0x50, 0x5F}}},
+        {{16, 1}, {{0x00, 0x47}}},
+        {{20, 1}, {{0x00, 0x13}}},
+        {{40, 2}, {{0x00, 0x27}, {0x40, 0x67}}},
+    };
     Controller c;
     BusFeeder bus(c);
     bus.init4();
-    bus.text("A");
-    bus.cmd(0x0E);
-    auto cur = c.cursor(16);
-    ASSERT_TRUE(cur.has_value());
-    EXPECT_EQ(cur->column, 1);
-    EXPECT_TRUE(cur->underline);
-    bus.cmd(0x08);
-    EXPECT_EQ(c.cell(0, 0, 16).rows, hd44780::GlyphRows{});
-    EXPECT_FALSE(c.cursor(16).has_value());
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(testing::Message() << tc.module.columns << "x" << tc.module.rows);
+        ASSERT_EQ(static_cast<int>(tc.rows.size()), tc.module.rows);
+        for (int r = 0; r < tc.module.rows; ++r) {
+            EXPECT_EQ(c.address(r, 0, tc.module), tc.rows[r].first);
+            EXPECT_EQ(c.address(r, tc.module.columns - 1, tc.module), tc.rows[r].second);
+        }
+    }
+    EXPECT_EQ(c.address(0, 8, {16, 1}), 0x40) << "a 16x1's right half is line 2";
+    EXPECT_EQ(c.address(4, 0, {20, 4}), std::nullopt);
 }
 
 TEST(CharRom, SpotChecksAgainstTheTables) {
@@ -283,7 +340,7 @@ TEST(Controller, AnyByteStreamIsSafeAndBounded) {
     std::uint32_t x = 12345;
     for (int i = 0; i < 200'000; ++i) {
         x = x * 1103515245u + 12345u;
-        c.busWrite(static_cast<std::uint8_t>(x >> 16), i);
+        c.busWrite(port::kParallelCable.pins(static_cast<std::uint8_t>(x >> 16)), i);
     }
     EXPECT_LE(c.warnings().size(), Controller::kKeptWarnings);
     EXPECT_LE(c.timing().recent().size(), hd44780::TimingChecker::kKeptViolations);

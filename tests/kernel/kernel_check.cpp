@@ -1,7 +1,9 @@
 // Checks the data-register bytes that QEMU saw a guest's velmorin write, by decoding them
 // with the emulator: the start-up sequence, then whole timer ticks whose transmissions
 // are exactly what the driver sends for the clock text they show.
-//   kernel_check BYTES_FILE [--ticks N] [--vcd FILE] [--startup-only]
+//   kernel_check BYTES_FILE [--ticks N] [--vcd FILE] [--startup-only] [--backpack]
+// With --backpack the bytes are what an I2C backpack received: the driver's writes mapped
+// through the backpack's wiring.
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "driver_rig.h"
+#include "port/cable.h"
 #include "vcd_reader.h"
 
 namespace {
@@ -25,12 +28,17 @@ Bytes readBytes(const std::string& path) {
     return out;
 }
 
-// What the driver writes for a given call sequence.
+const port::Cable* g_cable = &port::kParallelCable;
+
+// What the driver writes for a given call sequence, as the cable under test carries it.
 template <typename F>
 Bytes driverBytes(F&& f) {
     testsupport::DriverRig rig;
     f(rig.driver);
-    return rig.rec.bytes();
+    Bytes out;
+    for (std::uint8_t b : rig.rec.bytes())
+        out.push_back(g_cable->byte(port::kParallelCable.pins(b)));
+    return out;
 }
 
 std::string printable(const std::vector<std::uint8_t>& codes) {
@@ -61,6 +69,8 @@ int main(int argc, char** argv) {
             vcdPath = argv[++i];
         else if (a == "--startup-only")
             startupOnly = true;
+        else if (a == "--backpack")
+            g_cable = &port::kBackpackCable;
     }
     std::printf("bytes: %zu\n", bytes.size());
 
@@ -97,7 +107,7 @@ int main(int argc, char** argv) {
     std::size_t fed = 0;
     auto feedTo = [&](std::size_t end) {
         for (; fed < end; ++fed) {
-            lcd.busWrite(bytes[fed], t);
+            lcd.busWrite(g_cable->pins(bytes[fed]), t);
             t += 1'000'000;  // well clear of every busy time: QEMU's gaps are not bus timing
         }
     };

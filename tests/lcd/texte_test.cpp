@@ -38,25 +38,4 @@ TEST(Texte, CharacterCodes) {
         EXPECT_EQ(lcd::characterCode(c.c), c.code) << std::hex << unsigned(c.c);
 }
 
-TEST(Texte, Utf8DecodingReplacesMalformedSequences) {
-    struct Case {
-        std::string in;
-        std::u32string out;
-    };
-    const Case cases[] = {
-        {"été", U"été"},
-        {"\xF0\x9F\x98\x80!", U"😀!"},
-        {"a\xFF"
-         "b",
-         U"a\uFFFDb"},
-        {"\xC3", U"\uFFFD"},
-        {"\xC0\xAF", U"\uFFFD"},      // overlong
-        {"\xED\xA0\x80", U"\uFFFD"},  // surrogate
-        {"\xE2\x82", U"\uFFFD"},      // truncated
-        {"\xE2\x82x", U"\uFFFDx"},
-        {std::string("a\0b", 3), std::u32string(U"a\0b", 3)},
-    };
-    for (const auto& c : cases) EXPECT_EQ(lcd::decodeUtf8(c.in), c.out) << c.in;
-}
-
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/gpio.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +35,16 @@ struct FakeSys {
     std::vector<std::pair<std::uint8_t, std::uint16_t>> outbs;
     int iopermErrno = 0;
     int iopermCalls = 0;
+    std::map<std::string, unsigned> majors;  // device path -> character major (99 if unset)
+    // I2C adapter and GPIO chip
+    unsigned long i2cFuncs = I2C_FUNC_SMBUS_WRITE_BYTE;
+    int slaveErrno = 0;
+    int sendErrno = 0;  // every I2C transfer fails with this
+    std::vector<std::uint8_t> sent;
+    std::vector<std::string> i2cPaths;  // how each byte went: "smbus" or "write"
+    std::vector<std::uint32_t> requested;
+    int lineErrno = 0;
+    std::vector<std::uint64_t> lineSets;
 
     FakeSys() {
         root = fs::path(::testing::TempDir()) /
@@ -54,11 +68,36 @@ struct FakeSys {
         return (root / "dev" / ("parport" + std::to_string(n))).string();
     }
 
+    std::string node(const std::string& name, unsigned major = 99) {
+        const std::string path = (root / "dev" / name).string();
+        std::ofstream(path) << "";
+        majors[path] = major;
+        return path;
+    }
+
     port::SysApi api() {
         port::SysApi s;
         s.procRoot = (root / "proc").string();
         s.devRoot = (root / "dev").string();
         s.procDevices = (root / "devices").string();
+        // Whatever the fake /dev holds is a character device.
+        s.stat = [this](const std::string& path, struct stat* st) {
+            if (::stat(path.c_str(), st) != 0) return -1;
+            if (path.rfind((root / "dev").string(), 0) == 0) {
+                st->st_mode = S_IFCHR | 0660;
+                st->st_rdev = makedev(majors.count(path) ? majors[path] : 99, 0);
+            }
+            return 0;
+        };
+        s.write = [this](int, const void* data, std::size_t) -> ssize_t {
+            if (sendErrno) {
+                errno = sendErrno;
+                return -1;
+            }
+            sent.push_back(*static_cast<const std::uint8_t*>(data));
+            i2cPaths.push_back("write");
+            return 1;
+        };
         s.open = [this](const std::string& path, int flags) {
             calls.push_back("open " + fs::path(path).filename().string());
             if (auto it = openErrno.find(path); it != openErrno.end()) {
@@ -76,6 +115,32 @@ struct FakeSys {
                 }
             } else if (request == PPRELEASE) {
                 calls.push_back("release");
+            } else if (request == I2C_FUNCS) {
+                *static_cast<unsigned long*>(arg) = i2cFuncs;
+            } else if (request == I2C_SLAVE) {
+                if (slaveErrno) {
+                    errno = slaveErrno;
+                    return -1;
+                }
+            } else if (request == I2C_SMBUS) {
+                if (sendErrno) {
+                    errno = sendErrno;
+                    return -1;
+                }
+                sent.push_back(static_cast<i2c_smbus_ioctl_data*>(arg)->command);
+                i2cPaths.push_back("smbus");
+            } else if (request == GPIO_GET_CHIPINFO_IOCTL) {
+                static_cast<gpiochip_info*>(arg)->lines = 8;
+            } else if (request == GPIO_V2_GET_LINE_IOCTL) {
+                if (lineErrno) {
+                    errno = lineErrno;
+                    return -1;
+                }
+                auto* req = static_cast<gpio_v2_line_request*>(arg);
+                requested.assign(req->offsets, req->offsets + req->num_lines);
+                req->fd = ::open("/dev/null", O_RDONLY);
+            } else if (request == GPIO_V2_LINE_SET_VALUES_IOCTL) {
+                lineSets.push_back(static_cast<gpio_v2_line_values*>(arg)->bits);
             } else if (request == PPWDATA) {
                 if (failWritesAfter >= 0 && static_cast<int>(written.size()) >= failWritesAfter) {
                     errno = ENODEV;
@@ -106,12 +171,17 @@ struct FakeSys {
 struct Layer {
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
+    port::Fatal fatalPath{[this](const std::string& m) { fatal.push_back(m); }};
     port::PortLayer layer;
     Layer(port::PortConfig config, port::SysApi sys)
-        : layer(
-              std::move(config), clock, clock, [this](const std::string& m) { fatal.push_back(m); },
-              port::hardwareOpener(std::move(sys))) {}
+        : layer(std::move(config), clock, clock, fatalPath, port::hardwareOpener(std::move(sys))) {}
 };
+
+port::PortConfig withDevice(const std::string& setting) {
+    port::PortConfig c;
+    EXPECT_EQ(port::parseDevice(setting, c.devices[0]), "");
+    return c;
+}
 
 port::PortConfig withKind(BackendKind kind) {
     port::PortConfig c;
@@ -144,7 +214,8 @@ TEST(Ppdev, AutoClaimsTheParportAtTheAddressAndWritesOneIoctlPerOut32) {
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.written, (std::vector<std::uint8_t>{0x20, 0x22}));
         EXPECT_EQ(l.layer.ports()[0].device, sys.dev(1) + " (ppdev)");
-        EXPECT_EQ(l.layer.display(0x378)->lastPins(), 0x22) << "the emulator mirrors the hardware";
+        EXPECT_EQ(l.layer.display(0x378)->lastPins(), (hd44780::Pins{false, true, 0x2}))
+            << "the emulator mirrors the hardware";
     }
     EXPECT_EQ(sys.calls, (std::vector<std::string>{"open parport1", "claim", "release", "close"}));
 }
@@ -183,7 +254,7 @@ TEST(Ppdev, FailuresNameTheDeviceTheErrorAndTheRemedy) {
         {"device node missing",
          [](FakeSys& s) { s.openErrno[s.dev(0)] = ENOENT; },
          BackendKind::Auto,
-         {"parport0", "modprobe ppdev"}},
+         {"parport0", "n'existe plus"}},
         {"registration refused",
          [](FakeSys& s) { s.claimErrno = ENXIO; },
          BackendKind::Ppdev,
@@ -239,9 +310,7 @@ TEST(Ppdev, ExplicitDeviceMappingWins) {
     FakeSys sys;
     sys.addParport(0, "888");
     sys.addParport(3, "53264");
-    port::PortConfig config;
-    config.lpt1Device = sys.dev(3);
-    Layer l(config, sys.api());
+    Layer l(withDevice(sys.dev(3)), sys.api());
     l.layer.Out32(0x378, 7);
     EXPECT_TRUE(l.fatal.empty());
     EXPECT_EQ(sys.calls[0], "open parport3");
@@ -256,17 +325,151 @@ TEST(Ioport, OnlyStandardDataRegistersAreEverTouched) {
         EXPECT_EQ(r.backend, nullptr);
         EXPECT_EQ(sys.iopermCalls, 0);
     }
-    for (std::int16_t good : {0x378, 0x278, 0x3BC}) EXPECT_TRUE(port::ioportAddressAllowed(good));
+    for (std::int16_t good : {0x378, 0x278}) EXPECT_TRUE(port::ioportAddressAllowed(good));
+    EXPECT_FALSE(port::ioportAddressAllowed(0x3BC)) << "not a port the program drives";
 }
 
-TEST(Ioport, PermissionFailureExplainsRootAndLockdown) {
+TEST(Ioport, RefusalsExplainTheirOwnCause) {
+    for (int err : {EPERM, ENOSYS}) {
+        FakeSys sys;
+        sys.iopermErrno = err;
+        Layer l(withKind(BackendKind::Ioport), sys.api());
+        l.layer.Out32(0x378, 1);
+        ASSERT_EQ(l.fatal.size(), 1u);
+        const bool permission = l.fatal[0].find("CAP_SYS_RAWIO") != std::string::npos;
+        EXPECT_EQ(permission, err == EPERM) << l.fatal[0];
+        EXPECT_NE(l.fatal[0].find(err == EPERM ? "Secure Boot" : "ce noyau"), std::string::npos);
+    }
+}
+
+// A device named in VELMORIN_LPT1 is checked before anything opens it, and every sentence
+// names the variable.
+TEST(Devices, NamedDevicesAreCheckedBeforeTheyAreOpened) {
+    struct Case {
+        const char* name;
+        std::function<std::string(FakeSys&)> arrange;  // returns VELMORIN_LPT1's value
+        std::vector<const char*> mentions;
+        bool modprobe;
+    };
+    const std::vector<Case> cases = {
+        {"typo",
+         [](FakeSys& s) { return (s.root / "dev" / "nonexistent").string(); },
+         {"VELMORIN_LPT1=", "ls /dev/parport*"},
+         false},
+        {"relative path",
+         [](FakeSys&) { return std::string("parport0"); },
+         {"VELMORIN_LPT1=parport0", "chemin complet"},
+         false},
+        {"a tape drive",
+         [](FakeSys& s) { return s.node("st0", 9); },
+         {"VELMORIN_LPT1=", "n'est pas un port ppdev"},
+         false},
+        {"ppdev not loaded",
+         [](FakeSys& s) {
+             std::ofstream(s.root / "devices") << "Character devices:\n  1 mem\n";
+             return (s.root / "dev" / "parport0").string();
+         },
+         {"VELMORIN_LPT1=", "modprobe ppdev"},
+         true},
+        {"i2c-dev not loaded",
+         [](FakeSys& s) { return (s.root / "dev" / "i2c-1").string() + "@0x27"; },
+         {"VELMORIN_LPT1=", "modprobe i2c-dev", "raspi-config"},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSys sys;
+        const port::PortConfig config = withDevice(c.arrange(sys));
+        const std::string said = port::checkDevices(config, sys.api());
+        for (const char* m : c.mentions) EXPECT_NE(said.find(m), std::string::npos) << said;
+        EXPECT_EQ(said.find("modprobe") != std::string::npos, c.modprobe) << said;
+        Layer l(config, sys.api());
+        l.layer.Out32(0x378, 1);
+        EXPECT_EQ(l.fatal, std::vector<std::string>{said}) << "the opener checks the same way";
+        EXPECT_TRUE(sys.calls.empty()) << "nothing was opened";
+    }
+}
+
+// Each Out32 is one byte to the backpack: RS and D4-D7 in place, E moved to P2, the
+// backlight (P3) on, R/W (P1) low.
+TEST(I2c, EachOut32IsOneBackpackByteBySmbusOrPlainWrite) {
+    for (bool smbus : {true, false}) {
+        SCOPED_TRACE(smbus ? "SMBus send byte" : "plain write");
+        FakeSys sys;
+        sys.i2cFuncs = smbus ? I2C_FUNC_SMBUS_WRITE_BYTE : I2C_FUNC_I2C;
+        Layer l(withDevice(sys.node("i2c-1", 89) + "@0x27"), sys.api());
+        for (std::int16_t v : {0x00, 0x02, 0x31, 0x33, 0xF1, 0x0C}) l.layer.Out32(0x378, v);
+        ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+        EXPECT_EQ(sys.sent, (std::vector<std::uint8_t>{0x08, 0x0C, 0x39, 0x3D, 0xF9, 0x08}));
+        EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(6, smbus ? "smbus" : "write"));
+        EXPECT_EQ(l.layer.ports()[0].device, sys.root.string() + "/dev/i2c-1 @ 0x27 (PCF8574)");
+    }
+}
+
+TEST(I2c, FailuresSayWhatToDo) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeSys&)> arrange;
+        std::vector<const char*> mentions;
+    };
+    const std::vector<Case> cases = {
+        {"permission",
+         [](FakeSys& s) { s.openErrno[(s.root / "dev" / "i2c-1").string()] = EACCES; },
+         {"groupe i2c"}},
+        {"address taken", [](FakeSys& s) { s.slaveErrno = EBUSY; }, {"0x27", "pilote du noyau"}},
+        {"no answer",
+         [](FakeSys& s) { s.sendErrno = ENXIO; },
+         {"rien ne répond", "0x27", "0x3f", "i2cdetect -y 1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSys sys;
+        const auto config = withDevice(sys.node("i2c-1", 89) + "@0x27");
+        c.arrange(sys);
+        Layer l(config, sys.api());
+        l.layer.Out32(0x378, 1);
+        ASSERT_EQ(l.fatal.size(), 1u);
+        for (const char* m : c.mentions)
+            EXPECT_NE(l.fatal[0].find(m), std::string::npos) << l.fatal[0];
+    }
+}
+
+TEST(Gpio, EachOut32SetsTheSixLinesOnce) {
     FakeSys sys;
-    sys.iopermErrno = EPERM;
-    Layer l(withKind(BackendKind::Ioport), sys.api());
-    l.layer.Out32(0x378, 1);
-    ASSERT_EQ(l.fatal.size(), 1u);
-    EXPECT_NE(l.fatal[0].find("CAP_SYS_RAWIO"), std::string::npos);
-    EXPECT_NE(l.fatal[0].find("Secure Boot"), std::string::npos);
+    Layer l(withDevice(sys.node("gpiochip0", 254) + "@5,4,3,2,1,0"), sys.api());
+    for (std::int16_t v : {0x00, 0x12, 0x81}) l.layer.Out32(0x378, v);
+    ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+    EXPECT_EQ(sys.requested, (std::vector<std::uint32_t>{5, 4, 3, 2, 1, 0}));
+    // Bit i of a set is the i-th requested line: RS, E, D4, D5, D6, D7.
+    EXPECT_EQ(sys.lineSets, (std::vector<std::uint64_t>{0x00, 0x06, 0x21}));
+    EXPECT_EQ(l.layer.ports()[0].device, sys.root.string() + "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
+}
+
+TEST(Gpio, FailuresNameTheChipTheLineOrTheHolder) {
+    struct Case {
+        const char* lines;
+        std::function<void(FakeSys&)> arrange;
+        std::vector<const char*> mentions;
+    };
+    const std::vector<Case> cases = {
+        {"0,1,2,3,4,9", [](FakeSys&) {}, {"ligne 9", "8 lignes"}},
+        {"0,1,2,3,4,5", [](FakeSys& s) { s.lineErrno = EBUSY; }, {"gpioinfo", "gpiochip0"}},
+        {"0,1,2,3,4,5",
+         [](FakeSys& s) { s.openErrno[(s.root / "dev" / "gpiochip0").string()] = EACCES; },
+         {"groupe gpio"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        FakeSys sys;
+        const auto config = withDevice(sys.node("gpiochip0", 254) + "@" + c.lines);
+        c.arrange(sys);
+        Layer l(config, sys.api());
+        l.layer.Out32(0x378, 1);
+        ASSERT_EQ(l.fatal.size(), 1u);
+        for (const char* m : c.mentions)
+            EXPECT_NE(l.fatal[0].find(m), std::string::npos) << l.fatal[0];
+        EXPECT_TRUE(sys.lineSets.empty());
+    }
 }
 
 TEST(Ioport, WritesGoOutThroughOutb) {

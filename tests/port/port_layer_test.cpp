@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -63,18 +66,83 @@ TEST(PortConfig, BackendChoiceFromTheEnvironment) {
     Env env{{{"VELMORIN_TRACE", "/tmp/x.vcd"}, {"VELMORIN_LPT1", "/dev/parport3"}}};
     const auto r = port::configFromEnvironment(env.fn());
     EXPECT_EQ(r.config.tracePath, "/tmp/x.vcd");
-    EXPECT_EQ(r.config.lpt1Device, "/dev/parport3");
+    EXPECT_EQ(r.config.devices[0].path, "/dev/parport3");
+}
+
+// Every other setting in one table: a good value and what it gives, or a bad one and the
+// words its sentence must hold (the variable's name always among them).
+TEST(PortConfig, SettingsParseOrNameTheVariable) {
+    using Check = std::function<void(const port::PortConfig&)>;
+    struct Case {
+        const char* var;
+        const char* value;
+        const char* mentions;  // null: accepted
+        Check check;
+    };
+    using Kind = port::DeviceSpec::Kind;
+    const std::vector<Case> cases = {
+        {"VELMORIN_DELAY", "1", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 1); }},
+        {"VELMORIN_DELAY", "16", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 16); }},
+        {"VELMORIN_DELAY", "0", "1 à 16", {}},
+        {"VELMORIN_DELAY", "17", "1 à 16", {}},
+        {"VELMORIN_DELAY", "-1", "1 à 16", {}},
+        {"VELMORIN_DELAY", "2.5", "1 à 16", {}},
+        {"VELMORIN_DELAY", "x", "1 à 16", {}},
+        {"VELMORIN_DELAY", "", "1 à 16", {}},
+        {"VELMORIN_MODULE", "20x4", nullptr,
+         [](auto& c) {
+             EXPECT_EQ(c.module, (hd44780::Geometry{20, 4}));
+         }},
+        {"VELMORIN_MODULE", "190KHZ,A02,16x2", nullptr,
+         [](auto& c) {
+             EXPECT_EQ(c.module, (hd44780::Geometry{16, 2}));
+             EXPECT_EQ(c.emulator.rom, hd44780::Rom::A02);
+             EXPECT_EQ(c.emulator.oscillator, hd44780::Oscillator::k190kHz);
+         }},
+        {"VELMORIN_MODULE", "20x5", "20x5", {}},
+        {"VELMORIN_MODULE", "16x2,20x4", "deux tailles", {}},
+        {"VELMORIN_MODULE", "16x2,a01", "a01", {}},
+        {"VELMORIN_LPT1", "/dev/i2c-1@0x27", nullptr,
+         [](auto& c) {
+             EXPECT_EQ(c.devices[0].kind, Kind::I2c);
+             EXPECT_EQ(c.devices[0].path, "/dev/i2c-1");
+             EXPECT_EQ(c.devices[0].i2cAddress, 0x27);
+         }},
+        {"VELMORIN_LPT2", "/dev/gpiochip0@25,24,23,17,18,22", nullptr,
+         [](auto& c) {
+             EXPECT_EQ(c.devices[1].kind, Kind::Gpio);
+             EXPECT_EQ(c.devices[1].gpioLines,
+                       (std::array<std::uint32_t, 6>{25, 24, 23, 17, 18, 22}));
+         }},
+        {"VELMORIN_LPT1", "/dev/i2c-1@0x78", "0x03 à 0x77", {}},
+        {"VELMORIN_LPT1", "/dev/i2c-1@27", "0x03 à 0x77", {}},
+        {"VELMORIN_LPT2", "/dev/gpiochip0@1,2,3,4,5", "six", {}},
+        {"VELMORIN_LPT2", "/dev/gpiochip0@1,2,3,4,5,1", "deux fois", {}},
+        {"VELMORIN_LPT2", "/dev/gpiochip0@1,2,3,4,5,x", "« x »", {}},
+        {"VELMORIN_LPT1", "@0x27", "chemin", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.var) + "=" + c.value);
+        Env env{{{c.var, c.value}}};
+        const auto r = port::configFromEnvironment(env.fn());
+        if (!c.mentions) {
+            EXPECT_EQ(r.error, "");
+            c.check(r.config);
+            continue;
+        }
+        EXPECT_NE(r.error.find(c.var), std::string::npos) << r.error;
+        EXPECT_NE(r.error.find(c.mentions), std::string::npos) << r.error;
+    }
 }
 
 struct LayerRig {
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
+    port::Fatal fatalPath{[this](const std::string& m) { fatal.push_back(m); }};
     PortLayer layer;
     explicit LayerRig(port::PortConfig config = {},
                       port::BackendOpener opener = port::hardwareOpener())
-        : layer(
-              std::move(config), clock, clock, [this](const std::string& m) { fatal.push_back(m); },
-              std::move(opener)) {}
+        : layer(std::move(config), clock, clock, fatalPath, std::move(opener)) {}
 };
 
 TEST(PortLayer, EachAddressHasItsOwnEmulatedDisplay) {
@@ -85,7 +153,7 @@ TEST(PortLayer, EachAddressHasItsOwnEmulatedDisplay) {
     ASSERT_NE(rig.layer.display(port::kLpt1), nullptr);
     ASSERT_NE(rig.layer.display(port::kLpt2), nullptr);
     EXPECT_NE(rig.layer.display(port::kLpt1), rig.layer.display(port::kLpt2));
-    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), 0xA2);
+    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), (hd44780::Pins{false, true, 0xA}));
     EXPECT_EQ(rig.layer.Inp32(port::kLpt1), 0xA2);
     EXPECT_EQ(rig.layer.Inp32(port::kLpt2), 0x30);
     ASSERT_EQ(rig.layer.ports().size(), 2u);
@@ -131,15 +199,44 @@ TEST(PortLayer, AFailedWriteIsFatalAndNamesTheDeviceAndError) {
     ASSERT_EQ(rig.fatal.size(), 1u);
     EXPECT_NE(rig.fatal[0].find("/dev/parport9"), std::string::npos);
     EXPECT_NE(rig.fatal[0].find(std::strerror(ENODEV)), std::string::npos);
-    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), 2) << "the mirror saw only what got out";
+    EXPECT_EQ(rig.layer.display(port::kLpt1)->lastPins(), (hd44780::Pins{false, true, 0}))
+        << "the mirror saw only what got out";
 }
 
-TEST(PortLayer, UnwritableTracePathIsFatalNamingThePath) {
-    port::PortConfig config;
-    config.tracePath = "/nonexistent-dir/trace.vcd";
-    LayerRig rig(config);
-    ASSERT_EQ(rig.fatal.size(), 1u);
-    EXPECT_NE(rig.fatal[0].find("/nonexistent-dir/trace.vcd"), std::string::npos);
+TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
+    const std::string dir = ::testing::TempDir();
+    const std::string fifo = dir + "/velmorin_fifo_" + std::to_string(::getpid());
+    const std::string held = dir + "/velmorin_held_" + std::to_string(::getpid()) + ".vcd";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    port::PortConfig first;
+    first.tracePath = held;
+    LayerRig holder(first);  // another program already writes this trace
+    ASSERT_TRUE(holder.fatal.empty());
+    struct Case {
+        std::string path;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {"/nonexistent-dir/trace.vcd", "/nonexistent-dir/trace.vcd"},
+        {"/dev/full", std::strerror(ENOSPC)},
+        {fifo, "personne ne lit"},
+        {held, "déjà utilisé"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        port::PortConfig config;
+        config.tracePath = c.path;
+        LayerRig rig(config);
+        ASSERT_EQ(rig.fatal.size(), 1u);
+        EXPECT_NE(rig.fatal[0].find(c.mentions), std::string::npos) << rig.fatal[0];
+        EXPECT_NE(rig.fatal[0].find("VELMORIN_TRACE"), std::string::npos) << rig.fatal[0];
+    }
+    ::unlink(fifo.c_str());
+    holder.layer.Out32(port::kLpt1, 0x21);
+    holder.layer.flushTrace();
+    EXPECT_NE(slurp(held).find("b00100001"), std::string::npos)
+        << "the second program did not truncate the first one's trace";
 }
 
 TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
@@ -152,7 +249,9 @@ TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
     rig.layer.Out32(port::kLpt1, 0x23);
     rig.layer.Out32(port::kLpt1, 0x23);  // unchanged value: the write counter still moves
     rig.layer.Out32(port::kLpt2, 0xF0);
+    EXPECT_EQ(slurp(path).find("#1000"), std::string::npos) << "only whole flushes reach the file";
     rig.layer.Sleep(2);
+    EXPECT_EQ(slurp(path).back(), '\n');
     const auto vcd = testsupport::parseVcd(slurp(path));
     ASSERT_TRUE(vcd.ok);
     EXPECT_EQ(vcd.timescale, "1 ns");

@@ -3,22 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "vcd_reader.h"
 
 namespace {
 
 std::string traceOf(const std::function<void(port::VcdTrace&)>& body) {
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* f = open_memstream(&buf, &len);
+    const std::string path = ::testing::TempDir() + "/vcd_trace_test.vcd";
+    std::string error;
+    const int fd = port::VcdTrace::openFile(path, error);
+    EXPECT_GE(fd, 0) << error;
     {
-        port::VcdTrace trace(f, {0x378, 0x278}, 5000, "test");
+        port::VcdTrace trace(fd, {0x378, 0x278}, 5000, "test");
         body(trace);
     }
-    std::string out(buf, len);
-    std::free(buf);
-    return out;
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(VcdTrace, DeclaresScopesAndWiresForEveryPort) {

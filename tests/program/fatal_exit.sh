@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the real program with one bad port setting and checks that it ends with status 1
 # and a one-line message naming the problem on stderr.
-#   fatal_exit.sh BINARY REGEX VAR=VALUE...
+#   fatal_exit.sh [--not REGEX] BINARY REGEX VAR=VALUE...
 set -u
+reject=
+if [ "$1" = --not ]; then reject=$2; shift 2; fi
 binary=$1 regex=$2
 shift 2
 if [ -n "$(ls /proc/sys/dev/parport 2>/dev/null | grep parport)" ]; then
@@ -17,6 +19,10 @@ if [ "$rc" -ne 1 ]; then
 fi
 if ! grep -qE "^velmorin : .*$regex" <<<"$err"; then
     echo "FAIL: stderr does not match /$regex/: $err"
+    exit 1
+fi
+if [ -n "$reject" ] && grep -qE "$reject" <<<"$err"; then
+    echo "FAIL: stderr mentions /$reject/: $err"
     exit 1
 fi
 echo "ok: $(grep '^velmorin' <<<"$err")"

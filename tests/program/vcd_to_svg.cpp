@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "port/cable.h"
 #include "vcd_reader.h"
 
 int main(int argc, char** argv) {
@@ -31,8 +32,6 @@ int main(int argc, char** argv) {
     auto x = [&](long long t) {
         return left + static_cast<double>(t - t0) * width / static_cast<double>(span);
     };
-    const char* wires[] = {"RS", "E", "D4", "D5", "D6", "D7"};
-    const int bits[] = {0, 1, 4, 5, 6, 7};
     const int height = top + 7 * rowH + 30;
 
     std::printf(
@@ -45,12 +44,15 @@ int main(int argc, char** argv) {
         left, scope.c_str(), first - 1, first + count - 2);
     for (int w = 0; w < 6; ++w) {
         const int yHigh = top + w * rowH + 6, yLow = top + w * rowH + rowH - 8;
-        std::printf("<text x=\"8\" y=\"%d\" fill=\"#90a4ae\">%s</text>\n", yLow, wires[w]);
+        std::printf("<text x=\"8\" y=\"%d\" fill=\"#90a4ae\">%s</text>\n", yLow,
+                    hd44780::kLineNames[static_cast<std::size_t>(w)]);
         std::string path;
         double lastY = 0;
         for (std::size_t i = first; i < first + count; ++i) {
             const int v = std::stoi(data[i].value, nullptr, 2);
-            const double y = ((v >> bits[w]) & 1) ? yHigh : yLow;
+            const bool high = port::kParallelCable.level(static_cast<std::uint8_t>(v),
+                                                         static_cast<hd44780::Line>(w));
+            const double y = high ? yHigh : yLow;
             const double xi = x(data[i].t);
             char seg[64];
             if (path.empty())

@@ -1,10 +1,11 @@
-// Drives an emulated controller's bus directly, with datasheet-compliant timing unless a
-// test asks otherwise.
+// Drives an emulated controller's bus directly with parallel-port bytes (through our
+// cable), with datasheet-compliant timing unless a test asks otherwise.
 #pragma once
 
 #include <cstdint>
 
 #include "hd44780/controller.h"
+#include "port/cable.h"
 
 namespace testsupport {
 
@@ -14,7 +15,7 @@ public:
         : m_c(c), m_t(startNs) {}
 
     void write(std::uint8_t pins, std::int64_t thenWaitNs = 1'000) {
-        m_c.busWrite(pins, m_t);
+        m_c.busWrite(port::kParallelCable.pins(pins), m_t);
         m_t += thenWaitNs;
     }
     // One half-byte: set-up, E high 2.5 us, E low, 50 us.

@@ -14,7 +14,7 @@ namespace testsupport {
 
 struct FormRig : PortRig {
     FormRig() {
-        form = std::make_unique<Form1>(rec, rec, clock);
+        form = std::make_unique<Form1>(rec, rec, clock, fatalPath);
         timer()->stop();  // tests tick by hand
         form->setTextLocale(QLocale(QLocale::French, QLocale::France));
     }

@@ -42,12 +42,34 @@ private slots:
         QTest::newRow("first ms") << us << QTime(0, 0, 0, 1) << "0.001";
         QTest::newRow("last ms, float rounds") << us << QTime(23, 59, 59, 999) << "86400";
         QTest::newRow("7 digits") << us << QTime(2, 46, 39, 125) << "9999.125";
+        QTest::newRow("past 2^24 ms, one rounding") << us << QTime(4, 39, 37, 235) << "16777.23";
     }
     void secondsText() {
         QFETCH(QLocale, locale);
         QFETCH(QTime, now);
         QFETCH(QString, text);
         QCOMPARE(window::secondsText(now, locale), text);
+    }
+
+    // Every locale Qt knows: the zone goes with its brackets and separator, and the time's
+    // digits stay.
+    void dateTimeTextInEveryLocale() {
+        const QDateTime now(QDate(2026, 12, 8), QTime(18, 5, 4, 450));
+        const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                      QLocale::AnyTerritory);
+        QVERIFY(locales.size() > 300);
+        QStringList bad;
+        for (const QLocale& locale : locales) {
+            const QString text = window::dateTimeText(now, locale);
+            // The seconds, in the locale's own digits ("4", "04", "༠༤").
+            const QString seconds = locale.toString(now.time(), QStringLiteral("s"));
+            const QChar last = text.isEmpty() ? QChar() : text.back();
+            if (text.contains(QLatin1String("()")) || text.contains(QLatin1String("[]")) ||
+                last.isSpace() || QStringLiteral(",;:([-/").contains(last) ||
+                !text.contains(seconds))
+                bad << locale.name() + QLatin1String(": ") + text;
+        }
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1String(" | "))));
     }
 };
 

@@ -63,7 +63,7 @@ private slots:
         for (int i = 0; i < 5; ++i) QCOMPARE(dd[0x10 + i], std::uint8_t('0' + i));
         QCOMPARE(dd[0x40], std::uint8_t('t'));
         QCOMPARE(dd[0x41], std::uint8_t('V'));
-        QCOMPARE(rig.line(0, 888, 40).substr(0, 21), std::string("ABCDEFGHIJKLMNOp01234"));
+        QCOMPARE(rig.line(0, 888, {40, 2}).substr(0, 21), std::string("ABCDEFGHIJKLMNOp01234"));
     }
 
     void geometryTextsAndTabOrderAt96Dpi() {
@@ -121,19 +121,40 @@ private slots:
 
     void timerRunsFromCreationAtOneSecond() {
         port::SimulatedClock clock;
-        port::PortLayer layer(
-            testsupport::emulatorConfig(), clock, clock, [](const std::string&) {},
-            port::hardwareOpener());
-        Form1 form(layer, layer, clock);
+        port::Fatal fatal([](const std::string&) {});
+        port::PortLayer layer(testsupport::emulatorConfig(), clock, clock, fatal,
+                              port::hardwareOpener());
+        Form1 form(layer, layer, clock, fatal);
         auto* timer = form.findChild<QTimer*>(QStringLiteral("Timer1"));
         QVERIFY(timer && timer->isActive());
         QCOMPARE(timer->interval(), 1000);
         QCOMPARE(timer->timerType(), Qt::PreciseTimer);
     }
 
-    void haltedFormIgnoresEveryHandler() {
+    void tabLeavesTheTextBox() {
         FormRig rig;
-        rig.form->halt();
+        rig.form->show();
+        rig.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+        rig.text()->setPlainText(QStringLiteral("ab"));
+        rig.text()->setFocus();
+        QTest::keyClick(rig.text(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), rig.button(3));
+        QCOMPARE(rig.text()->toPlainText(), QStringLiteral("ab"));
+    }
+
+    void optionIndexOutsideTheArrayIsIgnored() {
+        FormRig rig;
+        rig.rec.clear();
+        for (int index : {0, 3, -1}) rig.form->Option1_Click(index);
+        QCOMPARE(rig.rec.events().size(), std::size_t(0));
+        QCOMPARE(rig.form->PortLPT, std::int16_t(888));
+    }
+
+    void aFatalErrorHaltsEveryHandler() {
+        FormRig rig;
+        rig.fatalPath.fail("port perdu");
+        QCOMPARE(rig.fatal, std::vector<std::string>{"port perdu"});
         rig.rec.clear();
         rig.button(1)->click();
         rig.form->Command2_Click();

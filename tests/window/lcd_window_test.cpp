@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QScreen>
 #include <QtTest>
 
 #include "form_rig.h"
@@ -25,7 +26,8 @@ private slots:
         for (auto* l : labels) texts << l->text();
         QVERIFY(texts.contains(QStringLiteral("LPT1 (0x378)")));
         QVERIFY(texts.contains(QStringLiteral("LPT2 (0x278)")));
-        QVERIFY(texts.contains(QStringLiteral("Violations de timing : 0")));
+        QVERIFY(texts.contains(QStringLiteral("Violations de timing (270 kHz) : 0")));
+        QVERIFY(texts.contains(QStringLiteral("Avertissements : 0")));
     }
 
     void drawsTheDotsOfAKnownCell() {
@@ -58,16 +60,16 @@ private slots:
             std::string description() const override { return "/dev/parport0 (ppdev)"; }
         };
         port::SimulatedClock clock;
-        port::PortLayer layer(
-            {}, clock, clock, [](const std::string&) {},
-            [](std::int16_t port, const port::PortConfig&) {
-                port::OpenResult r;
-                if (port == 0x378)
-                    r.backend = std::make_unique<Sink>();
-                else
-                    r.note = "aucun port à 0x278 ; /dev/parport0 est à 0x378";
-                return r;
-            });
+        port::Fatal fatal([](const std::string&) {});
+        port::PortLayer layer({}, clock, clock, fatal,
+                              [](std::int16_t port, const port::PortConfig&) {
+                                  port::OpenResult r;
+                                  if (port == 0x378)
+                                      r.backend = std::make_unique<Sink>();
+                                  else
+                                      r.note = "aucun port à 0x278 ; /dev/parport0 est à 0x378";
+                                  return r;
+                              });
         layer.Out32(0x378, 0x42);
         layer.Out32(0x278, 0x01);
         LcdWindow w(layer, clock);
@@ -77,6 +79,9 @@ private slots:
                  qPrintable(texts.join(QLatin1String(" | "))));
         QVERIFY(texts.contains(
             QStringLiteral("LPT2 (0x278)\naucun port à 0x278 ; /dev/parport0 est à 0x378")));
+        // With hardware driven, the mirror may be closed.
+        w.show();
+        QVERIFY(w.close());
         // The last value on LPT1, 0x42, has E and D6 high and RS low.
         bool shown = false;
         for (const QString& t : texts)
@@ -86,16 +91,45 @@ private slots:
         QVERIFY(shown);
     }
 
-    void moduleSizeChangesTheViewWidth() {
+    // The module the user owns: a 20x4 shows the 20 characters of line 1 on row 1; a slow
+    // clone driven at full speed loses characters, and the panel says why and what helps.
+    void moduleChoicesApplyAtOnce() {
         FormRig rig;
         LcdWindow w(rig.layer, rig.clock);
-        QCOMPARE(w.columns(), 20);
+        QCOMPARE(w.module(), (hd44780::Geometry{20, 2}));
         const int w20 = w.view(888)->sizeHint().width();
-        w.setColumns(40);
-        QCOMPARE(w.view(888)->columns(), 40);
+        w.setModule({20, 4});
+        QCOMPARE(w.view(888)->module(), (hd44780::Geometry{20, 4}));
+        QVERIFY(w.view(888)->sizeHint().height() > 0);
+        w.setModule({40, 2});
         QVERIFY(w.view(888)->sizeHint().width() > w20);
-        w.setColumns(16);
-        QCOMPARE(w.view(888)->columns(), 16);
+
+        w.setOscillator(hd44780::Oscillator::k190kHz);
+        rig.text()->setPlainText(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+        rig.button(2)->click();
+        w.poll();
+        const auto& lcd = rig.lcd();
+        QVERIFY(lcd.timing().count(hd44780::ViolationKind::LatchWhileBusy) > 0);
+        QVERIFY(rig.line(0) != "ABCDEFGHIJKLMNOPQRST");  // bytes were lost, as on the part
+        QLabel* violations = nullptr;
+        for (auto* l : w.findChildren<QLabel*>())
+            if (l->text().startsWith(QStringLiteral("Violations de timing (190 kHz) : ")))
+                violations = l;
+        QVERIFY(violations);
+        QVERIFY(violations->toolTip().contains(QStringLiteral("VELMORIN_DELAY=2")));
+
+        w.setRom(hd44780::Rom::A02);
+        QCOMPARE(rig.lcd().rom(), hd44780::Rom::A02);
+    }
+
+    void theOnlyOutputCannotBeLostAndStaysOnScreen() {
+        FormRig rig;
+        LcdWindow w(rig.layer, rig.clock);
+        w.show();
+        QVERIFY2(!w.close(), "closing only minimises while the emulator is the only output");
+        rig.form->move(rig.form->screen()->availableGeometry().right() - 50, 0);
+        w.placeBeside(*rig.form);
+        QVERIFY(rig.form->screen()->availableGeometry().contains(w.geometry().topLeft()));
     }
 };
 

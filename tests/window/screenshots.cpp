@@ -22,13 +22,20 @@ int main(int argc, char** argv) {
     rig.form->show();
 
     LcdWindow display(rig.layer, rig.clock);
-    display.setColumns(40);
+    display.setModule({40, 2});
     display.show();
     display.poll();
 
     const QString formPath = dir + QStringLiteral("/velmorin.png");
     const QString lcdPath = dir + QStringLiteral("/afficheur-lcd.png");
-    const bool ok = rig.form->grab().save(formPath) && display.grab().save(lcdPath);
-    std::printf("%s\n%s\n", qPrintable(formPath), qPrintable(lcdPath));
+    bool ok = rig.form->grab().save(formPath) && display.grab().save(lcdPath);
+
+    // The clock on a 20x4 module: row 1 carries line 1, row 2 line 2.
+    rig.form->Timer1_Timer();
+    display.setModule({20, 4});
+    display.poll();
+    const QString lcd4Path = dir + QStringLiteral("/afficheur-lcd-20x4.png");
+    ok = ok && display.grab().save(lcd4Path);
+    std::printf("%s\n%s\n%s\n", qPrintable(formPath), qPrintable(lcdPath), qPrintable(lcd4Path));
     return ok ? 0 : 1;
 }

@@ -45,15 +45,13 @@ int main(int argc, char** argv) {
     port::SteadyClock clock;
     port::PortConfig config;
     config.kind = port::BackendKind::Emulator;
-    port::PortLayer layer(
-        config, clock, clock,
-        [](const std::string& m) {
-            std::fprintf(stderr, "soak: %s\n", m.c_str());
-            std::exit(1);
-        },
-        port::hardwareOpener());
+    port::Fatal fatal([](const std::string& m) {
+        std::fprintf(stderr, "soak: %s\n", m.c_str());
+        std::exit(1);
+    });
+    port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener());
     CountingPort counter(layer);
-    Form1 form(counter, layer, clock);
+    Form1 form(counter, layer, clock, fatal);
     const QLocale locale = QLocale::system();
 
     // One transmission: init (43 writes), line change (6), 32 characters (6 each).
@@ -68,7 +66,7 @@ int main(int argc, char** argv) {
         last = counter.count;
         std::string shown;
         for (int c = 0; c < 20; ++c)
-            shown += static_cast<char>(layer.display(888)->cell(0, c, 20).code);
+            shown += static_cast<char>(layer.display(888)->cell(0, c, {20, 2}).code);
         const QDateTime now = QDateTime::currentDateTime();
         const std::string a = window::dateTimeText(now, locale).toStdString();
         const std::string b = window::dateTimeText(now.addSecs(-1), locale).toStdString();

@@ -68,6 +68,10 @@ private slots:
             << QStringLiteral("a\nb\tc😀d")
             << QStringLiteral("a\nb\tc😀d").leftJustified(33)  // 32 code points, 33 UTF-16 units
             << controls;
+        std::vector<int> nbsp{'a', 160, 'b'};
+        nbsp.resize(32, ' ');
+        QTest::newRow("no-break space stays 160")
+            << QStringLiteral("a\u00A0b") << QStringLiteral("a b").leftJustified(32) << nbsp;
     }
     void sendsTheBoxAsTheDisplayShowsIt() {
         QFETCH(QString, box);
@@ -156,16 +160,19 @@ private slots:
         int reads = 0;
         rig.form->setDateTimeSource([&reads] {
             ++reads;
-            return QDateTime(QDate(2026, 12, 8), QTime(18, 5, 4, reads == 1 ? 450 : 460));
+            // The seconds are read 1.25 s after the date-time: read the other way round, both
+            // sent parts would change.
+            return QDateTime(QDate(2026, 12, 8),
+                             reads == 1 ? QTime(18, 5, 4, 450) : QTime(18, 5, 5, 700));
         });
         rig.text()->setPlainText(QStringLiteral("typed by the user"));
         rig.rec.clear();
         rig.form->Timer1_Timer();
         QCOMPARE(reads, 2);
         // Date-time first, then the seconds (read a moment later), cut to 32.
-        QCOMPARE(rig.text()->toPlainText(), QStringLiteral("08/12/2026 18:05:04U.....65104,4"));
+        QCOMPARE(rig.text()->toPlainText(), QStringLiteral("08/12/2026 18:05:04U.....65105,7"));
         QCOMPARE(rig.line(0), std::string("08/12/2026 18:05:04U"));
-        QCOMPARE(rig.line(1).substr(0, 12), std::string(".....65104,4"));
+        QCOMPARE(rig.line(1).substr(0, 12), std::string(".....65105,7"));
         const auto bytes = rig.rec.bytes(888);
         QCOMPARE(bytes.size(), std::size_t(3 * (43 + 6 + 32 * 6)));
         const std::size_t one = bytes.size() / 3;

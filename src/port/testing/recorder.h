@@ -25,7 +25,16 @@ public:
     Recorder(const Clock& clock, Sleeper& sleeper, PortWriter* next = nullptr) noexcept
         : m_clock(clock), m_sleeper(sleeper), m_next(next) {}
 
+    // Each write takes this long on simulated time, as a real port write does (about 1 us
+    // on the ISA bus): without it, a set-up write and the E edge after it would land in the
+    // same nanosecond and break the datasheet's set-up times.
+    void chargePerWrite(SimulatedClock& clock, std::int64_t ns) noexcept {
+        m_charged = &clock;
+        m_chargeNs = ns;
+    }
+
     void Out32(std::int16_t port, std::int16_t value) noexcept override {
+        if (m_charged) m_charged->advance(m_chargeNs);
         m_events.push_back({Event::Kind::Write, port, value, 0, m_clock.nowNs()});
         if (m_next) m_next->Out32(port, value);
     }
@@ -63,6 +72,8 @@ private:
     const Clock& m_clock;
     Sleeper& m_sleeper;
     PortWriter* m_next;
+    SimulatedClock* m_charged = nullptr;
+    std::int64_t m_chargeNs = 0;
     std::vector<Event> m_events;
 };
 

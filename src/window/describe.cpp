@@ -1,0 +1,104 @@
+#include "window/describe.h"
+
+namespace window {
+namespace {
+
+QString duration(std::int64_t ns) {
+    if (ns >= 1'000'000 || ns <= -1'000'000)
+        return QStringLiteral("%1 ms").arg(static_cast<double>(ns) / 1e6, 0, 'f', 3);
+    if (ns >= 1'000 || ns <= -1'000)
+        return QStringLiteral("%1 µs").arg(static_cast<double>(ns) / 1e3, 0, 'f', 3);
+    return QStringLiteral("%1 ns").arg(ns);
+}
+
+QString at(std::int64_t ns) {
+    return QStringLiteral(" (t = %1 s)").arg(static_cast<double>(ns) / 1e9, 0, 'f', 6);
+}
+
+QString hexByte(std::uint8_t v) {
+    return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(2, u'0');
+}
+
+}  // namespace
+
+QString oscillatorName(hd44780::Oscillator oscillator) {
+    return oscillator == hd44780::Oscillator::k190kHz ? QStringLiteral("190 kHz")
+                                                      : QStringLiteral("270 kHz");
+}
+
+QString describe(const hd44780::Violation& v) {
+    using K = hd44780::ViolationKind;
+    const QString shortBy = QStringLiteral(", %1 trop tôt").arg(duration(v.byNs));
+    QString text;
+    switch (v.kind) {
+        case K::EnableHighTooShort:
+            text = QStringLiteral("E haut %1 < 230 ns").arg(duration(230 - v.byNs));
+            break;
+        case K::EnableCycleTooShort:
+            text = QStringLiteral("cycle de E %1 < 500 ns").arg(duration(500 - v.byNs));
+            break;
+        case K::LatchWhileBusy: {
+            const QString what =
+                v.busyWith == hd44780::Execution::ClearOrHome ? QStringLiteral("effacement/retour")
+                : v.busyWith == hd44780::Execution::DataWrite ? QStringLiteral("écriture de donnée")
+                                                              : QStringLiteral("instruction");
+            text = QStringLiteral("écriture ignorée : le contrôleur est occupé (%1)").arg(what) +
+                   shortBy;
+            break;
+        }
+        case K::LatchBeforePowerUp:
+            text =
+                QStringLiteral("première instruction moins de 15 ms après la mise sous tension") +
+                shortBy;
+            break;
+        case K::RsSetup:
+            text = QStringLiteral("RS change trop près du front montant de E (tAS 40 ns)");
+            break;
+        case K::RsHold:
+            text = QStringLiteral("RS change pendant que E est haut ou juste après (tAH 10 ns)");
+            break;
+        case K::DataSetup:
+            text = QStringLiteral(
+                "D4-D7 changent moins de 80 ns avant le front descendant de E "
+                "(tDSW)");
+            break;
+        case K::DataHold:
+            text = QStringLiteral(
+                "D4-D7 changent au front descendant de E ou juste après (tH "
+                "10 ns)");
+            break;
+        case K::Count:
+            break;
+    }
+    return text + at(v.atNs);
+}
+
+QString describe(const hd44780::Warning& w) {
+    using K = hd44780::WarningKind;
+    QString text;
+    switch (w.kind) {
+        case K::DdramGap:
+            text = QStringLiteral("adresse DDRAM %1 hors des lignes (comportement non défini)")
+                       .arg(hexByte(w.value));
+            break;
+        case K::LateFunctionSet:
+            text = QStringLiteral(
+                       "function set %1 change N ou F après l'initialisation "
+                       "(comportement non défini)")
+                       .arg(hexByte(w.value));
+            break;
+        case K::RsDiffersInByte:
+            text = QStringLiteral(
+                "RS différent entre les deux moitiés d'un octet (RS du second "
+                "quartet retenu)");
+            break;
+        case K::NoInstruction:
+            text = QStringLiteral("instruction 0x00 (aucune instruction définie) ignorée");
+            break;
+        case K::Count:
+            break;
+    }
+    return text + at(w.atNs);
+}
+
+}  // namespace window
