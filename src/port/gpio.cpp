@@ -24,7 +24,10 @@ constexpr std::uint64_t kAllSix = 0x3F;
 
 std::string lineList(const DeviceSpec& spec) {
     std::string s;
-    for (std::uint32_t l : spec.gpioLines) s += (s.empty() ? "" : ",") + std::to_string(l);
+    for (std::uint32_t l : spec.gpioLines) {
+        if (!s.empty()) s += ',';
+        s += std::to_string(l);
+    }
     return s;
 }
 

@@ -3,7 +3,7 @@
 #
 # Produces in $LPTRIG_CACHE (default /tmp/qemu-lpt/cache):
 #   vmlinuz      Debian's kernel (linux-image-<ver>-amd64, unpacked, never installed)
-#   base.cpio    busybox-static, parport/parport_pc/ppdev modules, /init,
+#   base.cpio    busybox-static, parport/parport_pc/ppdev and i2c-piix4/i2c-dev modules, /init,
 #                /rig/bin/lptmark (trace markers), /rig/bin/lpttest (self test)
 #   kernel-version
 # Needs: qemu-system-x86 busybox-static cpio gcc libc6-dev (installed via
@@ -96,7 +96,7 @@ add_mod() {
     for dep in $deps; do add_mod "${dep//-/_}"; done
     order+=("$name")
 }
-for m in parport parport_pc ppdev; do add_mod "$m"; done
+for m in parport parport_pc ppdev i2c-piix4 i2c-dev; do add_mod "$m"; done
 printf '%s\n' "${order[@]}" > "$root/lib/modules/load-order"
 log "modules: ${order[*]}"
 

@@ -4,7 +4,8 @@
 # between two trace markers (see src/lptmark.c), then powers the guest off.
 # Console (kernel + these messages): ttyS0.  Program stdout+stderr: ttyS1.
 # Velmorin's copy adds lptrig.io=ADDR (the port's base) and lptrig.noppdev=1 (leave the
-# ppdev module out), both set by run-in-guest.sh -p and -n.
+# ppdev module out), both set by run-in-guest.sh -p and -n, and lptrig.skip=a,b (modules
+# left out, set by -s).
 /bin/busybox mkdir -p /dev /proc /sys /tmp
 /bin/busybox mount -t devtmpfs devtmpfs /dev
 exec 0</dev/null 1>/dev/console 2>&1
@@ -14,16 +15,18 @@ mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t tmpfs tmpfs /tmp
 
-LPT_IO=0x378 LPT_IRQ=none NO_PPDEV=
+LPT_IO=0x378 LPT_IRQ=none NO_PPDEV= SKIP=
 for kv in $(cat /proc/cmdline); do           # run-in-guest.sh -i IRQ sets lptrig.irq=
     case $kv in
         lptrig.irq=*) LPT_IRQ=${kv#lptrig.irq=} ;;
         lptrig.io=*) LPT_IO=${kv#lptrig.io=} ;;
         lptrig.noppdev=1) NO_PPDEV=1 ;;
+        lptrig.skip=*) SKIP=,${kv#lptrig.skip=}, ;;
     esac
 done
 while read -r mod; do
     [ "$mod" = ppdev ] && [ -n "$NO_PPDEV" ] && continue
+    case $SKIP in *,$mod,*) continue ;; esac
     case $mod in
         parport_pc) args="io=$LPT_IO irq=$LPT_IRQ" ;;
         *) args= ;;

@@ -3,6 +3,8 @@
 # that has an emulated ISA parallel port at 0x378 driven by the real Debian
 # kernel's parport + parport_pc + ppdev, and print every byte the program wrote
 # to the port's data register, in order, parsed from QEMU's trace log.
+# The guest also has /dev/i2c-0 (PIIX4 SMBus) with a device at 0x27 that acknowledges every byte;
+# -k DIR keeps trace.log, whose "i2c_send send(addr:0x27) data:0x.." lines list what was sent there.
 #
 # Usage: run-in-guest.sh [options] PROGRAM [ARGS...]
 #   -t          timed list: index, µs since first data write, µs since previous, value
@@ -17,6 +19,7 @@
 #   -m MB       guest memory (default 256)   -T SEC  timeout (default 120)
 #   -p ADDR     put the port at I/O address ADDR instead of 0x378 (Velmorin's copy)
 #   -n          do not load the ppdev module (Velmorin's copy)
+#   -s MODULE   do not load MODULE, e.g. i2c_dev (Velmorin's copy; repeatable)
 # The guest runs PROGRAM as root in /tmp with stdin=/dev/null; stdout and stderr
 # (merged) come back through the guest's second serial port.
 # Exit status: the program's own, 124 on timeout, 125 when the rig failed.
@@ -24,19 +27,19 @@ set -uo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CACHE=${LPTRIG_CACHE:-/tmp/velmorin-qemu-lpt/cache}
-mode=hex quiet=0 keep= mem=256 timeout=120 irq=none io=0x378 noppdev=0
+mode=hex quiet=0 keep= mem=256 timeout=120 irq=none io=0x378 noppdev=0 skip=none
 envs=() files=()
 
 usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit "${1:-2}"; }
 die() { echo "run-in-guest: $*" >&2; exit 125; }
 
-while getopts "taqe:f:k:i:m:T:p:nh" opt; do
+while getopts "taqe:f:k:i:m:T:p:ns:h" opt; do
     case $opt in
         t) mode=timed ;; a) mode=all ;; q) quiet=1 ;;
         e) [[ $OPTARG == [A-Za-z_]*=* ]] || die "-e wants VAR=VALUE"; envs+=("$OPTARG") ;;
         f) files+=("$OPTARG") ;;
         k) keep=$OPTARG ;; i) irq=$OPTARG ;; m) mem=$OPTARG ;; T) timeout=$OPTARG ;;
-        p) io=$OPTARG ;; n) noppdev=1 ;;
+        p) io=$OPTARG ;; n) noppdev=1 ;; s) skip=$skip,$OPTARG ;;
         h) usage 0 ;; *) usage ;;
     esac
 done
@@ -92,11 +95,11 @@ start=$(date +%s.%N)
 timeout -k 5 "$timeout" qemu-system-x86_64 \
     -nodefaults -no-user-config -machine pc,accel=tcg -m "$mem" -display none \
     -kernel "$CACHE/vmlinuz" -initrd "$work/initrd" \
-    -append "console=ttyS0 quiet panic=-1 lptrig.irq=$irq lptrig.io=$io lptrig.noppdev=$noppdev" -no-reboot \
+    -append "console=ttyS0 quiet panic=-1 lptrig.irq=$irq lptrig.io=$io lptrig.noppdev=$noppdev lptrig.skip=$skip" -no-reboot \
     -chardev file,id=con,path="$work/console.log" -serial chardev:con \
     -chardev file,id=out,path="$work/output.log" -serial chardev:out \
     -chardev file,id=lpt,path="$work/strobed.bin" \
-    -device isa-parallel,chardev=lpt,iobase=$io,irq=7 \
+    -device isa-parallel,chardev=lpt,iobase=$io,irq=7 -device i2c-ddc,address=0x27 -trace i2c_send -trace i2c_event \
     -trace 'parallel_ioport_*' -D "$work/trace.log" -msg timestamp=on \
     </dev/null >"$work/qemu.log" 2>&1
 qrc=$?
