@@ -23,96 +23,67 @@ TEST(TimingChecker, CompliantStreamIsQuiet) {
     EXPECT_EQ(c.timing().count(), 0u);
 }
 
+// Port bytes (parallel cable: RS bit 0, E bit 1, D4-D7 bits 4-7), each followed by a wait.
+using Stream = std::vector<std::pair<std::uint8_t, std::int64_t>>;
+
 struct ViolationCase {
     const char* name;
     std::optional<ViolationKind> kind;  // none: the stream is within the datasheet
-    std::function<void(BusFeeder&)> feed;
+    Stream writes;
 };
 
 TEST(TimingChecker, CatchesEachKindOfViolation) {
     const std::vector<ViolationCase> cases = {
-        {"E high 100 ns", ViolationKind::EnableHighTooShort,
-         [](BusFeeder& b) {
-             b.write(0x00);
-             b.write(0x02, 100);
-             b.write(0x00, 50'000);
-         }},
-        {"E cycle 400 ns", ViolationKind::EnableCycleTooShort,
-         [](BusFeeder& b) {
-             b.write(0x02, 300);
-             b.write(0x00, 100);
-             b.write(0x02, 300);
-             b.write(0x00, 50'000);
-         }},
-        {"data after clear", ViolationKind::LatchWhileBusy,
-         [](BusFeeder& b) {
-             b.nibble(false, 0x0);
-             b.nibble(false, 0x1);  // clear: 1.52 ms
-             b.nibble(true, 0x4);
-         }},
-        {"data right after data", ViolationKind::LatchWhileBusy,
-         [](BusFeeder& b) {
-             b.nibble(true, 0x4);
-             b.write(0x11);
-             b.write(0x13, 2'500);
-             b.write(0x11, 10'000);  // 2nd nibble executes the write: 41 us busy
-             b.write(0x41);
-             b.write(0x43, 2'500);
-             b.write(0x41, 50'000);
-         }},
-        {"RS rises with E", ViolationKind::RsSetup,
-         [](BusFeeder& b) {
-             b.write(0x40);
-             b.write(0x43, 2'500);
-             b.write(0x41, 50'000);
-         }},
-        {"RS 20 ns before E rises", ViolationKind::RsSetup,
-         [](BusFeeder& b) {
-             b.write(0x40);
-             b.write(0x41, 20);
-             b.write(0x43, 2'500);
-             b.write(0x41, 50'000);
-         }},
-        {"RS changes while E is high", ViolationKind::RsHold,
-         [](BusFeeder& b) {
-             b.write(0x00);
-             b.write(0x02);
-             b.write(0x03, 2'500);
-             b.write(0x01, 50'000);
-         }},
-        {"RS 5 ns after E falls", ViolationKind::RsHold,
-         [](BusFeeder& b) {
-             b.write(0x40);
-             b.write(0x42, 2'500);
-             b.write(0x40, 5);
-             b.write(0x41, 50'000);
-         }},
-        {"data dropped with E", ViolationKind::DataHold,
-         [](BusFeeder& b) {
-             b.write(0x40);
-             b.write(0x42, 2'500);
-             b.write(0x00, 50'000);
-         }},
-        {"data 5 ns after E falls", ViolationKind::DataHold,
-         [](BusFeeder& b) {
-             b.write(0x40);
-             b.write(0x42, 2'500);
-             b.write(0x40, 5);
-             b.write(0x00, 50'000);
-         }},
-        {"data 50 ns before E falls", ViolationKind::DataSetup,
-         [](BusFeeder& b) {
-             b.write(0x00);
-             b.write(0x02, 2'000);
-             b.write(0xF2, 50);
-             b.write(0xF0, 50'000);
-         }},
-        {"data rises with E, 1 us before the fall", std::nullopt,
-         [](BusFeeder& b) {
-             b.write(0x00);
-             b.write(0xF2, 1'000);
-             b.write(0xF0, 50'000);
-         }},
+        {"E high 100 ns",
+         ViolationKind::EnableHighTooShort,
+         {{0x00, 1'000}, {0x02, 100}, {0x00, 50'000}}},
+        {"E cycle 400 ns",
+         ViolationKind::EnableCycleTooShort,
+         {{0x02, 300}, {0x00, 100}, {0x02, 300}, {0x00, 50'000}}},
+        {"data after clear",
+         ViolationKind::LatchWhileBusy,
+         {{0x00, 1'000},
+          {0x02, 2'500},
+          {0x00, 50'000},  // high half of 0x01
+          {0x10, 1'000},
+          {0x12, 2'500},
+          {0x10, 50'000},  // low half: clear, 1.52 ms
+          {0x41, 1'000},
+          {0x43, 2'500},
+          {0x41, 50'000}}},  // a data half 50 us later
+        {"data right after data",
+         ViolationKind::LatchWhileBusy,
+         {{0x41, 1'000},
+          {0x43, 2'500},
+          {0x41, 50'000},
+          {0x11, 1'000},
+          {0x13, 2'500},
+          {0x11, 10'000},  // 2nd half executes: 41 us busy
+          {0x41, 1'000},
+          {0x43, 2'500},
+          {0x41, 50'000}}},
+        {"RS rises with E", ViolationKind::RsSetup, {{0x40, 1'000}, {0x43, 2'500}, {0x41, 50'000}}},
+        {"RS 20 ns before E rises",
+         ViolationKind::RsSetup,
+         {{0x40, 1'000}, {0x41, 20}, {0x43, 2'500}, {0x41, 50'000}}},
+        {"RS changes while E is high",
+         ViolationKind::RsHold,
+         {{0x00, 1'000}, {0x02, 1'000}, {0x03, 2'500}, {0x01, 50'000}}},
+        {"RS 5 ns after E falls",
+         ViolationKind::RsHold,
+         {{0x40, 1'000}, {0x42, 2'500}, {0x40, 5}, {0x41, 50'000}}},
+        {"data dropped with E",
+         ViolationKind::DataHold,
+         {{0x40, 1'000}, {0x42, 2'500}, {0x00, 50'000}}},
+        {"data 5 ns after E falls",
+         ViolationKind::DataHold,
+         {{0x40, 1'000}, {0x42, 2'500}, {0x40, 5}, {0x00, 50'000}}},
+        {"data 50 ns before E falls",
+         ViolationKind::DataSetup,
+         {{0x00, 1'000}, {0x02, 2'000}, {0xF2, 50}, {0xF0, 50'000}}},
+        {"data rises with E, 1 us before the fall",
+         std::nullopt,
+         {{0x00, 1'000}, {0xF2, 1'000}, {0xF0, 50'000}}},
     };
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.name);
@@ -120,7 +91,7 @@ TEST(TimingChecker, CatchesEachKindOfViolation) {
         BusFeeder bus(c);
         bus.init4();
         ASSERT_EQ(c.timing().count(), 0u);
-        tc.feed(bus);
+        for (const auto& [value, waitNs] : tc.writes) bus.write(value, waitNs);
         if (!tc.kind) {
             EXPECT_EQ(c.timing().count(), 0u);
             continue;

@@ -406,34 +406,6 @@ TEST(I2c, EachOut32IsOneBackpackByteBySmbusOrPlainWrite) {
     }
 }
 
-TEST(I2c, FailuresSayWhatToDo) {
-    struct Case {
-        const char* name;
-        std::function<void(FakeSys&)> arrange;
-        std::vector<const char*> mentions;
-    };
-    const std::vector<Case> cases = {
-        {"permission",
-         [](FakeSys& s) { s.openErrno[(s.root / "dev" / "i2c-1").string()] = EACCES; },
-         {"groupe i2c"}},
-        {"address taken", [](FakeSys& s) { s.slaveErrno = EBUSY; }, {"0x27", "pilote du noyau"}},
-        {"no answer",
-         [](FakeSys& s) { s.sendErrno = ENXIO; },
-         {"rien ne répond", "0x27", "0x3f", "i2cdetect -y 1"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeSys sys;
-        const auto config = withDevice(sys.node("i2c-1", 89) + "@0x27");
-        c.arrange(sys);
-        Layer l(config, sys.api());
-        l.layer.Out32(0x378, 1);
-        ASSERT_EQ(l.fatal.size(), 1u);
-        for (const char* m : c.mentions)
-            EXPECT_NE(l.fatal[0].find(m), std::string::npos) << l.fatal[0];
-    }
-}
-
 TEST(Gpio, EachOut32SetsTheSixLinesOnce) {
     FakeSys sys;
     Layer l(withDevice(sys.node("gpiochip0", 254) + "@5,4,3,2,1,0"), sys.api());
@@ -445,30 +417,50 @@ TEST(Gpio, EachOut32SetsTheSixLinesOnce) {
     EXPECT_EQ(l.layer.ports()[0].device, sys.root.string() + "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
 }
 
-TEST(Gpio, FailuresNameTheChipTheLineOrTheHolder) {
+// I2C and GPIO failures: each sentence names what is wrong and what to do, and nothing is
+// written to the bus or the lines.
+TEST(I2cAndGpio, FailuresSayWhatToDo) {
     struct Case {
-        const char* lines;
+        const char* name;
+        const char* node;  // in the fake /dev
+        const char* at;    // what follows '@'
         std::function<void(FakeSys&)> arrange;
         std::vector<const char*> mentions;
     };
+    auto denied = [](const char* node) {
+        return [node](FakeSys& s) { s.openErrno[(s.root / "dev" / node).string()] = EACCES; };
+    };
     const std::vector<Case> cases = {
-        {"0,1,2,3,4,9", [](FakeSys&) {}, {"ligne 9", "8 lignes"}},
-        {"0,1,2,3,4,5", [](FakeSys& s) { s.lineErrno = EBUSY; }, {"gpioinfo", "gpiochip0"}},
-        {"0,1,2,3,4,5",
-         [](FakeSys& s) { s.openErrno[(s.root / "dev" / "gpiochip0").string()] = EACCES; },
-         {"groupe gpio"}},
+        {"i2c permission", "i2c-1", "0x27", denied("i2c-1"), {"groupe i2c"}},
+        {"i2c address taken",
+         "i2c-1",
+         "0x27",
+         [](FakeSys& s) { s.slaveErrno = EBUSY; },
+         {"0x27", "pilote du noyau"}},
+        {"i2c no answer",
+         "i2c-1",
+         "0x27",
+         [](FakeSys& s) { s.sendErrno = ENXIO; },
+         {"rien ne répond", "0x27", "0x3f", "i2cdetect -y 1"}},
+        {"gpio line missing", "gpiochip0", "0,1,2,3,4,9", [](FakeSys&) {}, {"ligne 9", "8 lignes"}},
+        {"gpio lines held",
+         "gpiochip0",
+         "0,1,2,3,4,5",
+         [](FakeSys& s) { s.lineErrno = EBUSY; },
+         {"gpioinfo", "gpiochip0"}},
+        {"gpio permission", "gpiochip0", "0,1,2,3,4,5", denied("gpiochip0"), {"groupe gpio"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.lines);
+        SCOPED_TRACE(c.name);
         FakeSys sys;
-        const auto config = withDevice(sys.node("gpiochip0", 254) + "@" + c.lines);
+        const auto config = withDevice(sys.node(c.node, 89) + "@" + c.at);
         c.arrange(sys);
         Layer l(config, sys.api());
         l.layer.Out32(0x378, 1);
         ASSERT_EQ(l.fatal.size(), 1u);
         for (const char* m : c.mentions)
             EXPECT_NE(l.fatal[0].find(m), std::string::npos) << l.fatal[0];
-        EXPECT_TRUE(sys.lineSets.empty());
+        EXPECT_TRUE(sys.sent.empty() && sys.lineSets.empty());
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -191,6 +192,19 @@ private:
     int m_writes = 0;
 };
 
+TEST(PortLayer, AThrowingOpenOnTheFirstOut32TakesTheFatalPath) {
+    LayerRig rig({}, [](std::int16_t, const port::PortConfig&) -> port::OpenResult {
+        throw std::filesystem::filesystem_error("directory_iterator",
+                                                std::error_code(EIO, std::generic_category()));
+    });
+    rig.layer.Out32(port::kLpt1, 1);  // noexcept: must not reach std::terminate
+    rig.layer.Out32(port::kLpt1, 2);
+    ASSERT_EQ(rig.fatal.size(), 1u);
+    EXPECT_NE(rig.fatal[0].find("0x378"), std::string::npos) << rig.fatal[0];
+    EXPECT_NE(rig.fatal[0].find("directory_iterator"), std::string::npos) << rig.fatal[0];
+    EXPECT_EQ(rig.layer.Inp32(port::kLpt1), 0) << "nothing went out";
+}
+
 TEST(PortLayer, AFailedWriteIsFatalAndNamesTheDeviceAndError) {
     LayerRig rig({}, [](std::int16_t, const port::PortConfig&) {
         return port::OpenResult{std::make_unique<FailingBackend>(), {}, {}};
@@ -237,6 +251,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
     holder.layer.flushTrace();
     EXPECT_NE(slurp(held).find("b00100001"), std::string::npos)
         << "the second program did not truncate the first one's trace";
+    ::unlink(held.c_str());
 }
 
 TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
