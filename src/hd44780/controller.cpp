@@ -49,12 +49,12 @@ void Controller::latch(Pins pins, std::int64_t atNs) noexcept {
         return;
     }
     if (!m_pending) {
-        m_pending = Pending{nibble, pins.rs};
+        m_pending = Pending{nibble, pins.rs, busy};
         return;
     }
     const Pending first = *m_pending;
     m_pending.reset();
-    if (busy) return;  // the whole byte is lost, but the pairing moved on
+    if (busy || first.busy) return;  // the byte is lost, but the pairing moved on
     if (first.rs != pins.rs) warn(WarningKind::RsDiffersInByte, atNs);
     execute(pins.rs, static_cast<std::uint8_t>((first.nibble << 4) | nibble), atNs);
 }

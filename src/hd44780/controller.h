@@ -11,8 +11,9 @@
 //  - After a function set with DL = 0, bytes travel as two nibbles, high first. Only the
 //    count of E pulses keeps the phase: a stray nibble skews every later byte.
 //  - While busy (busy flag set) the controller does not accept an instruction or data
-//    byte. Nobody reads the flag on a write-only bus, so such a byte is simply lost; the
-//    E pulse still counts towards nibble pairing (the datasheet is silent there).
+//    byte. Nobody reads the flag on a write-only bus, so a byte with either half latched
+//    while busy is simply lost; its E pulses still count towards nibble pairing (the
+//    datasheet is silent there).
 //  - DDRAM in 2-line mode: 0x00-0x27 and 0x40-0x67, wrapping 0x27 -> 0x40 -> ... 0x67 -> 0x00.
 //    In 1-line mode 0x00-0x4F. CGRAM: 64 bytes, AC wraps 0x3F -> 0x00, and AC keeps pointing
 //    into CGRAM until a set-DDRAM-address, clear or home.
@@ -150,6 +151,7 @@ private:
     struct Pending {
         std::uint8_t nibble;
         bool rs;
+        bool busy;  // latched while busy: the byte is lost whatever its second half does
     };
     std::optional<Pending> m_pending;
     Pins m_pins{};

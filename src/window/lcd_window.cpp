@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "window/describe.h"
 #include "window/lcd_view.h"
@@ -36,8 +37,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     m_size = new QComboBox(this);
     m_size->setObjectName(QStringLiteral("moduleSize"));
     for (const hd44780::Geometry& g : port::kModuleSizes)
-        m_size->addItem(QStringLiteral("%1x%2").arg(g.columns).arg(g.rows),
-                        g.columns * 10 + g.rows);
+        m_size->addItem(QStringLiteral("%1x%2").arg(g.columns).arg(g.rows));
     choices->addWidget(m_size);
     m_rom = new QComboBox(this);
     m_rom->setObjectName(QStringLiteral("moduleRom"));
@@ -62,8 +62,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     setRom(m_layer.config().emulator.rom);
     setOscillator(m_layer.config().emulator.oscillator);
     connect(m_size, &QComboBox::currentIndexChanged, this, [this](int index) {
-        const int code = m_size->itemData(index).toInt();
-        setModule(hd44780::Geometry{code / 10, code % 10});
+        if (index >= 0) setModule(port::kModuleSizes[static_cast<std::size_t>(index)]);
     });
     connect(m_rom, &QComboBox::currentIndexChanged, this, [this](int index) {
         setRom(static_cast<hd44780::Rom>(m_rom->itemData(index).toInt()));
@@ -80,8 +79,10 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
 
 void LcdWindow::setModule(hd44780::Geometry module) {
     m_module = module;
-    const int index = m_size->findData(module.columns * 10 + module.rows);
-    if (index >= 0 && index != m_size->currentIndex()) m_size->setCurrentIndex(index);
+    const auto it = std::find(port::kModuleSizes.begin(), port::kModuleSizes.end(), module);
+    const int index = static_cast<int>(it - port::kModuleSizes.begin());
+    if (it != port::kModuleSizes.end() && index != m_size->currentIndex())
+        m_size->setCurrentIndex(index);
     for (Panel& p : m_panelList) p.view->setModule(module);
 }
 
