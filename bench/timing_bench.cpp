@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     // and 2. A latch while busy is lost, as on the part.
     line("## Timing-checker violations (start-up + 100 transmissions)");
     line("");
-    line("| Module | VELMORIN_DELAY | Violations | Of which: busy (lost bytes) | Line 1 shown |");
+    line("| Module | VELMORIN_DELAY | Violations | Of which: latches while busy | Line 1 shown |");
     line("|---|---|---|---|---|");
     auto violationRow = [&](const char* name, int delay, const hd44780::Controller& lcd) {
         std::string shown;
