@@ -69,27 +69,27 @@ std::string parseModule(const std::string& value, PortConfig& config) {
 
 }  // namespace
 
-const DeviceSpec& PortConfig::device(std::int16_t address) const noexcept {
-    static const DeviceSpec kNone;
+const PortDevice& PortConfig::device(std::int16_t address) const noexcept {
+    static const PortDevice kNone;
     const SupportedPort* p = supportedPort(address);
     return p ? devices[portIndex(*p)] : kNone;
 }
 
-std::string parseDevice(const std::string& text, DeviceSpec& spec) {
-    spec = DeviceSpec{};
+std::string parseDevice(const std::string& text, PortDevice& device) {
+    device = PortDevice{};
     if (text.empty()) return {};
     const std::size_t at = text.find('@');
-    spec.path = text.substr(0, at);
-    if (spec.path.empty()) return "le chemin du périphérique manque avant « @ »";
+    device.path = text.substr(0, at);
+    if (device.path.empty()) return "le chemin du périphérique manque avant « @ »";
     if (at == std::string::npos) {
-        spec.kind = DeviceSpec::Kind::Parport;
+        device.kind = PortDevice::Kind::Parport;
         return {};
     }
     const std::string tail = text.substr(at + 1);
     const auto lines = split(tail, ',');
     if (lines.size() == 1) {
         // An I2C address: hex, in the range a 7-bit address may take (0x03-0x77).
-        spec.kind = DeviceSpec::Kind::I2c;
+        device.kind = PortDevice::Kind::I2c;
         const bool hex = tail.size() > 2 && tail.size() <= 4 && tail[0] == '0' &&
                          (tail[1] == 'x' || tail[1] == 'X') &&
                          std::all_of(tail.begin() + 2, tail.end(),
@@ -98,10 +98,10 @@ std::string parseDevice(const std::string& text, DeviceSpec& spec) {
         if (a < 0x03 || a > 0x77)
             return "adresse I2C « " + tail +
                    " » invalide (attendu : 0x03 à 0x77 en hexadécimal, par exemple @0x27)";
-        spec.i2cAddress = static_cast<std::uint8_t>(a);
+        device.i2cAddress = static_cast<std::uint8_t>(a);
         return {};
     }
-    spec.kind = DeviceSpec::Kind::Gpio;
+    device.kind = PortDevice::Kind::Gpio;
     if (lines.size() != 6)
         return "il faut six numéros de ligne GPIO après « @ » (RS,E,D4,D5,D6,D7), " +
                std::to_string(lines.size()) + " donnés";
@@ -109,9 +109,9 @@ std::string parseDevice(const std::string& text, DeviceSpec& spec) {
         long n = 0;
         if (!parseInt(lines[i], 0, 1023, n))
             return "ligne GPIO « " + lines[i] + " » invalide (un entier de 0 à 1023)";
-        spec.gpioLines[i] = static_cast<std::uint32_t>(n);
+        device.gpioLines[i] = static_cast<std::uint32_t>(n);
         for (std::size_t k = 0; k < i; ++k)
-            if (spec.gpioLines[k] == spec.gpioLines[i])
+            if (device.gpioLines[k] == device.gpioLines[i])
                 return "la ligne GPIO " + lines[i] + " est donnée deux fois";
     }
     return {};

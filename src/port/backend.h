@@ -17,7 +17,7 @@ namespace port {
 enum class BackendKind : std::uint8_t { Auto, Emulator, Ppdev, Ioport };
 
 // A device named in VELMORIN_LPT1 / VELMORIN_LPT2.
-struct DeviceSpec {
+struct PortDevice {
     enum class Kind : std::uint8_t { None, Parport, I2c, Gpio };
     Kind kind = Kind::None;
     std::string path;                          // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
@@ -27,13 +27,13 @@ struct DeviceSpec {
 
 struct PortConfig {
     BackendKind kind = BackendKind::Auto;                    // VELMORIN_LPT
-    std::array<DeviceSpec, kSupportedPorts.size()> devices;  // VELMORIN_LPT1, VELMORIN_LPT2
+    std::array<PortDevice, kSupportedPorts.size()> devices;  // VELMORIN_LPT1, VELMORIN_LPT2
     std::string tracePath;                                   // VELMORIN_TRACE: VCD file
     int delay = 1;                                           // VELMORIN_DELAY
     hd44780::Geometry module;                                // VELMORIN_MODULE
     hd44780::Options emulator;                               // VELMORIN_MODULE: ROM, oscillator
 
-    const DeviceSpec& device(std::int16_t address) const noexcept;
+    const PortDevice& device(std::int16_t address) const noexcept;
 };
 
 // The module sizes people own, offered by VELMORIN_MODULE and the display window.
@@ -63,7 +63,7 @@ ConfigResult configFromEnvironment(const std::function<const char*(const char*)>
 
 // "/dev/parport0", "/dev/i2c-1@0x27" or "/dev/gpiochip0@25,24,23,17,18,22": the kind is
 // told by what follows '@'. Empty error when it parses.
-std::string parseDevice(const std::string& text, DeviceSpec& spec);
+std::string parseDevice(const std::string& text, PortDevice& device);
 
 // Real hardware behind one port address.
 class PortBackend {

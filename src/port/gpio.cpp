@@ -22,9 +22,9 @@ namespace {
 
 constexpr std::uint64_t kAllSix = 0x3F;
 
-std::string lineList(const DeviceSpec& spec) {
+std::string lineList(const PortDevice& device) {
     std::string s;
-    for (std::uint32_t l : spec.gpioLines) {
+    for (std::uint32_t l : device.gpioLines) {
         if (!s.empty()) s += ',';
         s += std::to_string(l);
     }
@@ -33,8 +33,8 @@ std::string lineList(const DeviceSpec& spec) {
 
 class GpioBackend final : public PortBackend {
 public:
-    GpioBackend(int fd, const DeviceSpec& spec, const SysApi& sys)
-        : m_fd(fd), m_spec(spec), m_sys(sys) {}
+    GpioBackend(int fd, const PortDevice& device, const SysApi& sys)
+        : m_fd(fd), m_device(device), m_sys(sys) {}
     ~GpioBackend() override { m_sys.close(m_fd); }
 
     int write(std::uint8_t value) noexcept override {
@@ -47,22 +47,22 @@ public:
         return errno != 0 ? errno : EIO;
     }
     std::string description() const override {
-        return m_spec.path + " (GPIO " + lineList(m_spec) + ")";
+        return m_device.path + " (GPIO " + lineList(m_device) + ")";
     }
 
 private:
     int m_fd;
-    DeviceSpec m_spec;
+    PortDevice m_device;
     SysApi m_sys;
 };
 
 }  // namespace
 
-OpenResult openGpio(const DeviceSpec& spec, const SysApi& sys) {
-    const int fd = sys.open(spec.path, O_RDWR);
+OpenResult openGpio(const PortDevice& device, const SysApi& sys) {
+    const int fd = sys.open(device.path, O_RDWR);
     if (fd < 0) {
         const int err = errno;
-        std::string m = "impossible d'ouvrir " + spec.path + " : " + std::strerror(err);
+        std::string m = "impossible d'ouvrir " + device.path + " : " + std::strerror(err);
         if (err == EACCES || err == EPERM)
             m += " ; Raspberry Pi OS donne /dev/gpiochip* au groupe gpio : sudo usermod -aG "
                  "gpio $USER, puis reconnectez-vous";
@@ -73,21 +73,21 @@ OpenResult openGpio(const DeviceSpec& spec, const SysApi& sys) {
         const int err = errno;
         sys.close(fd);
         return {nullptr,
-                spec.path + " n'est pas une puce GPIO : " + std::string(std::strerror(err)),
+                device.path + " n'est pas une puce GPIO : " + std::string(std::strerror(err)),
                 {}};
     }
-    for (std::uint32_t line : spec.gpioLines)
+    for (std::uint32_t line : device.gpioLines)
         if (line >= info.lines) {
             sys.close(fd);
             return {nullptr,
-                    spec.path + " n'a pas de ligne " + std::to_string(line) + " : elle a " +
+                    device.path + " n'a pas de ligne " + std::to_string(line) + " : elle a " +
                         std::to_string(info.lines) + " lignes (0 à " +
                         std::to_string(info.lines - 1) + ")",
                     {}};
         }
     gpio_v2_line_request req{};
-    for (std::size_t i = 0; i < spec.gpioLines.size(); ++i) req.offsets[i] = spec.gpioLines[i];
-    req.num_lines = static_cast<std::uint32_t>(spec.gpioLines.size());
+    for (std::size_t i = 0; i < device.gpioLines.size(); ++i) req.offsets[i] = device.gpioLines[i];
+    req.num_lines = static_cast<std::uint32_t>(device.gpioLines.size());
     std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
     req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
     // Every line starts low: E low first, so nothing is latched while the lines settle.
@@ -99,12 +99,12 @@ OpenResult openGpio(const DeviceSpec& spec, const SysApi& sys) {
     const int err = errno;
     sys.close(fd);
     if (rc != 0) {
-        std::string m = "impossible de prendre les lignes " + lineList(spec) + " de " + spec.path +
-                        " : " + std::strerror(err);
+        std::string m = "impossible de prendre les lignes " + lineList(device) + " de " +
+                        device.path + " : " + std::strerror(err);
         if (err == EBUSY) m += " ; un autre programme les tient : gpioinfo liste qui tient quoi";
         return {nullptr, m, {}};
     }
-    return {std::make_unique<GpioBackend>(req.fd, spec, sys), {}, {}};
+    return {std::make_unique<GpioBackend>(req.fd, device, sys), {}, {}};
 }
 
 }  // namespace port

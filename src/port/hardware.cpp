@@ -223,20 +223,20 @@ unsigned ppdevMajor(const SysApi& sys) {
     return 99;
 }
 
-std::string checkDevice(const char* setting, const DeviceSpec& spec, const SysApi& sys) {
-    if (spec.kind == DeviceSpec::Kind::None) return {};
-    const std::string named = std::string(setting) + "=" + spec.path;
+std::string checkDevice(const char* setting, const PortDevice& device, const SysApi& sys) {
+    if (device.kind == PortDevice::Kind::None) return {};
+    const std::string named = std::string(setting) + "=" + device.path;
     struct stat st {};
-    if (!sys.stat || sys.stat(spec.path, &st) != 0) {
+    if (!sys.stat || sys.stat(device.path, &st) != 0) {
         const int err = sys.stat ? errno : ENOENT;
         std::string m = named + " : " + errnoText(err);
-        switch (spec.kind) {
-            case DeviceSpec::Kind::Parport:
-                if (err == ENOENT && spec.path.rfind(sys.devRoot + "/parport", 0) == 0 &&
+        switch (device.kind) {
+            case PortDevice::Kind::Parport:
+                if (err == ENOENT && device.path.rfind(sys.devRoot + "/parport", 0) == 0 &&
                     !ppdevLoaded(sys))
                     return m + " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
                 return m + " ; donnez le chemin complet d'un port parallèle (ls /dev/parport*)";
-            case DeviceSpec::Kind::I2c:
+            case PortDevice::Kind::I2c:
                 if (err == ENOENT)
                     return m +
                            " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un "
@@ -248,7 +248,7 @@ std::string checkDevice(const char* setting, const DeviceSpec& spec, const SysAp
     }
     if (!S_ISCHR(st.st_mode))
         return named + " n'est pas un périphérique caractère ; rien n'y a été ouvert";
-    if (spec.kind == DeviceSpec::Kind::Parport && major(st.st_rdev) != ppdevMajor(sys))
+    if (device.kind == PortDevice::Kind::Parport && major(st.st_rdev) != ppdevMajor(sys))
         return named + " n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert";
     return {};
 }
@@ -269,15 +269,15 @@ BackendOpener hardwareOpener(SysApi sys) {
         if (config.kind == BackendKind::Emulator) return {};
         if (config.kind == BackendKind::Ioport) return openIoport(port, sys);
 
-        const DeviceSpec& chosen = config.device(port);
+        const PortDevice& chosen = config.device(port);
         if (const SupportedPort* p = supportedPort(port);
-            p && chosen.kind != DeviceSpec::Kind::None) {
+            p && chosen.kind != PortDevice::Kind::None) {
             if (auto e = checkDevice(p->deviceSetting, chosen, sys); !e.empty())
                 return {nullptr, e, {}};
             switch (chosen.kind) {
-                case DeviceSpec::Kind::I2c:
+                case PortDevice::Kind::I2c:
                     return openI2c(chosen, sys);
-                case DeviceSpec::Kind::Gpio:
+                case PortDevice::Kind::Gpio:
                     return openGpio(chosen, sys);
                 default:
                     return openPpdev(chosen.path, sys);

@@ -64,8 +64,8 @@ std::string checkDevices(const PortConfig& config, const SysApi& sys);
 
 OpenResult openPpdev(const std::string& device, const SysApi& sys);
 OpenResult openIoport(std::int16_t port, const SysApi& sys);
-OpenResult openI2c(const DeviceSpec& spec, const SysApi& sys);
-OpenResult openGpio(const DeviceSpec& spec, const SysApi& sys);
+OpenResult openI2c(const PortDevice& device, const SysApi& sys);
+OpenResult openGpio(const PortDevice& device, const SysApi& sys);
 
 // The program's opener: emulator, ppdev, ioport, or auto (ppdev where a parport has the
 // address, the emulator elsewhere); a device named for the address wins over auto.

@@ -33,8 +33,8 @@ std::string hexByte(unsigned v) {
 
 class I2cBackend final : public PortBackend {
 public:
-    I2cBackend(int fd, const DeviceSpec& spec, bool smbus, const SysApi& sys)
-        : m_fd(fd), m_spec(spec), m_smbus(smbus), m_sys(sys) {}
+    I2cBackend(int fd, const PortDevice& device, bool smbus, const SysApi& sys)
+        : m_fd(fd), m_device(device), m_smbus(smbus), m_sys(sys) {}
     ~I2cBackend() override { m_sys.close(m_fd); }
 
     int write(std::uint8_t value) noexcept override {
@@ -57,21 +57,21 @@ public:
     }
 
     std::string description() const override {
-        return m_spec.path + " @ " + hexByte(m_spec.i2cAddress) + " (PCF8574)";
+        return m_device.path + " @ " + hexByte(m_device.i2cAddress) + " (PCF8574)";
     }
 
     std::string explain(int err) const override {
         if (m_answered || (err != ENXIO && err != EREMOTEIO && err != EIO)) return {};
-        return " ; rien ne répond à l'adresse " + hexByte(m_spec.i2cAddress) + " sur " +
-               m_spec.path +
+        return " ; rien ne répond à l'adresse " + hexByte(m_device.i2cAddress) + " sur " +
+               m_device.path +
                " : les backpacks sont d'ordinaire à 0x27 (PCF8574, 0x20-0x27) ou 0x3f "
                "(PCF8574A, 0x38-0x3f) ; i2cdetect -y " +
-               m_spec.path.substr(m_spec.path.find_last_of('-') + 1) + " liste ce qui répond";
+               m_device.path.substr(m_device.path.find_last_of('-') + 1) + " liste ce qui répond";
     }
 
 private:
     int m_fd;
-    DeviceSpec m_spec;
+    PortDevice m_device;
     bool m_smbus;
     SysApi m_sys;
     bool m_answered = false;
@@ -79,12 +79,12 @@ private:
 
 }  // namespace
 
-OpenResult openI2c(const DeviceSpec& spec, const SysApi& sys) {
-    const std::string where = spec.path + " @ " + hexByte(spec.i2cAddress);
-    const int fd = sys.open(spec.path, O_RDWR);
+OpenResult openI2c(const PortDevice& device, const SysApi& sys) {
+    const std::string where = device.path + " @ " + hexByte(device.i2cAddress);
+    const int fd = sys.open(device.path, O_RDWR);
     if (fd < 0) {
         const int err = errno;
-        std::string m = "impossible d'ouvrir " + spec.path + " : " + std::strerror(err);
+        std::string m = "impossible d'ouvrir " + device.path + " : " + std::strerror(err);
         if (err == ENOENT)
             m += " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un Raspberry Pi, "
                  "activez I2C avec sudo raspi-config";
@@ -96,14 +96,14 @@ OpenResult openI2c(const DeviceSpec& spec, const SysApi& sys) {
     unsigned long funcs = 0;
     const bool smbus = sys.ioctl(fd, I2C_FUNCS, &funcs) == 0 && (funcs & I2C_FUNC_SMBUS_WRITE_BYTE);
     if (sys.ioctl(fd, I2C_SLAVE,
-                  reinterpret_cast<void*>(static_cast<unsigned long>(spec.i2cAddress))) != 0) {
+                  reinterpret_cast<void*>(static_cast<unsigned long>(device.i2cAddress))) != 0) {
         const int err = errno;
         sys.close(fd);
         std::string m = "impossible de choisir l'adresse " + where + " : " + std::strerror(err);
         if (err == EBUSY) m += " ; un pilote du noyau utilise déjà cette adresse";
         return {nullptr, m, {}};
     }
-    return {std::make_unique<I2cBackend>(fd, spec, smbus, sys), {}, {}};
+    return {std::make_unique<I2cBackend>(fd, device, smbus, sys), {}, {}};
 }
 
 }  // namespace port

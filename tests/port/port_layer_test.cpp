@@ -80,7 +80,7 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
         const char* mentions;  // null: accepted
         Check check;
     };
-    using Kind = port::DeviceSpec::Kind;
+    using Kind = port::PortDevice::Kind;
     const std::vector<Case> cases = {
         {"VELMORIN_DELAY", "1", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 1); }},
         {"VELMORIN_DELAY", "16", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 16); }},
