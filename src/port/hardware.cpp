@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 #if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
 #include <sys/io.h>
@@ -42,13 +43,24 @@ std::string parportName(const std::string& device) {
     return std::filesystem::path(device).filename().string();
 }
 
+// ppdev's character major as /proc/devices lists it ("99 ppdev"); none when the list lacks
+// it. An unreadable list counts as the usual 99.
+std::optional<unsigned> ppdevMajor(const SysApi& sys) {
+    std::ifstream in(sys.procDevices);
+    if (!in) return 99u;
+    for (std::string line; std::getline(in, line);) {
+        unsigned major = 0;
+        char name[32] = {};
+        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 &&
+            std::string(name) == "ppdev")
+            return major;
+    }
+    return std::nullopt;
+}
+
 // Whether the ppdev character driver is registered. An unknown answer counts as yes.
 bool ppdevLoaded(const SysApi& sys) {
-    std::ifstream in(sys.procDevices);
-    if (!in) return true;
-    for (std::string line; std::getline(in, line);)
-        if (line.size() >= 6 && line.compare(line.size() - 6, 6, " ppdev") == 0) return true;
-    return false;
+    return ppdevMajor(sys).has_value();
 }
 
 // What to do about a failed open or claim, by errno.
@@ -210,19 +222,6 @@ OpenResult openIoport(std::int16_t port, const SysApi& sys) {
 
 namespace {
 
-// The character major ppdev registered, from /proc/devices; 99 where it is not listed.
-unsigned ppdevMajor(const SysApi& sys) {
-    std::ifstream in(sys.procDevices);
-    for (std::string line; std::getline(in, line);) {
-        unsigned major = 0;
-        char name[32] = {};
-        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 &&
-            std::string(name) == "ppdev")
-            return major;
-    }
-    return 99;
-}
-
 std::string checkDevice(const char* setting, const PortDevice& device, const SysApi& sys) {
     if (device.kind == PortDevice::Kind::None) return {};
     const std::string named = std::string(setting) + "=" + device.path;
@@ -248,7 +247,8 @@ std::string checkDevice(const char* setting, const PortDevice& device, const Sys
     }
     if (!S_ISCHR(st.st_mode))
         return named + " n'est pas un périphérique caractère ; rien n'y a été ouvert";
-    if (device.kind == PortDevice::Kind::Parport && major(st.st_rdev) != ppdevMajor(sys))
+    if (device.kind == PortDevice::Kind::Parport &&
+        major(st.st_rdev) != ppdevMajor(sys).value_or(99))
         return named + " n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert";
     return {};
 }
