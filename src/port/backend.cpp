@@ -43,7 +43,7 @@ std::string parseModule(const std::string& value, PortConfig& config) {
         token.erase(std::remove(token.begin(), token.end(), ' '), token.end());
         bool known = false;
         for (const hd44780::Geometry& g : kModuleSizes) {
-            if (token == std::to_string(g.columns) + "x" + std::to_string(g.rows)) {
+            if (token == moduleSizeName(g)) {
                 if (size) return bad + "deux tailles";
                 config.module = g;
                 size = known = true;
@@ -60,9 +60,8 @@ std::string parseModule(const std::string& value, PortConfig& config) {
             osc = known = true;
         }
         if (!known)
-            return bad + "« " + raw +
-                   " » inconnu (une taille parmi 8x1, 8x2, 16x1, 16x2, 16x4, 20x1, 20x2, 20x4, "
-                   "24x2, 40x1, 40x2 ; puis a00 ou a02, 270khz ou 190khz ; par exemple 20x4,a02)";
+            return bad + "« " + raw + " » inconnu (une taille parmi " + moduleSizeList() +
+                   " ; puis a00 ou a02, 270khz ou 190khz ; par exemple 20x4,a02)";
     }
     return {};
 }
@@ -152,9 +151,10 @@ ConfigResult configFromEnvironment(const std::function<const char*(const char*)>
         if (parseInt(delay, 1, kMaxDelay, n))
             result.config.delay = static_cast<int>(n);
         else
-            failWith("VELMORIN_DELAY=\"" + std::string(delay) +
-                     "\" : valeur invalide (un entier de 1 à 16 : chaque pause et chaque phase "
-                     "de l'impulsion E dure N fois plus longtemps)");
+            failWith(
+                "VELMORIN_DELAY=\"" + std::string(delay) +
+                "\" : valeur invalide (un entier de 1 à " + std::to_string(kMaxDelay) +
+                " : chaque pause et chaque phase de l'impulsion E dure N fois plus longtemps)");
     }
     if (const char* module = getenv("VELMORIN_MODULE"))
         failWith(parseModule(module, result.config));
@@ -165,6 +165,24 @@ std::string hexAddress(std::int16_t port) {
     char buf[12];
     std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(static_cast<std::uint16_t>(port)));
     return buf;
+}
+
+std::string supportedAddressList() {
+    std::string list;
+    for (const SupportedPort& p : kSupportedPorts)
+        list += (list.empty() ? "" : ", ") + hexAddress(p.address);
+    return list;
+}
+
+std::string moduleSizeName(hd44780::Geometry module) {
+    return std::to_string(module.columns) + "x" + std::to_string(module.rows);
+}
+
+std::string moduleSizeList() {
+    std::string list;
+    for (const hd44780::Geometry& g : kModuleSizes)
+        list += (list.empty() ? "" : ", ") + moduleSizeName(g);
+    return list;
 }
 
 std::string portLabel(std::int16_t port) {

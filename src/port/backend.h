@@ -52,6 +52,10 @@ inline constexpr std::array<hd44780::Geometry, 11> kModuleSizes{{
 }};
 inline constexpr int kMaxDelay = 16;
 
+// "20x4"; and every size the table offers, "8x1, 8x2, ..., 40x2".
+std::string moduleSizeName(hd44780::Geometry module);
+std::string moduleSizeList();
+
 struct ConfigResult {
     PortConfig config;
     std::string error;  // empty when the environment made sense; else names the variable
@@ -90,5 +94,7 @@ using BackendOpener = std::function<OpenResult(std::int16_t port, const PortConf
 // "LPT1 (0x378)", "LPT2 (0x278)", or "0x3bc".
 std::string portLabel(std::int16_t port);
 std::string hexAddress(std::int16_t port);
+// "0x378, 0x278": the supported ports' addresses, for messages.
+std::string supportedAddressList();
 
 }  // namespace port

@@ -196,7 +196,8 @@ OpenResult openIoport(std::int16_t port, const SysApi& sys) {
     if (!ioportAddressAllowed(port))
         return {nullptr,
                 "E/S directe refusée à l'adresse " + hexAddress(port) +
-                    " : seuls les registres de données 0x378 et 0x278 sont autorisés",
+                    " : seuls les registres de données " + supportedAddressList() +
+                    " sont autorisés",
                 {}};
     if (!sys.ioperm || !sys.outb)
         return {nullptr,
@@ -269,10 +270,12 @@ BackendOpener hardwareOpener(SysApi sys) {
         if (config.kind == BackendKind::Emulator) return {};
         if (config.kind == BackendKind::Ioport) return openIoport(port, sys);
 
+        // The layer serves supported ports only; each has its device setting.
+        const SupportedPort* supported = supportedPort(port);
+        const std::string setting = supported ? supported->deviceSetting : "VELMORIN_LPT1";
         const PortDevice& chosen = config.device(port);
-        if (const SupportedPort* p = supportedPort(port);
-            p && chosen.kind != PortDevice::Kind::None) {
-            if (auto e = checkDevice(p->deviceSetting, chosen, sys); !e.empty())
+        if (supported && chosen.kind != PortDevice::Kind::None) {
+            if (auto e = checkDevice(supported->deviceSetting, chosen, sys); !e.empty())
                 return {nullptr, e, {}};
             switch (chosen.kind) {
                 case PortDevice::Kind::I2c:
@@ -293,7 +296,7 @@ BackendOpener hardwareOpener(SysApi sys) {
             std::string m =
                 "VELMORIN_LPT=ppdev : aucun port parallèle à l'adresse " + hexAddress(port);
             m += parports.empty() ? " (aucun /dev/parport* ; chargez parport_pc et ppdev)"
-                                  : " ; désignez-en un avec VELMORIN_LPT1 ou VELMORIN_LPT2";
+                                  : " ; désignez-en un avec " + setting + "=/dev/parportN";
             return {nullptr, m, {}};
         }
         // Auto: no parport at this address, so the emulator serves it. PCI cards sit
@@ -305,8 +308,8 @@ BackendOpener hardwareOpener(SysApi sys) {
                 r.note += " ; " + sys.devRoot + "/" + p.name + " est à " +
                           hexAddress(static_cast<std::int16_t>(p.base));
             if (!*told && sys.tell)
-                sys.tell(r.note +
-                         " (afficheur émulé ; VELMORIN_LPT1=/dev/parportN pour le choisir)");
+                sys.tell(r.note + " (afficheur émulé ; " + setting +
+                         "=/dev/parportN pour le choisir)");
             *told = true;
         }
         return r;

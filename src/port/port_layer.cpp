@@ -56,7 +56,7 @@ PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
 
         if (!supportedPort(port)) {
             error = "aucun port parallèle pris en charge à l'adresse " + hexAddress(port) +
-                    " (adresses prises en charge : 0x378, 0x278)";
+                    " (adresses prises en charge : " + supportedAddressList() + ")";
         } else {
             OpenResult r = m_opener(port, m_config);
             opened->note = r.note;

@@ -37,7 +37,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     m_size = new QComboBox(this);
     m_size->setObjectName(QStringLiteral("moduleSize"));
     for (const hd44780::Geometry& g : port::kModuleSizes)
-        m_size->addItem(QStringLiteral("%1x%2").arg(g.columns).arg(g.rows));
+        m_size->addItem(QString::fromStdString(port::moduleSizeName(g)));
     choices->addWidget(m_size);
     m_rom = new QComboBox(this);
     m_rom->setObjectName(QStringLiteral("moduleRom"));
