@@ -17,6 +17,7 @@
 #include <map>
 
 #include "port/port_layer.h"
+#include "scratch.h"
 
 namespace fs = std::filesystem;
 using port::BackendKind;
@@ -47,9 +48,7 @@ struct FakeSys {
     std::vector<std::uint64_t> lineSets;
 
     FakeSys() {
-        root = fs::path(::testing::TempDir()) /
-               ("fakesys_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = testsupport::scratchPath("fakesys");
         fs::remove_all(root);
         fs::create_directories(root / "proc" / "default");
         fs::create_directories(root / "dev");

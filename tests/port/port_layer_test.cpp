@@ -15,6 +15,7 @@
 
 #include "port/hardware.h"
 #include "port/testing/recorder.h"
+#include "scratch.h"
 #include "vcd_reader.h"
 
 using port::BackendKind;
@@ -218,9 +219,8 @@ TEST(PortLayer, AFailedWriteIsFatalAndNamesTheDeviceAndError) {
 }
 
 TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
-    const std::string dir = ::testing::TempDir();
-    const std::string fifo = dir + "/velmorin_fifo_" + std::to_string(::getpid());
-    const std::string held = dir + "/velmorin_held_" + std::to_string(::getpid()) + ".vcd";
+    const std::string fifo = testsupport::scratchPath("velmorin_fifo");
+    const std::string held = testsupport::scratchPath("velmorin_held") + ".vcd";
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     port::PortConfig first;
@@ -255,7 +255,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
 }
 
 TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
-    const std::string path = ::testing::TempDir() + "/layer_trace.vcd";
+    const std::string path = testsupport::scratchPath("layer_trace") + ".vcd";
     port::PortConfig config;
     config.tracePath = path;
     LayerRig rig(config);
@@ -280,6 +280,7 @@ TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
     EXPECT_EQ(vcd.of("lpt_0x278", "D7").back().value, "1");
     EXPECT_EQ(vcd.of("lpt_0x278", "RS").back().value, "0");
     EXPECT_TRUE(rig.fatal.empty());
+    ::unlink(path.c_str());
 }
 
 TEST(Recorder, KeepsWritesAndSleepsInOrderWithTimes) {

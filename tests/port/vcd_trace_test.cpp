@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
+#include "scratch.h"
 #include "vcd_reader.h"
 
 namespace {
 
 std::string traceOf(const std::function<void(port::VcdTrace&)>& body) {
-    const std::string path = ::testing::TempDir() + "/vcd_trace_test.vcd";
+    const std::string path = testsupport::scratchPath("vcd_trace_test") + ".vcd";
     std::string error;
     const int fd = port::VcdTrace::openFile(path, error);
     EXPECT_GE(fd, 0) << error;
@@ -21,7 +23,9 @@ std::string traceOf(const std::function<void(port::VcdTrace&)>& body) {
         body(trace);
     }
     std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    std::remove(path.c_str());
+    return text;
 }
 
 TEST(VcdTrace, DeclaresScopesAndWiresForEveryPort) {
