@@ -20,7 +20,8 @@ check() {  # NAME RC OUTPUT REGEX
 }
 
 QT_QPA_PLATFORM=offscreen VELMORIN_TRACE=$work/t.vcd timeout 20 "$binary" 2>/dev/null &
-sleep 1
+# The first instance holds the trace once its header is written.
+for _ in $(seq 200); do [ -s "$work/t.vcd" ] && break; sleep 0.05; done
 out=$(QT_QPA_PLATFORM=offscreen VELMORIN_TRACE=$work/t.vcd timeout 5 "$binary" 2>&1)
 check "second instance on the same trace" $? "$out" "déjà utilisé"
 
@@ -33,8 +34,14 @@ check "a DISPLAY with no server" $? "$out" "serveur d'affichage « :97 »"
 
 if command -v xvfb-run >/dev/null; then
     # Under X the error is shown in a box; SIGTERM must still end the program at once.
+    # The sentence reaches stderr just before the box opens.
     out=$(env -u QT_QPA_PLATFORM VELMORIN_LPT=ppdev xvfb-run -a sh -c \
-        "'$binary' & p=\$!; sleep 2; kill -TERM \$p; timeout 5 sh -c \"while kill -0 \$p 2>/dev/null; do sleep 0.1; done\"; wait \$p" 2>&1)
+        "'$binary' 2>'$work/err' & p=\$!
+         timeout 10 sh -c \"until grep -q '^velmorin : ' '$work/err'; do sleep 0.05; done\"
+         sleep 0.5; kill -TERM \$p || { echo 'ended before SIGTERM'; exit 99; }
+         timeout 5 sh -c \"while kill -0 \$p 2>/dev/null; do sleep 0.1; done\" || kill -KILL \$p
+         wait \$p; s=\$?
+         cat '$work/err'; exit \$s" 2>&1)
     check "SIGTERM while the error box is open" $? "$out" "VELMORIN_LPT=ppdev"
 else
     echo "skip SIGTERM during the error box: no xvfb-run"
