@@ -80,13 +80,10 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!displayServerNamed()) {
-        std::fprintf(
-            stderr,
-            "velmorin : aucun serveur d'affichage (DISPLAY et WAYLAND_DISPLAY sont vides) ; "
-            "essayez : xvfb-run ./scripts/run\n");
-        return 1;
-    }
+    if (!displayServerNamed())
+        window::fatalExit(
+            "aucun serveur d'affichage (DISPLAY et WAYLAND_DISPLAY sont vides) ; essayez : "
+            "xvfb-run ./scripts/run");
     // A trace on a pipe whose reader left must fail with EPIPE, not kill us silently.
     std::signal(SIGPIPE, SIG_IGN);
     g_qtDefault = qInstallMessageHandler(onQtMessage);

@@ -43,8 +43,7 @@ public:
         v.mask = kAllSix;
         for (std::size_t i = 0; i < hd44780::kLineCount; ++i)
             if (hd44780::level(pins, static_cast<hd44780::Line>(i))) v.bits |= 1ull << i;
-        if (m_sys.ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v) == 0) return 0;
-        return errno != 0 ? errno : EIO;
+        return m_sys.ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v) == 0 ? 0 : lastError();
     }
     std::string description() const override {
         return m_device.path + " (GPIO " + lineList(m_device) + ")";

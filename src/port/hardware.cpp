@@ -71,13 +71,12 @@ std::string remedy(int err, const SysApi& sys) {
     switch (err) {
         case ENOENT:
         case ENODEV:
-            if (!ppdevLoaded(sys))
-                return " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+            if (!ppdevLoaded(sys)) return kPpdevMissingRemedy;
             return " ; ce port n'existe plus (ls /dev/parport*)";
         case EACCES:
         case EPERM:
-            return " ; ajoutez votre utilisateur au groupe lp (sudo usermod -aG lp $USER, puis "
-                   "reconnectez-vous), ou lancez avec VELMORIN_LPT=emulator pour l'afficheur émulé";
+            return joinGroupRemedy("lp") +
+                   ", ou lancez avec VELMORIN_LPT=emulator pour l'afficheur émulé";
         case ENXIO:
             return " ; le port a refusé l'enregistrement (un autre pilote l'a-t-il pris ?)";
         case EBUSY:
@@ -96,8 +95,7 @@ public:
         m_sys.close(m_fd);
     }
     int write(std::uint8_t value) noexcept override {
-        if (m_sys.ioctl(m_fd, PPWDATA, &value) == 0) return 0;
-        return errno != 0 ? errno : EIO;
+        return m_sys.ioctl(m_fd, PPWDATA, &value) == 0 ? 0 : lastError();
     }
     std::string description() const override { return m_device + " (ppdev)"; }
 
@@ -122,6 +120,20 @@ private:
 };
 
 }  // namespace
+
+const char* const kPpdevMissingRemedy = " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+const char* const kI2cDevMissingRemedy =
+    " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un Raspberry Pi, activez I2C "
+    "avec sudo raspi-config";
+
+std::string joinGroupRemedy(const std::string& group) {
+    return " ; ajoutez votre utilisateur au groupe " + group + " (sudo usermod -aG " + group +
+           " $USER, puis reconnectez-vous)";
+}
+
+int lastError() noexcept {
+    return errno != 0 ? errno : EIO;
+}
 
 SysApi SysApi::real() {
     SysApi s;
@@ -234,14 +246,10 @@ std::string checkDevice(const char* setting, const PortDevice& device, const Sys
             case PortDevice::Kind::Parport:
                 if (err == ENOENT && device.path.rfind(sys.devRoot + "/parport", 0) == 0 &&
                     !ppdevLoaded(sys))
-                    return m + " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+                    return m + kPpdevMissingRemedy;
                 return m + " ; donnez le chemin complet d'un port parallèle (ls /dev/parport*)";
             case PortDevice::Kind::I2c:
-                if (err == ENOENT)
-                    return m +
-                           " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un "
-                           "Raspberry Pi, activez I2C avec sudo raspi-config";
-                return m;
+                return err == ENOENT ? m + kI2cDevMissingRemedy : m;
             default:
                 return m + " ; les puces GPIO présentes : ls /dev/gpiochip*";
         }

@@ -62,6 +62,14 @@ bool ioportAddressAllowed(std::int16_t port) noexcept;
 // variable.
 std::string checkDevices(const PortConfig& config, const SysApi& sys);
 
+// The errno of a failed call, never 0, so that a failed write is never taken for success.
+int lastError() noexcept;
+
+// Remedies that both the start-up check and a backend's open give.
+std::string joinGroupRemedy(const std::string& group);  // " ; ajoutez votre utilisateur..."
+extern const char* const kPpdevMissingRemedy;
+extern const char* const kI2cDevMissingRemedy;
+
 OpenResult openPpdev(const std::string& device, const SysApi& sys);
 OpenResult openIoport(std::int16_t port, const SysApi& sys);
 OpenResult openI2c(const PortDevice& device, const SysApi& sys);

@@ -49,11 +49,9 @@ public:
         } else {
             rc = m_sys.write(m_fd, &b, 1) == 1 ? 0 : -1;
         }
-        if (rc == 0) {
-            m_answered = true;
-            return 0;
-        }
-        return errno != 0 ? errno : EIO;
+        if (rc != 0) return lastError();
+        m_answered = true;
+        return 0;
     }
 
     std::string description() const override {
@@ -86,11 +84,9 @@ OpenResult openI2c(const PortDevice& device, const SysApi& sys) {
         const int err = errno;
         std::string m = "impossible d'ouvrir " + device.path + " : " + std::strerror(err);
         if (err == ENOENT)
-            m += " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un Raspberry Pi, "
-                 "activez I2C avec sudo raspi-config";
+            m += kI2cDevMissingRemedy;
         else if (err == EACCES || err == EPERM)
-            m += " ; ajoutez votre utilisateur au groupe i2c (sudo usermod -aG i2c $USER, puis "
-                 "reconnectez-vous)";
+            m += joinGroupRemedy("i2c");
         return {nullptr, m, {}};
     }
     unsigned long funcs = 0;

@@ -7,6 +7,20 @@
 #include "port/cable.h"
 
 namespace port {
+namespace {
+
+// A failure's sentence, built where nothing may throw: when building it fails (no memory),
+// the errno text alone goes out.
+template <class Build>
+std::string sentence(int err, Build&& build) noexcept {
+    try {
+        return build();
+    } catch (...) {
+        return std::strerror(err);
+    }
+}
+
+}  // namespace
 
 PortLayer::PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal,
                      BackendOpener opener)
@@ -88,14 +102,10 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
     if (p->backend) {
         if (const int err = p->backend->write(byte); err != 0) {
             p->failed = true;
-            std::string message;
-            try {
-                message = "écriture sur " + p->backend->description() +
-                          " impossible : " + std::strerror(err) + p->backend->explain(err);
-            } catch (...) {
-                message = std::strerror(err);
-            }
-            m_fatal.fail(message);
+            m_fatal.fail(sentence(err, [&] {
+                return "écriture sur " + p->backend->description() +
+                       " impossible : " + std::strerror(err) + p->backend->explain(err);
+            }));
             return;
         }
     }
@@ -118,14 +128,11 @@ void PortLayer::Sleep(std::uint32_t milliseconds) noexcept {
 void PortLayer::flushTrace() noexcept {
     if (!m_trace) return;
     if (const int err = m_trace->flush(); err != 0) {
-        std::string message;
-        try {
-            message = "écriture du fichier de trace " + m_config.tracePath +
-                      " impossible : " + std::strerror(err) +
-                      " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
-        } catch (...) {
-            message = std::strerror(err);
-        }
+        const std::string message = sentence(err, [&] {
+            return "écriture du fichier de trace " + m_config.tracePath +
+                   " impossible : " + std::strerror(err) +
+                   " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
+        });
         m_trace.reset();  // nothing more goes into a trace with a hole in it
         m_fatal.fail(message);
     }

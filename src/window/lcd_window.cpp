@@ -17,6 +17,13 @@ constexpr int kPollMs = 40;
 constexpr int kGap = 40;                  // pixels between the two windows
 constexpr std::size_t kTooltipLines = 5;  // the last few warnings shown
 
+// Moves a box to a value chosen elsewhere. A box already there is left alone, which ends
+// the round trip through its change signal.
+void selectData(QComboBox* box, int data) {
+    const int index = box->findData(data);
+    if (index != box->currentIndex()) box->setCurrentIndex(index);
+}
+
 // The last n records of a ring, newest last, one per line.
 template <typename Ring>
 QString lastLines(const Ring& ring, std::size_t n) {
@@ -88,15 +95,13 @@ void LcdWindow::setModule(hd44780::Geometry module) {
 
 void LcdWindow::setRom(hd44780::Rom rom) {
     m_layer.setRom(rom);
-    const int index = m_rom->findData(static_cast<int>(rom));
-    if (index != m_rom->currentIndex()) m_rom->setCurrentIndex(index);
+    selectData(m_rom, static_cast<int>(rom));
     for (Panel& p : m_panelList) p.view->update();
 }
 
 void LcdWindow::setOscillator(hd44780::Oscillator oscillator) {
     m_layer.setOscillator(oscillator);
-    const int index = m_oscillator->findData(static_cast<int>(oscillator));
-    if (index != m_oscillator->currentIndex()) m_oscillator->setCurrentIndex(index);
+    selectData(m_oscillator, static_cast<int>(oscillator));
     poll();
 }
 
