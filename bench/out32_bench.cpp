@@ -9,20 +9,21 @@
 
 #include "hd44780/controller.h"
 #include "port/cable.h"
-#include "port/hardware.h"
+#include "port/opener.h"
 #include "port/port_layer.h"
+#include "window/messages.h"
 
 namespace {
 
-void fatal(const std::string& m) {
-    std::fprintf(stderr, "bench: %s\n", m.c_str());
+void fatal(const port::Error& e) {
+    std::fprintf(stderr, "bench: %s\n", window::sentence(e).c_str());
     std::abort();
 }
 
 void runOut32(benchmark::State& state, bool trace) {
     port::SteadyClock clock;
     port::PortConfig config;
-    config.kind = port::BackendKind::Emulator;
+    config.mode = port::Mode::Emulator;
     if (trace) config.tracePath = "/tmp/velmorin-bench-trace.vcd";
     port::Fatal fatalPath(fatal);
     port::PortLayer layer(config, clock, clock, fatalPath, port::hardwareOpener());

@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "lcd/lcd_driver.h"
-#include "port/hardware.h"
+#include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/testing/recorder.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 namespace {
 
@@ -69,13 +70,13 @@ struct Rig {
         : layer(config(osc, delay), clock, clock, fatalPath, port::hardwareOpener()) {}
     static port::PortConfig config(hd44780::Oscillator osc, int delay) {
         port::PortConfig c;
-        c.kind = port::BackendKind::Emulator;
+        c.mode = port::Mode::Emulator;
         c.emulator.oscillator = osc;
         c.delay = delay;
         return c;
     }
-    static void fatal(const std::string& m) {
-        std::fprintf(stderr, "bench: %s\n", m.c_str());
+    static void fatal(const port::Error& e) {
+        std::fprintf(stderr, "bench: %s\n", window::sentence(e).c_str());
         std::exit(1);
     }
     // Form1 over the recorder, on the layer's (stretched) time.
@@ -112,7 +113,7 @@ std::vector<Timed> timeRuns(int n, F&& f) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const bool slackReduced = port::SteadyClock::reduceTimerSlack();
+    const bool slackReduced = port::systemOs().reduceTimerSlack();
     const int soakSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     std::string out;
     auto line = [&out](const std::string& s) {

@@ -9,7 +9,7 @@ namespace {
 // Blink half-period: 409.6 ms at 250 kHz, scaled with the oscillator.
 std::int64_t blinkHalfPeriodNs(Oscillator oscillator) {
     const std::int64_t at250kHz = 409'600'000;
-    return oscillator == Oscillator::k190kHz ? at250kHz * 250 / 190 : at250kHz * 250 / 270;
+    return oscillator.scale(at250kHz, 250);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ std::int64_t TimingChecker::executionNs(Execution what, Oscillator oscillator) n
             ns = 41'000;
             break;  // 37 us + tADD 4 us
     }
-    // Execution time scales with the oscillator period.
-    return oscillator == Oscillator::k190kHz ? ns * 270 / 190 : ns;
+    // Execution time scales with the oscillator period; the figures above are at 270 kHz.
+    return oscillator.scale(ns, 270);
 }
 
 void TimingChecker::onWrite(Pins before, Pins after, std::int64_t atNs) noexcept {

@@ -11,9 +11,21 @@ namespace hd44780 {
 // A02 (European) is the other common mask.
 enum class Rom : std::uint8_t { A00, A02 };
 
-// Oscillator corner the timing checker holds the bus to. The datasheet's execution
-// times are given at 270 kHz; slow clones run near 190 kHz and need 270/190 longer.
-enum class Oscillator : std::uint8_t { k270kHz, k190kHz };
+// The controller's oscillator, by its frequency: every execution time and the blink rate
+// follow from it. The datasheet's times are given at 270 kHz; slow clones run near 190 kHz
+// and need 270/190 longer.
+struct Oscillator {
+    std::uint32_t kHz = 270;
+    friend constexpr bool operator==(const Oscillator&, const Oscillator&) = default;
+    // Scales a duration given at the datasheet's reference frequency to this oscillator.
+    constexpr std::int64_t scale(std::int64_t ns, std::uint32_t atKHz) const noexcept {
+        return ns * atKHz / kHz;
+    }
+    static const Oscillator k270kHz;
+    static const Oscillator k190kHz;
+};
+inline constexpr Oscillator Oscillator::k270kHz{270};
+inline constexpr Oscillator Oscillator::k190kHz{190};
 
 // Eight dot rows, top to bottom; bit 4 is the leftmost of the five pixels. Row 8 is the
 // cursor row.

@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "hd44780/instructions.h"
+
 namespace lcd {
 
 // Characters sent per transmission: 20 on line 1, then 12 on line 2.
 inline constexpr std::size_t kTexteLength = 32;
-// The 21st character starts line 2 (DDRAM 0x40).
+// The 21st character starts line 2: DDRAM 0x40, set with 0xC0.
 inline constexpr std::size_t kLine2From = 21;
-inline constexpr std::int16_t kLine2Address = 0xC0;
+inline constexpr std::int16_t kLine2Address = hd44780::instr::kSetDdramAddress | 0x40;
 
 // The first 32 code points of text, padded with spaces to exactly 32.
 std::u32string fixTexteLCD(std::u32string_view text);

@@ -1,100 +1,83 @@
-// Port-output backends and the layer's settings.
+// Backends: the ways a port address reaches a real module, each one row of a table.
+//
+// A backend takes the controller's pins and owns its cable: how those pins sit on its
+// hardware (the parallel port's data bits, an expander's pins, a GPIO line set). A row says
+// how the user names the backend, how it parses its own device text, what it checks before
+// anything is opened, and how it opens.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
-#include "hd44780/controller.h"
+#include "hd44780/types.h"
+#include "port/errors.h"
+#include "port/os.h"
 #include "port/ports.h"
 
 namespace port {
-
-// Where writes to a port address go. Every port also feeds its own emulated display: it is
-// the display itself with Emulator, a mirror of the real one otherwise.
-enum class BackendKind : std::uint8_t { Auto, Emulator, Ppdev, Ioport };
-
-// A device named in VELMORIN_LPT1 / VELMORIN_LPT2.
-struct PortDevice {
-    enum class Kind : std::uint8_t { None, Parport, I2c, Gpio };
-    Kind kind = Kind::None;
-    std::string path;                          // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
-    std::uint8_t i2cAddress = 0;               // I2c: 7-bit address of the backpack
-    std::array<std::uint32_t, 6> gpioLines{};  // Gpio: offsets of RS, E, D4, D5, D6, D7
-};
-
-struct PortConfig {
-    BackendKind kind = BackendKind::Auto;                    // VELMORIN_LPT
-    std::array<PortDevice, kSupportedPorts.size()> devices;  // VELMORIN_LPT1, VELMORIN_LPT2
-    std::string tracePath;                                   // VELMORIN_TRACE: VCD file
-    int delay = 1;                                           // VELMORIN_DELAY
-    hd44780::Geometry module;                                // VELMORIN_MODULE
-    hd44780::Options emulator;                               // VELMORIN_MODULE: ROM, oscillator
-
-    const PortDevice& device(std::int16_t address) const noexcept;
-};
-
-// The module sizes people own, offered by VELMORIN_MODULE and the display window.
-inline constexpr std::array<hd44780::Geometry, 11> kModuleSizes{{
-    {8, 1},
-    {8, 2},
-    {16, 1},
-    {16, 2},
-    {16, 4},
-    {20, 1},
-    {20, 2},
-    {20, 4},
-    {24, 2},
-    {40, 1},
-    {40, 2},
-}};
-inline constexpr int kMaxDelay = 16;
-
-// "20x4"; and every size the table offers, "8x1, 8x2, ..., 40x2".
-std::string moduleSizeName(hd44780::Geometry module);
-std::string moduleSizeList();
-
-struct ConfigResult {
-    PortConfig config;
-    std::string error;  // empty when the environment made sense; else names the variable
-};
-
-// Reads VELMORIN_LPT, VELMORIN_LPT1, VELMORIN_LPT2, VELMORIN_TRACE, VELMORIN_DELAY and
-// VELMORIN_MODULE.
-ConfigResult configFromEnvironment(const std::function<const char*(const char*)>& getenv);
-
-// "/dev/parport0", "/dev/i2c-1@0x27" or "/dev/gpiochip0@25,24,23,17,18,22": the kind is
-// told by what follows '@'. Empty error when it parses.
-std::string parseDevice(const std::string& text, PortDevice& device);
 
 // Real hardware behind one port address.
 class PortBackend {
 public:
     virtual ~PortBackend() = default;
-    // Puts the byte (in the parallel cable's layout) on the module's lines. Returns 0, or
-    // the errno of the failure.
-    virtual int write(std::uint8_t value) noexcept = 0;
-    // What the user should see: "/dev/parport0 (ppdev)".
-    virtual std::string description() const = 0;
-    // What to add to a failed write's errno text, where the backend knows better.
-    virtual std::string explain(int /*err*/) const { return {}; }
+    // Puts the pins on the module's lines. Returns 0, or the errno of the failure.
+    virtual int write(hd44780::Pins pins) noexcept = 0;
+    virtual Description describe() const = 0;
+    // The remedy for a failed write, where the backend knows one.
+    virtual Hint failureHint(int /*err*/) const noexcept { return Hint::None; }
+};
+
+struct BackendRow;
+
+// A device named in VELMORIN_LPT1 / VELMORIN_LPT2, parsed by its backend's row.
+struct PortDevice {
+    const BackendRow* row = nullptr;           // null: none named
+    std::string path;                          // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
+    std::uint8_t i2cAddress = 0;               // I2C: 7-bit address of the backpack
+    std::array<std::uint32_t, 6> gpioLines{};  // GPIO: offsets of RS, E, D4, D5, D6, D7
+};
+
+// A device text split at its first '@': "/dev/i2c-1@0x27" -> path, options.
+struct DeviceText {
+    std::string path;
+    std::string options;
+    bool hasOptions = false;
 };
 
 struct OpenResult {
     std::unique_ptr<PortBackend> backend;  // null: the emulator alone serves this address
-    std::string error;                     // non-empty: the address cannot be served (fatal)
-    std::string note;                      // something the user should know, said once
+    std::optional<Error> error;            // the address cannot be served (fatal)
+    Note note;                             // something the user should know, said once
 };
 
-// Chooses and opens the backend of one address, on its first write.
-using BackendOpener = std::function<OpenResult(std::int16_t port, const PortConfig& config)>;
+struct BackendRow {
+    BackendId id;
+    // Its VELMORIN_LPT value; null where only a named device reaches it.
+    const char* name;
+    // Chosen with VELMORIN_LPT, it serves every address itself: named devices are ignored.
+    bool ignoresNamedDevices;
+    // Tried, in table order, for an address that VELMORIN_LPT=auto has no device for.
+    bool probedByAuto;
+    // Whether a device text is this backend's form, and parsing it into device.
+    bool (*claims)(const DeviceText& text);
+    std::optional<Error> (*parse)(const DeviceText& text, PortDevice& device);
+    // Looks, without opening anything, that the device is there and of the right kind.
+    std::optional<Error> (*check)(const PortDevice& device, Os& os);
+    OpenResult (*openNamed)(const PortDevice& device, Os& os);
+    // Opens for an address no device was named for. required: the user chose this
+    // backend, so finding nothing is an error; else (auto) it leaves the emulator alone.
+    OpenResult (*openAt)(const SupportedPort& port, bool required, Os& os);
+};
 
-// "LPT1 (0x378)", "LPT2 (0x278)", or "0x3bc".
-std::string portLabel(std::int16_t port);
-std::string hexAddress(std::int16_t port);
-// "0x378, 0x278": the supported ports' addresses, for messages.
-std::string supportedAddressList();
+// This platform's backends, in the order auto tries them and device texts are matched.
+std::span<const BackendRow> backendTable() noexcept;
+
+// The row a VELMORIN_LPT value names, or null.
+const BackendRow* backendNamed(std::string_view name) noexcept;
 
 }  // namespace port

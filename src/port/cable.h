@@ -1,7 +1,8 @@
 // Cables: which bit of the byte a backend puts out drives which line of the module.
 //
-// The driver always writes the parallel port's data register as our cable wires it; a
-// backend whose hardware is wired differently re-maps each byte through its own table here.
+// The driver always writes the parallel port's data register as our cable wires it. The
+// port layer reads each byte back into pins through that cable, once; a backend whose
+// hardware is wired differently puts the pins out through a cable of its own.
 #pragma once
 
 #include <array>
@@ -41,9 +42,5 @@ struct Cable {
 
 // DB-25 data pins D0-D7 (pins 2-9): RS on D0, E on D1, DB4-DB7 on D4-D7; D2 and D3 unused.
 inline constexpr Cable kParallelCable{{0, 1, 4, 5, 6, 7}, 0};
-
-// PCF8574/PCF8574A backpack, fixed on the board: P0 RS, P1 R/W (kept 0: write only),
-// P2 E, P3 backlight (kept on), P4-P7 DB4-DB7.
-inline constexpr Cable kBackpackCable{{0, 2, 4, 5, 6, 7}, 0x08};
 
 }  // namespace port

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "port/os.h"
+
 namespace port {
 
 class Clock {
@@ -24,17 +26,21 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) noexcept = 0;
 };
 
-// The machine's CLOCK_MONOTONIC, a spin on it, and clock_nanosleep.
+// The system's monotonic clock, a spin on it, and its sleep.
 class SteadyClock final : public Clock, public Sleeper {
 public:
-    std::int64_t nowNs() const noexcept override;
-    void spinFor(std::int64_t ns) noexcept override;
-    void Sleep(std::uint32_t milliseconds) noexcept override;
+    explicit SteadyClock(Os& os = systemOs()) noexcept : m_os(os) {}
+    std::int64_t nowNs() const noexcept override { return m_os.nowNs(); }
+    void spinFor(std::int64_t ns) noexcept override {
+        const std::int64_t deadline = nowNs() + ns;
+        while (nowNs() < deadline) {
+            // Deliberately empty: a pulse must not give the processor away.
+        }
+    }
+    void Sleep(std::uint32_t milliseconds) noexcept override { m_os.sleepMs(milliseconds); }
 
-    // Linux lengthens every sleep by the thread's timer slack (50 us by default). With
-    // eight or more 2 ms sleeps per transmission that is a visible share of the time, so
-    // the program asks for 1 us. Returns false where the kernel refuses.
-    static bool reduceTimerSlack() noexcept;
+private:
+    Os& m_os;
 };
 
 // Simulated time: spinning and sleeping advance it at once, so tests see exact,

@@ -1,23 +1,27 @@
 #include "port/fatal.h"
 
-#include <cstdio>
-
 namespace port {
 
-void Fatal::fail(const std::string& message) noexcept {
+void Fatal::fail(const Error& error) noexcept {
     if (m_failed) return;
     m_failed = true;
+    // A halt or the flush that throws (no memory) must not keep the user from being told.
     try {
         for (auto& halt : m_halts) halt();
+    } catch (...) {
+    }
+    try {
         if (m_flush) {
             auto flush = std::move(m_flush);
             m_flush = nullptr;
             flush();
         }
-        if (m_sink) m_sink(message);
     } catch (...) {
-        // Telling failed (no memory, a broken window): the message still goes out.
-        std::fprintf(stderr, "velmorin : %s\n", message.c_str());
+    }
+    try {
+        if (m_sink) m_sink(error);
+    } catch (...) {
+        // The program's sink renders its own fallback; a test's that throws has failed.
     }
 }
 

@@ -5,8 +5,9 @@
 #pragma once
 
 #include <functional>
-#include <string>
 #include <vector>
+
+#include "port/errors.h"
 
 namespace port {
 
@@ -14,7 +15,7 @@ class Fatal {
 public:
     // Tells the user. The program's sink never returns; a test's may, and then the failed
     // part stays quiet from then on.
-    using Sink = std::function<void(const std::string& message)>;
+    using Sink = std::function<void(const Error& error)>;
 
     explicit Fatal(Sink sink) : m_sink(std::move(sink)) {}
     Fatal(const Fatal&) = delete;
@@ -26,7 +27,7 @@ public:
     void onFlush(std::function<void()> flush) { m_flush = std::move(flush); }
 
     // Only the first failure is told; one that happens while telling it is dropped.
-    void fail(const std::string& message) noexcept;
+    void fail(const Error& error) noexcept;
     bool failed() const noexcept { return m_failed; }
 
 private:

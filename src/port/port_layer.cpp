@@ -1,7 +1,6 @@
 #include "port/port_layer.h"
 
 #include <cerrno>
-#include <cstring>
 #include <exception>
 
 #include "port/cable.h"
@@ -9,37 +8,42 @@
 namespace port {
 namespace {
 
-// A failure's sentence, built where nothing may throw: when building it fails (no memory),
-// the errno text alone goes out.
+// Facts about a failure, gathered where nothing may throw: when copying its strings fails
+// (no memory), the bare kind and errno still go out.
 template <class Build>
-std::string sentence(int err, Build&& build) noexcept {
+Error safely(Problem what, int err, Build&& build) noexcept {
     try {
         return build();
     } catch (...) {
-        return std::strerror(err);
+        Error e;
+        e.what = what;
+        e.err = err;
+        return e;
     }
 }
 
 }  // namespace
 
 PortLayer::PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal,
-                     BackendOpener opener)
+                     BackendOpener opener, Os& os)
     : m_config(std::move(config)),
       m_clock(clock),
       m_sleeper(sleeper),
       m_fatal(fatal),
-      m_opener(std::move(opener)) {
+      m_opener(std::move(opener)),
+      m_os(os) {
     m_fatal.onFlush([this] { flushTrace(); });
     if (m_config.tracePath.empty()) return;
-    std::string error;
-    const int fd = VcdTrace::openFile(m_config.tracePath, error);
+    std::optional<Error> error;
+    const int fd = VcdTrace::openFile(m_os, m_config.tracePath, error);
     if (fd < 0) {
-        m_fatal.fail(error);
+        m_fatal.fail(*error);
         return;
     }
     std::vector<std::int16_t> scopes;
     for (const SupportedPort& p : kSupportedPorts) scopes.push_back(p.address);
-    m_trace = std::make_unique<VcdTrace>(fd, scopes, m_clock.nowNs(), "Velmorin " VELMORIN_VERSION);
+    m_trace =
+        std::make_unique<VcdTrace>(m_os, fd, scopes, m_clock.nowNs(), "Velmorin " VELMORIN_VERSION);
     // The header goes out now: an unwritable trace (a full disk, /dev/full) is found before
     // the first port write, not after.
     flushTrace();
@@ -56,7 +60,7 @@ PortLayer::Port* PortLayer::find(std::int16_t port) noexcept {
 }
 
 PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
-    std::string error;
+    std::optional<Error> error;
     Port* opened = nullptr;
     try {
         auto p = std::make_unique<Port>();
@@ -69,26 +73,37 @@ PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
         opened = m_ports.back().get();
 
         if (!supportedPort(port)) {
-            error = "aucun port parallèle pris en charge à l'adresse " + hexAddress(port) +
-                    " (adresses prises en charge : " + supportedAddressList() + ")";
+            Error e;
+            e.what = Problem::UnsupportedAddress;
+            e.address = port;
+            error = e;
         } else {
             OpenResult r = m_opener(port, m_config);
             opened->note = r.note;
             error = r.error;
             opened->backend = std::move(r.backend);
+            if (!opened->note.empty() && !m_noted && m_told) {
+                m_noted = true;
+                m_told(opened->note);
+            }
         }
-    } catch (const std::exception& e) {
+    } catch (const std::exception& ex) {
         // Walking /proc, building paths and messages allocate and may throw; Out32 may not.
-        error = "impossible de préparer le port " + hexAddress(port) + " : " + e.what() +
-                " ; relancez avec VELMORIN_LPT=emulator pour l'afficheur émulé seul";
+        error = safely(Problem::PrepareFailed, 0, [&] {
+            Error e;
+            e.what = Problem::PrepareFailed;
+            e.address = port;
+            e.detail = ex.what();
+            return e;
+        });
     }
     if (!opened) {
-        m_fatal.fail(error);
+        m_fatal.fail(*error);
         return nullptr;
     }
-    if (!error.empty()) {
+    if (error) {
         opened->failed = true;
-        m_fatal.fail(error);
+        m_fatal.fail(*error);
     }
     return opened;
 }
@@ -97,21 +112,26 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
     Port* p = find(port);
     if (!p) p = open(port);
     if (!p || p->failed) return;
-    // Only the low byte reaches the port.
+    // Only the low byte reaches the port; the module sees it through the parallel cable.
     const auto byte = static_cast<std::uint8_t>(value & 0xFF);
+    const hd44780::Pins pins = kParallelCable.pins(byte);
     if (p->backend) {
-        if (const int err = p->backend->write(byte); err != 0) {
+        if (const int err = p->backend->write(pins); err != 0) {
             p->failed = true;
-            m_fatal.fail(sentence(err, [&] {
-                return "écriture sur " + p->backend->description() +
-                       " impossible : " + std::strerror(err) + p->backend->explain(err);
+            m_fatal.fail(safely(Problem::WriteFailed, err, [&] {
+                Error e;
+                e.what = Problem::WriteFailed;
+                e.err = err;
+                e.hint = p->backend->failureHint(err);
+                e.description = p->backend->describe();
+                return e;
             }));
             return;
         }
     }
     const std::int64_t now = m_clock.nowNs();
     p->last = byte;
-    p->display->busWrite(kParallelCable.pins(byte), now);
+    p->display->busWrite(pins, now);
     if (m_trace) m_trace->record(port, byte, now);
 }
 
@@ -128,13 +148,15 @@ void PortLayer::Sleep(std::uint32_t milliseconds) noexcept {
 void PortLayer::flushTrace() noexcept {
     if (!m_trace) return;
     if (const int err = m_trace->flush(); err != 0) {
-        const std::string message = sentence(err, [&] {
-            return "écriture du fichier de trace " + m_config.tracePath +
-                   " impossible : " + std::strerror(err) +
-                   " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
+        const Error e = safely(Problem::TraceWriteFailed, err, [&] {
+            Error t;
+            t.what = Problem::TraceWriteFailed;
+            t.err = err;
+            t.device = m_config.tracePath;
+            return t;
         });
         m_trace.reset();  // nothing more goes into a trace with a hole in it
-        m_fatal.fail(message);
+        m_fatal.fail(e);
     }
 }
 
@@ -150,10 +172,11 @@ void PortLayer::setOscillator(hd44780::Oscillator oscillator) noexcept {
 
 std::vector<PortLayer::PortView> PortLayer::ports() const {
     std::vector<PortView> views;
-    for (const auto& p : m_ports)
-        views.push_back(PortView{p->address, p->display.get(),
-                                 p->backend ? p->backend->description() : std::string(), p->note,
-                                 p->failed});
+    for (const auto& p : m_ports) {
+        PortView v{p->address, p->display.get(), std::nullopt, p->note};
+        if (p->backend) v.device = p->backend->describe();
+        views.push_back(std::move(v));
+    }
     return views;
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,10 @@
 #include "port/backend.h"
 #include "port/clock.h"
 #include "port/fatal.h"
+#include "port/opener.h"
+#include "port/os.h"
 #include "port/port_writer.h"
+#include "port/settings.h"
 #include "port/vcd_trace.h"
 
 namespace port {
@@ -23,8 +28,8 @@ public:
     // fatal hears of an unusable port, a failed write or a failed trace write; the layer
     // registers its trace flush with it. If a test's sink returns, the failed port drops
     // its writes from then on.
-    PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal,
-              BackendOpener opener);
+    PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal, BackendOpener opener,
+              Os& os = systemOs());
     ~PortLayer() override;
 
     void Out32(std::int16_t port, std::int16_t value) noexcept override;
@@ -39,6 +44,9 @@ public:
     // Writes out the trace; a failure is fatal.
     void flushTrace() noexcept;
 
+    // Hears the first note an opener leaves (once per program: the panel shows each port's).
+    void onNote(std::function<void(const Note&)> told) { m_told = std::move(told); }
+
     // The module the user owns: applies at once to every emulated display, and to those
     // opened later.
     void setRom(hd44780::Rom rom) noexcept;
@@ -47,9 +55,8 @@ public:
     struct PortView {
         std::int16_t address = 0;
         const hd44780::Controller* display = nullptr;  // emulated, or the hardware's mirror
-        std::string device;                            // empty for the emulator alone
-        std::string note;
-        bool failed = false;
+        std::optional<Description> device;             // none for the emulator alone
+        Note note;
     };
     // Open ports, in the order they were first written.
     std::vector<PortView> ports() const;
@@ -62,7 +69,7 @@ private:
         std::int16_t address;
         std::unique_ptr<PortBackend> backend;
         std::unique_ptr<hd44780::Controller> display;
-        std::string note;
+        Note note;
         std::uint8_t last = 0;
         bool failed = false;
     };
@@ -74,6 +81,9 @@ private:
     Sleeper& m_sleeper;
     Fatal& m_fatal;
     BackendOpener m_opener;
+    Os& m_os;
+    std::function<void(const Note&)> m_told;
+    bool m_noted = false;
     std::unique_ptr<VcdTrace> m_trace;
     std::vector<std::unique_ptr<Port>> m_ports;
 };

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace port {
 
@@ -31,5 +32,12 @@ constexpr const SupportedPort* supportedPort(std::int16_t address) noexcept {
 constexpr std::size_t portIndex(const SupportedPort& p) noexcept {
     return static_cast<std::size_t>(&p - kSupportedPorts.data());
 }
+
+// "0x378".
+std::string hexAddress(std::int16_t port);
+// "LPT1 (0x378)", or the bare address of a port the program does not drive.
+std::string portLabel(std::int16_t port);
+// "0x378, 0x278": the supported ports' addresses.
+std::string supportedAddressList();
 
 }  // namespace port

@@ -1,34 +1,20 @@
 #include "port/vcd_trace.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <bitset>
 #include <cerrno>
 #include <cstring>
 
-#include "port/backend.h"
 #include "port/cable.h"
+#include "port/ports.h"
 
 namespace port {
 namespace {
 
-// VCD identifiers are short strings of printable ASCII, '!' to '~'.
-std::string identifier(int n) {
-    std::string id;
-    do {
-        id += static_cast<char>('!' + n % 94);
-        n /= 94;
-    } while (n > 0);
-    return id;
-}
-
-// Written out once this much is buffered (about 400 writes); the buffer is reserved with
-// room to spare, so recording never allocates.
+// Written out once this much is buffered (about 1000 writes). The buffer holds that plus
+// the longest record, so a record never has to be split.
 constexpr std::size_t kFlushAt = 64 * 1024;
-constexpr std::size_t kReserve = kFlushAt + 4096;
+// "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires: well under 160.
+constexpr std::size_t kMaxRecord = 160;
+constexpr std::size_t kCapacity = kFlushAt + kMaxRecord + 4096;  // the header goes first
 
 }  // namespace
 
@@ -36,65 +22,96 @@ std::string VcdTrace::scopeName(std::int16_t port) {
     return "lpt_" + hexAddress(port);
 }
 
-int VcdTrace::openFile(const std::string& path, std::string& error) {
-    const std::string remedy = " ; choisissez un autre fichier avec VELMORIN_TRACE";
-    // O_NONBLOCK: a FIFO with no reader fails at once (ENXIO) instead of blocking here.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& error) {
+    Error e;
+    e.device = path;
+    const int fd = os.open(path, OpenFor::Trace);
     if (fd < 0) {
-        const int err = errno;
-        error = err == ENXIO ? "le fichier de trace " + path +
-                                   " est un tube que personne ne lit ; lancez d'abord le "
-                                   "lecteur, ou" +
-                                   remedy.substr(2)
-                             : "impossible d'ouvrir le fichier de trace " + path + " : " +
-                                   std::strerror(err) + remedy;
+        e.err = -fd;
+        e.what = e.err == ENXIO ? Problem::TraceNoReader : Problem::TraceOpenFailed;
+        error = e;
         return -1;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        ::close(fd);
-        error = "le fichier de trace " + path + " est déjà utilisé par un autre programme" + remedy;
+    if (os.lockExclusive(fd) == -EWOULDBLOCK) {
+        os.close(fd);
+        e.what = Problem::TraceLocked;
+        error = e;
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-        error = "impossible de vider le fichier de trace " + path + " : " + std::strerror(errno) +
-                remedy;
-        ::close(fd);
-        return -1;
+    os.setBlocking(fd);
+    if (os.fstat(fd).regularFile) {
+        if (const int rc = os.truncate(fd, 0); rc != 0) {
+            os.close(fd);
+            e.what = Problem::TraceTruncateFailed;
+            e.err = -rc;
+            error = e;
+            return -1;
+        }
     }
     return fd;
 }
 
-VcdTrace::VcdTrace(int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
+VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
                    const std::string& version)
-    : m_fd(fd), m_startNs(startNs) {
-    m_buffer.reserve(kReserve);
-    m_buffer += "$version " + version + " $end\n$timescale 1 ns $end\n";
+    : m_os(os), m_fd(fd), m_buffer(new char[kCapacity]), m_startNs(startNs) {
+    append("$version " + version + " $end\n$timescale 1 ns $end\n");
     int next = 0;
     for (std::int16_t p : ports) {
         Signal s{p, {}, -1, 0};
-        for (auto& id : s.ids) id = identifier(next++);
-        m_buffer += "$scope module " + scopeName(p) + " $end\n";
-        m_buffer += "$var wire 8 " + s.ids[0] + " data [7:0] $end\n";
-        m_buffer += "$var integer 32 " + s.ids[1] + " writes $end\n";
-        for (std::size_t w = 0; w < hd44780::kLineCount; ++w)
-            m_buffer += "$var wire 1 " + s.ids[2 + w] + " " + hd44780::kLineNames[w] + " $end\n";
-        m_buffer += "$upscope $end\n";
-        m_signals.push_back(std::move(s));
+        for (Id& id : s.ids) {
+            int n = next++;
+            do {
+                id.text[id.size++] = static_cast<char>('!' + n % 94);
+                n /= 94;
+            } while (n > 0);
+        }
+        append("$scope module " + scopeName(p) + " $end\n$var wire 8 ");
+        append(s.ids[0]);
+        append(" data [7:0] $end\n$var integer 32 ");
+        append(s.ids[1]);
+        append(" writes $end\n");
+        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
+            append("$var wire 1 ");
+            append(s.ids[2 + w]);
+            append(' ');
+            append(hd44780::kLineNames[w]);
+            append(" $end\n");
+        }
+        append("$upscope $end\n");
+        m_signals.push_back(s);
     }
-    m_buffer += "$enddefinitions $end\n#0\n$dumpvars\n";
+    append("$enddefinitions $end\n#0\n$dumpvars\n");
     for (const Signal& s : m_signals) {
-        m_buffer += "bxxxxxxxx " + s.ids[0] + "\nb0 " + s.ids[1] + "\n";
-        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) m_buffer += "x" + s.ids[2 + w] + "\n";
+        append("bxxxxxxxx ");
+        append(s.ids[0]);
+        append("\nb0 ");
+        append(s.ids[1]);
+        append('\n');
+        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
+            append('x');
+            append(s.ids[2 + w]);
+            append('\n');
+        }
     }
-    m_buffer += "$end\n";
+    append("$end\n");
     m_lastNs = 0;
 }
 
 VcdTrace::~VcdTrace() {
     flush();
-    ::close(m_fd);
+    m_os.close(m_fd);
+}
+
+void VcdTrace::append(std::string_view text) noexcept {
+    std::memcpy(m_buffer.get() + m_used, text.data(), text.size());
+    m_used += text.size();
+}
+
+void VcdTrace::appendBinary(std::uint32_t value, int minDigits) noexcept {
+    int digits = 1;
+    while (digits < 32 && (value >> digits) != 0) ++digits;
+    if (digits < minDigits) digits = minDigits;
+    for (int i = digits - 1; i >= 0; --i) append(((value >> i) & 1) ? '1' : '0');
 }
 
 void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept {
@@ -105,31 +122,33 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
         std::int64_t t = atNs - m_startNs;
         if (t <= m_lastNs) t = m_lastNs + 1;
         m_lastNs = t;
-        char stamp[64];
-        std::snprintf(stamp, sizeof stamp, "#%lld\nb", static_cast<long long>(t));
-        m_buffer += stamp;
-        m_buffer += std::bitset<8>(value).to_string();
-        m_buffer += ' ';
-        m_buffer += s.ids[0];
-        ++s.writes;
-        std::string count = std::bitset<32>(s.writes).to_string();
-        m_buffer += "\nb";
-        m_buffer.append(count, count.find('1'));
-        m_buffer += ' ';
-        m_buffer += s.ids[1];
-        m_buffer += '\n';
+        char digits[20];
+        int n = 0;
+        for (auto u = static_cast<std::uint64_t>(t); n == 0 || u != 0; u /= 10)
+            digits[n++] = static_cast<char>('0' + u % 10);
+        append('#');
+        while (n > 0) append(digits[--n]);
+        append("\nb");
+        appendBinary(value, 8);
+        append(' ');
+        append(s.ids[0]);
+        append("\nb");
+        appendBinary(++s.writes, 1);
+        append(' ');
+        append(s.ids[1]);
+        append('\n');
         for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
             const auto line = static_cast<hd44780::Line>(w);
             const bool bit = kParallelCable.level(value, line);
             if (s.last < 0 ||
                 kParallelCable.level(static_cast<std::uint8_t>(s.last), line) != bit) {
-                m_buffer += bit ? '1' : '0';
-                m_buffer += s.ids[2 + w];
-                m_buffer += '\n';
+                append(bit ? '1' : '0');
+                append(s.ids[2 + w]);
+                append('\n');
             }
         }
         s.last = value;
-        if (m_buffer.size() >= kFlushAt) flush();
+        if (m_used >= kFlushAt) flush();
         return;
     }
 }
@@ -137,16 +156,15 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
 int VcdTrace::flush() noexcept {
     if (m_error != 0) return m_error;
     std::size_t done = 0;
-    while (done < m_buffer.size()) {
-        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+    while (done < m_used) {
+        const long n = m_os.write(m_fd, m_buffer.get() + done, m_used - done);
         if (n <= 0) {
-            m_error = n < 0 ? errno : EIO;
+            m_error = n < 0 ? static_cast<int>(-n) : EIO;
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    m_buffer.clear();
+    m_used = 0;
     return m_error;
 }
 

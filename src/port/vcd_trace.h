@@ -4,14 +4,22 @@
 // counter (so that a write of an unchanged value still shows) and one 1-bit wire per module
 // line as the parallel cable carries it: RS, E, D4-D7. Some viewers import 1-bit wires only.
 //
-// The trace is buffered here, not by stdio, so that the file only ever ends on a whole
-// write record: a program killed between flushes loses the records since the last flush,
-// never half of one. Write errors are kept and reported by flush().
+// The trace is buffered here, in one fixed buffer, so that recording never allocates and
+// the file only ever ends on a whole write record: a program killed between flushes loses
+// the records since the last flush, never half of one. Write errors are kept and reported
+// by flush().
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "port/errors.h"
+#include "port/os.h"
 
 namespace port {
 
@@ -19,7 +27,7 @@ class VcdTrace {
 public:
     // Takes over an open file descriptor and buffers the header for the given ports.
     // Times are nanoseconds since startNs.
-    VcdTrace(int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
+    VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
              const std::string& version);
     ~VcdTrace();
     VcdTrace(const VcdTrace&) = delete;
@@ -27,8 +35,8 @@ public:
 
     // Opens a trace file for writing: locked against a second writer, never blocking on a
     // FIFO without a reader, truncated only once the lock is held. Returns the descriptor,
-    // or -1 with a sentence in error.
-    static int openFile(const std::string& path, std::string& error);
+    // or -1 with the facts in error.
+    static int openFile(Os& os, const std::string& path, std::optional<Error>& error);
 
     // Records one write; ports that were not declared are ignored. A full buffer is written
     // out at a record boundary.
@@ -40,16 +48,28 @@ public:
     static std::string scopeName(std::int16_t port);
 
 private:
+    // VCD identifiers: '!' to '~', at most three characters for the signals we declare.
+    struct Id {
+        std::array<char, 3> text{};
+        std::uint8_t size = 0;
+    };
     struct Signal {
         std::int16_t port;
-        std::string ids[8];  // data, writes, RS, E, D4, D5, D6, D7
-        int last = -1;       // unknown until the first write
+        std::array<Id, 8> ids;  // data, writes, RS, E, D4, D5, D6, D7
+        int last = -1;          // unknown until the first write
         std::uint32_t writes = 0;
     };
 
+    void append(std::string_view text) noexcept;
+    void append(char c) noexcept { m_buffer[m_used++] = c; }
+    void append(const Id& id) noexcept { append(std::string_view(id.text.data(), id.size)); }
+    void appendBinary(std::uint32_t value, int minDigits) noexcept;
+
+    Os& m_os;
     int m_fd;
     int m_error = 0;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_used = 0;
     std::int64_t m_startNs;
     std::int64_t m_lastNs = -1;
     std::vector<Signal> m_signals;

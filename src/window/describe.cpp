@@ -3,11 +3,20 @@
 namespace window {
 namespace {
 
+using Limits = hd44780::TimingChecker;
+
 QString duration(std::int64_t ns) {
     if (ns >= 1'000'000 || ns <= -1'000'000)
         return QStringLiteral("%1 ms").arg(static_cast<double>(ns) / 1e6, 0, 'f', 3);
     if (ns >= 1'000 || ns <= -1'000)
         return QStringLiteral("%1 µs").arg(static_cast<double>(ns) / 1e3, 0, 'f', 3);
+    return QStringLiteral("%1 ns").arg(ns);
+}
+
+// A datasheet limit, in its own whole unit: "40 ns", "15 ms".
+QString limit(std::int64_t ns) {
+    if (ns % 1'000'000 == 0) return QStringLiteral("%1 ms").arg(ns / 1'000'000);
+    if (ns % 1'000 == 0) return QStringLiteral("%1 µs").arg(ns / 1'000);
     return QStringLiteral("%1 ns").arg(ns);
 }
 
@@ -22,8 +31,7 @@ QString hexByte(std::uint8_t v) {
 }  // namespace
 
 QString oscillatorName(hd44780::Oscillator oscillator) {
-    return oscillator == hd44780::Oscillator::k190kHz ? QStringLiteral("190 kHz")
-                                                      : QStringLiteral("270 kHz");
+    return QStringLiteral("%1 kHz").arg(oscillator.kHz);
 }
 
 QString describe(const hd44780::Violation& v) {
@@ -32,10 +40,14 @@ QString describe(const hd44780::Violation& v) {
     QString text;
     switch (v.kind) {
         case K::EnableHighTooShort:
-            text = QStringLiteral("E haut %1 < 230 ns").arg(duration(230 - v.byNs));
+            text = QStringLiteral("E haut %1 < %2")
+                       .arg(duration(Limits::kMinEnableHighNs - v.byNs),
+                            limit(Limits::kMinEnableHighNs));
             break;
         case K::EnableCycleTooShort:
-            text = QStringLiteral("cycle de E %1 < 500 ns").arg(duration(500 - v.byNs));
+            text = QStringLiteral("cycle de E %1 < %2")
+                       .arg(duration(Limits::kMinEnableCycleNs - v.byNs),
+                            limit(Limits::kMinEnableCycleNs));
             break;
         case K::LatchWhileBusy: {
             const QString what =
@@ -47,25 +59,26 @@ QString describe(const hd44780::Violation& v) {
             break;
         }
         case K::LatchBeforePowerUp:
-            text =
-                QStringLiteral("première instruction moins de 15 ms après la mise sous tension") +
-                shortBy;
+            text = QStringLiteral("première instruction moins de %1 après la mise sous tension")
+                       .arg(limit(Limits::kPowerUpNs)) +
+                   shortBy;
             break;
         case K::RsSetup:
-            text = QStringLiteral("RS change trop près du front montant de E (tAS 40 ns)");
+            text = QStringLiteral("RS change trop près du front montant de E (tAS %1)")
+                       .arg(limit(Limits::kRsSetupNs));
             break;
         case K::RsHold:
-            text = QStringLiteral("RS change pendant que E est haut ou juste après (tAH 10 ns)");
+            text = QStringLiteral("RS change pendant que E est haut ou juste après (tAH %1)")
+                       .arg(limit(Limits::kRsHoldNs));
             break;
         case K::DataSetup:
-            text = QStringLiteral(
-                "D4-D7 changent moins de 80 ns avant le front descendant de E "
-                "(tDSW)");
+            text =
+                QStringLiteral("D4-D7 changent moins de %1 avant le front descendant de E (tDSW)")
+                    .arg(limit(Limits::kDataSetupNs));
             break;
         case K::DataHold:
-            text = QStringLiteral(
-                "D4-D7 changent au front descendant de E ou juste après (tH "
-                "10 ns)");
+            text = QStringLiteral("D4-D7 changent au front descendant de E ou juste après (tH %1)")
+                       .arg(limit(Limits::kDataHoldNs));
             break;
         case K::Count:
             break;

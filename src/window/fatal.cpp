@@ -3,8 +3,11 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <atomic>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+
+#include "window/messages.h"
 
 namespace window {
 namespace {
@@ -21,16 +24,27 @@ bool fatalInProgress() noexcept {
     return g_inFatal.load();
 }
 
-void fatalExit(const std::string& message) {
+void fatalExit(const std::string& sentence) {
     g_inFatal = true;
-    std::fprintf(stderr, "velmorin : %s\n", message.c_str());
-    std::fflush(stderr);
+    tell(sentence);
     if (qApp && interactivePlatform())
-        QMessageBox::critical(nullptr, QStringLiteral("Velmorin"), QString::fromStdString(message));
+        QMessageBox::critical(nullptr, QStringLiteral("Velmorin"),
+                              QString::fromStdString(sentence));
     // Straight out: this runs deep inside a handler, and static destructors must not run
     // under a live QApplication. The trace was flushed by the fatal path; the kernel
     // releases a claimed port when its file closes.
     std::_Exit(1);
+}
+
+void fatalExit(const port::Error& error) noexcept {
+    try {
+        fatalExit(sentence(error));
+    } catch (...) {
+        // No memory for the sentence: the bare errno text still tells something true.
+        g_inFatal = true;
+        tell(std::strerror(error.err != 0 ? error.err : EIO));
+        std::_Exit(1);
+    }
 }
 
 }  // namespace window

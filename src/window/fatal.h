@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "port/errors.h"
+
 namespace window {
 
 // True on a platform where a person sees the windows (xcb, wayland), where a message box
@@ -11,7 +13,8 @@ namespace window {
 bool interactivePlatform();
 
 // The program's fatal sink. Runs deep inside a handler; never returns.
-[[noreturn]] void fatalExit(const std::string& message);
+[[noreturn]] void fatalExit(const std::string& sentence);
+[[noreturn]] void fatalExit(const port::Error& error) noexcept;
 
 // True once fatalExit has started: a SIGTERM or SIGINT then ends the program at once, even
 // while the message box's own event loop runs. Async-signal-safe.

@@ -1,5 +1,7 @@
 #include "window/form1.h"
 
+#include "hd44780/instructions.h"
+
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -204,8 +206,13 @@ void Form1::Command4_Click() {
         std::int16_t addr;
         char Car;
     };
-    static constexpr Pattern kPattern[] = {{0x8F, 'p'}, {0x90, '0'}, {0x91, '1'}, {0x92, '2'},
-                                           {0x93, '3'}, {0x94, '4'}, {0xC0, 't'}};
+    // 0x8F-0x94 and 0xC0: DDRAM 0x0F-0x14 on line 1, then 0x40, the start of line 2.
+    constexpr auto at = [](int address) {
+        return static_cast<std::int16_t>(hd44780::instr::kSetDdramAddress | address);
+    };
+    static constexpr Pattern kPattern[] = {{at(0x0F), 'p'}, {at(0x10), '0'}, {at(0x11), '1'},
+                                           {at(0x12), '2'}, {at(0x13), '3'}, {at(0x14), '4'},
+                                           {at(0x40), 't'}};
     for (const Pattern& p : kPattern) EcrireCCRAM(p.addr, static_cast<std::int16_t>(p.Car));
 }
 

@@ -9,8 +9,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "hd44780/modules.h"
 #include "window/describe.h"
 #include "window/lcd_view.h"
+#include "window/messages.h"
 
 namespace {
 constexpr int kPollMs = 40;
@@ -43,8 +45,8 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     choices->addWidget(new QLabel(QStringLiteral("Module :"), this));
     m_size = new QComboBox(this);
     m_size->setObjectName(QStringLiteral("moduleSize"));
-    for (const hd44780::Geometry& g : port::kModuleSizes)
-        m_size->addItem(QString::fromStdString(port::moduleSizeName(g)));
+    for (const hd44780::Geometry& g : hd44780::kModuleSizes)
+        m_size->addItem(QString::fromStdString(hd44780::moduleSizeName(g)));
     choices->addWidget(m_size);
     m_rom = new QComboBox(this);
     m_rom->setObjectName(QStringLiteral("moduleRom"));
@@ -53,10 +55,11 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     choices->addWidget(m_rom);
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
-    m_oscillator->addItem(QStringLiteral("270 kHz (nominal)"),
-                          static_cast<int>(hd44780::Oscillator::k270kHz));
-    m_oscillator->addItem(QStringLiteral("190 kHz (clone lent)"),
-                          static_cast<int>(hd44780::Oscillator::k190kHz));
+    for (const hd44780::Oscillator& o : hd44780::kOscillators)
+        m_oscillator->addItem(window::oscillatorName(o) + (o == hd44780::Oscillator::k270kHz
+                                                               ? QStringLiteral(" (nominal)")
+                                                               : QStringLiteral(" (clone lent)")),
+                              static_cast<int>(o.kHz));
     choices->addWidget(m_oscillator);
     choices->addStretch();
     top->addLayout(choices);
@@ -69,13 +72,13 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     setRom(m_layer.config().emulator.rom);
     setOscillator(m_layer.config().emulator.oscillator);
     connect(m_size, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0) setModule(port::kModuleSizes[static_cast<std::size_t>(index)]);
+        if (index >= 0) setModule(hd44780::kModuleSizes[static_cast<std::size_t>(index)]);
     });
     connect(m_rom, &QComboBox::currentIndexChanged, this, [this](int index) {
         setRom(static_cast<hd44780::Rom>(m_rom->itemData(index).toInt()));
     });
     connect(m_oscillator, &QComboBox::currentIndexChanged, this, [this](int index) {
-        setOscillator(static_cast<hd44780::Oscillator>(m_oscillator->itemData(index).toInt()));
+        setOscillator(hd44780::Oscillator{m_oscillator->itemData(index).toUInt()});
     });
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
@@ -86,9 +89,9 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
 
 void LcdWindow::setModule(hd44780::Geometry module) {
     m_module = module;
-    const auto it = std::find(port::kModuleSizes.begin(), port::kModuleSizes.end(), module);
-    const int index = static_cast<int>(it - port::kModuleSizes.begin());
-    if (it != port::kModuleSizes.end() && index != m_size->currentIndex())
+    const auto it = std::find(hd44780::kModuleSizes.begin(), hd44780::kModuleSizes.end(), module);
+    const int index = static_cast<int>(it - hd44780::kModuleSizes.begin());
+    if (it != hd44780::kModuleSizes.end() && index != m_size->currentIndex())
         m_size->setCurrentIndex(index);
     for (Panel& p : m_panelList) p.view->setModule(module);
 }
@@ -101,7 +104,7 @@ void LcdWindow::setRom(hd44780::Rom rom) {
 
 void LcdWindow::setOscillator(hd44780::Oscillator oscillator) {
     m_layer.setOscillator(oscillator);
-    selectData(m_oscillator, static_cast<int>(oscillator));
+    selectData(m_oscillator, static_cast<int>(oscillator.kHz));
     poll();
 }
 
@@ -129,7 +132,7 @@ void LcdWindow::placeBeside(const QWidget& beside) {
 
 void LcdWindow::closeEvent(QCloseEvent* event) {
     for (const auto& p : m_layer.ports())
-        if (!p.device.empty()) {
+        if (p.device) {
             QWidget::closeEvent(event);  // the hardware shows the text: a mirror may go
             return;
         }
@@ -159,9 +162,11 @@ void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
 
 void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
     QString title = QString::fromStdString(port::portLabel(p.address));
-    if (!p.device.empty())
-        title += QStringLiteral(" — miroir de %1").arg(QString::fromStdString(p.device));
-    if (!p.note.empty()) title += QStringLiteral("\n") + QString::fromStdString(p.note);
+    if (p.device)
+        title += QStringLiteral(" — miroir de %1")
+                     .arg(QString::fromStdString(window::describe(*p.device)));
+    if (!p.note.empty())
+        title += QStringLiteral("\n") + QString::fromStdString(window::panelNote(p.note));
     if (panel.title->text() != title) panel.title->setText(title);
 
     const hd44780::Pins pins = p.display->lastPins();

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "hd44780/controller.h"
-#include "port/backend.h"
+#include "hd44780/modules.h"
 #include "port/cable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c.busWrite(port::kParallelCable.pins(data[i]), t);
         t += static_cast<std::int64_t>(data[i + 1]) * data[i + 1] * 128;
     }
-    for (const hd44780::Geometry& g : port::kModuleSizes)
+    for (const hd44780::Geometry& g : hd44780::kModuleSizes)
         for (int row = 0; row < g.rows; ++row)
             for (int col = 0; col < g.columns; ++col)
                 for (std::uint8_t r : c.shownRows(row, col, g, t))

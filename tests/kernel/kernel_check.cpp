@@ -28,6 +28,9 @@ Bytes readBytes(const std::string& path) {
     return out;
 }
 
+// The common PCF8574 backpack as wired on the board: P0 RS, P1 R/W, P2 E, P3 backlight,
+// P4-P7 DB4-DB7.
+constexpr port::Cable kBackpackCable{{0, 2, 4, 5, 6, 7}, 0x08};
 const port::Cable* g_cable = &port::kParallelCable;
 
 // What the driver writes for a given call sequence, as the cable under test carries it.
@@ -70,7 +73,7 @@ int main(int argc, char** argv) {
         else if (a == "--startup-only")
             startupOnly = true;
         else if (a == "--backpack")
-            g_cable = &port::kBackpackCable;
+            g_cable = &kBackpackCable;
     }
     std::printf("bytes: %zu\n", bytes.size());
 

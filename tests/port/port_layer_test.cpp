@@ -13,12 +13,13 @@
 #include <map>
 #include <sstream>
 
-#include "port/hardware.h"
+#include "fake_os.h"
+#include "port/opener.h"
 #include "port/testing/recorder.h"
 #include "scratch.h"
 #include "vcd_reader.h"
+#include "window/messages.h"
 
-using port::BackendKind;
 using port::PortLayer;
 
 namespace {
@@ -40,29 +41,39 @@ struct Env {
     }
 };
 
+// The sentence for a config's error, empty when it parsed.
+std::string said(const port::ConfigResult& r) {
+    return r.error ? window::sentence(*r.error) : std::string();
+}
+
 TEST(PortConfig, BackendChoiceFromTheEnvironment) {
     struct Case {
         const char* value;
-        BackendKind kind;
+        port::Mode mode;
+        const char* backend;  // the row chosen, for Mode::Backend
         bool error;
     };
+    using port::Mode;
     const Case cases[] = {
-        {nullptr, BackendKind::Auto, false},        {"auto", BackendKind::Auto, false},
-        {"emulator", BackendKind::Emulator, false}, {"ppdev", BackendKind::Ppdev, false},
-        {"ioport", BackendKind::Ioport, false},     {"parport", BackendKind::Auto, true},
-        {"EMULATOR", BackendKind::Auto, true},
+        {nullptr, Mode::Auto, nullptr, false},        {"auto", Mode::Auto, nullptr, false},
+        {"emulator", Mode::Emulator, nullptr, false}, {"ppdev", Mode::Backend, "ppdev", false},
+        {"ioport", Mode::Backend, "ioport", false},   {"parport", Mode::Auto, nullptr, true},
+        {"EMULATOR", Mode::Auto, nullptr, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");
         Env env;
         if (c.value) env.vars["VELMORIN_LPT"] = c.value;
         const auto r = port::configFromEnvironment(env.fn());
-        EXPECT_EQ(!r.error.empty(), c.error);
+        EXPECT_EQ(r.error.has_value(), c.error);
         if (c.error) {
-            EXPECT_NE(r.error.find("VELMORIN_LPT"), std::string::npos);
-            EXPECT_NE(r.error.find("auto, emulator, ppdev, ioport"), std::string::npos);
+            EXPECT_NE(said(r).find("VELMORIN_LPT"), std::string::npos);
+            EXPECT_NE(said(r).find("auto, emulator, ppdev, ioport"), std::string::npos);
         } else {
-            EXPECT_EQ(r.config.kind, c.kind);
+            EXPECT_EQ(r.config.mode, c.mode);
+            if (c.backend) {
+                EXPECT_STREQ(r.config.backend->name, c.backend);
+            }
         }
     }
     Env env{{{"VELMORIN_TRACE", "/tmp/x.vcd"}, {"VELMORIN_LPT1", "/dev/parport3"}}};
@@ -81,7 +92,7 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
         const char* mentions;  // null: accepted
         Check check;
     };
-    using Kind = port::PortDevice::Kind;
+    using port::BackendId;
     const std::vector<Case> cases = {
         {"VELMORIN_DELAY", "1", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 1); }},
         {"VELMORIN_DELAY", "16", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 16); }},
@@ -106,13 +117,13 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
         {"VELMORIN_MODULE", "16x2,a01", "a01", {}},
         {"VELMORIN_LPT1", "/dev/i2c-1@0x27", nullptr,
          [](auto& c) {
-             EXPECT_EQ(c.devices[0].kind, Kind::I2c);
+             EXPECT_EQ(c.devices[0].row->id, BackendId::Pcf8574);
              EXPECT_EQ(c.devices[0].path, "/dev/i2c-1");
              EXPECT_EQ(c.devices[0].i2cAddress, 0x27);
          }},
         {"VELMORIN_LPT2", "/dev/gpiochip0@25,24,23,17,18,22", nullptr,
          [](auto& c) {
-             EXPECT_EQ(c.devices[1].kind, Kind::Gpio);
+             EXPECT_EQ(c.devices[1].row->id, BackendId::Gpio);
              EXPECT_EQ(c.devices[1].gpioLines,
                        (std::array<std::uint32_t, 6>{25, 24, 23, 17, 18, 22}));
          }},
@@ -128,19 +139,19 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
         Env env{{{c.var, c.value}}};
         const auto r = port::configFromEnvironment(env.fn());
         if (!c.mentions) {
-            EXPECT_EQ(r.error, "");
+            EXPECT_EQ(said(r), "");
             c.check(r.config);
             continue;
         }
-        EXPECT_NE(r.error.find(c.var), std::string::npos) << r.error;
-        EXPECT_NE(r.error.find(c.mentions), std::string::npos) << r.error;
+        EXPECT_NE(said(r).find(c.var), std::string::npos) << said(r);
+        EXPECT_NE(said(r).find(c.mentions), std::string::npos) << said(r);
     }
 }
 
 struct LayerRig {
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
-    port::Fatal fatalPath{[this](const std::string& m) { fatal.push_back(m); }};
+    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
     PortLayer layer;
     explicit LayerRig(port::PortConfig config = {},
                       port::BackendOpener opener = port::hardwareOpener())
@@ -165,18 +176,17 @@ TEST(PortLayer, EachAddressHasItsOwnEmulatedDisplay) {
 
 TEST(PortLayer, BadAddressesAndBackendsAreFatalWithAMessage) {
     struct Case {
-        BackendKind kind;
+        const char* backend;
         std::int16_t port;
         const char* mentions;
     };
     const Case cases[] = {
-        {BackendKind::Emulator, 0x3F8, "0x3f8"},
-        {BackendKind::Auto, 0x123, "0x123"},
+        {"emulator", 0x3F8, "0x3f8"},
+        {"auto", 0x123, "0x123"},
+        {"ioport", 0x379, "0x378, 0x278"},  // never a status register, even as root
     };
     for (const Case& c : cases) {
-        port::PortConfig config;
-        config.kind = c.kind;
-        LayerRig rig(config);
+        LayerRig rig(testsupport::withBackend(c.backend));
         rig.layer.Out32(c.port, 1);
         rig.layer.Out32(c.port, 2);
         ASSERT_EQ(rig.fatal.size(), 1u) << "said once, then the port stays shut";
@@ -186,8 +196,10 @@ TEST(PortLayer, BadAddressesAndBackendsAreFatalWithAMessage) {
 
 class FailingBackend final : public port::PortBackend {
 public:
-    int write(std::uint8_t) noexcept override { return ++m_writes > 2 ? ENODEV : 0; }
-    std::string description() const override { return "/dev/parport9 (ppdev)"; }
+    int write(hd44780::Pins) noexcept override { return ++m_writes > 2 ? ENODEV : 0; }
+    port::Description describe() const override {
+        return {port::BackendId::Ppdev, "/dev/parport9", {}};
+    }
 
 private:
     int m_writes = 0;

@@ -15,11 +15,11 @@ namespace {
 
 std::string traceOf(const std::function<void(port::VcdTrace&)>& body) {
     const std::string path = testsupport::scratchPath("vcd_trace_test") + ".vcd";
-    std::string error;
-    const int fd = port::VcdTrace::openFile(path, error);
-    EXPECT_GE(fd, 0) << error;
+    std::optional<port::Error> error;
+    const int fd = port::VcdTrace::openFile(port::systemOs(), path, error);
+    EXPECT_GE(fd, 0);
     {
-        port::VcdTrace trace(fd, {0x378, 0x278}, 5000, "test");
+        port::VcdTrace trace(port::systemOs(), fd, {0x378, 0x278}, 5000, "test");
         body(trace);
     }
     std::ifstream in(path);

@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "lcd/lcd_driver.h"
-#include "port/hardware.h"
+#include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/testing/recorder.h"
+#include "window/messages.h"
 
 namespace testsupport {
 
@@ -22,7 +23,7 @@ public:
 
 inline port::PortConfig emulatorConfig(hd44780::Options options = {}) {
     port::PortConfig config;
-    config.kind = port::BackendKind::Emulator;
+    config.mode = port::Mode::Emulator;
     config.emulator = options;
     return config;
 }
@@ -48,7 +49,7 @@ struct PortRig {
 
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
-    port::Fatal fatalPath{[this](const std::string& m) { fatal.push_back(m); }};
+    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
     port::PortLayer layer;
     port::testing::Recorder rec = recorder();
 

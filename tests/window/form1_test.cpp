@@ -121,7 +121,7 @@ private slots:
 
     void timerRunsFromCreationAtOneSecond() {
         port::SimulatedClock clock;
-        port::Fatal fatal([](const std::string&) {});
+        port::Fatal fatal([](const port::Error&) {});
         port::PortLayer layer(testsupport::emulatorConfig(), clock, clock, fatal,
                               port::hardwareOpener());
         Form1 form(layer, layer, clock, fatal);
@@ -153,8 +153,12 @@ private slots:
 
     void aFatalErrorHaltsEveryHandler() {
         FormRig rig;
-        rig.fatalPath.fail("port perdu");
-        QCOMPARE(rig.fatal, std::vector<std::string>{"port perdu"});
+        port::Error lost;
+        lost.what = port::Problem::OpenFailed;
+        lost.device = "/dev/parport0";
+        lost.err = ENODEV;
+        rig.fatalPath.fail(lost);
+        QCOMPARE(rig.fatal.size(), std::size_t(1));
         rig.rec.clear();
         rig.button(1)->click();
         rig.form->Command2_Click();

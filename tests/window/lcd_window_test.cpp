@@ -56,18 +56,20 @@ private slots:
     void hardwarePanelSaysItIsAMirrorAndShowsTheNote() {
         class Sink final : public port::PortBackend {
         public:
-            int write(std::uint8_t) noexcept override { return 0; }
-            std::string description() const override { return "/dev/parport0 (ppdev)"; }
+            int write(hd44780::Pins) noexcept override { return 0; }
+            port::Description describe() const override {
+                return {port::BackendId::Ppdev, "/dev/parport0", {}};
+            }
         };
         port::SimulatedClock clock;
-        port::Fatal fatal([](const std::string&) {});
+        port::Fatal fatal([](const port::Error&) {});
         port::PortLayer layer({}, clock, clock, fatal,
                               [](std::int16_t port, const port::PortConfig&) {
                                   port::OpenResult r;
                                   if (port == 0x378)
                                       r.backend = std::make_unique<Sink>();
                                   else
-                                      r.note = "aucun port à 0x278 ; /dev/parport0 est à 0x378";
+                                      r.note = {0x278, "VELMORIN_LPT2", {{"/dev/parport0", 0x378}}};
                                   return r;
                               });
         layer.Out32(0x378, 0x42);

@@ -7,10 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "port/hardware.h"
+#include "port/opener.h"
 #include "port/port_layer.h"
 #include "window/clock_texts.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 namespace {
 
@@ -41,12 +42,12 @@ long rssKb() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
-    port::SteadyClock::reduceTimerSlack();
+    port::systemOs().reduceTimerSlack();
     port::SteadyClock clock;
     port::PortConfig config;
-    config.kind = port::BackendKind::Emulator;
-    port::Fatal fatal([](const std::string& m) {
-        std::fprintf(stderr, "soak: %s\n", m.c_str());
+    config.mode = port::Mode::Emulator;
+    port::Fatal fatal([](const port::Error& e) {
+        std::fprintf(stderr, "soak: %s\n", window::sentence(e).c_str());
         std::exit(1);
     });
     port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener());

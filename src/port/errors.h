@@ -1,0 +1,111 @@
+// What went wrong, as facts: which problem, where (setting, device, address), the errno of
+// the failed call, and which remedy applies. The window turns them into sentences; nothing
+// below it holds a word for the user.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace port {
+
+// The ways a module can be reached; each has a row in the backend table.
+enum class BackendId : std::uint8_t { Ppdev, Ioport, Pcf8574, Gpio };
+
+// How an open backend names itself in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
+struct Description {
+    BackendId backend{};
+    std::string device;  // the path, or the port address for direct I/O
+    std::string detail;  // I2C address, GPIO line list
+};
+
+enum class Problem : std::uint8_t {
+    // Settings. setting and value name them; detail holds the offending part.
+    UnknownBackend,     // VELMORIN_LPT
+    UnknownDevice,      // a device text no backend takes
+    DevicePathMissing,  // "@0x27"
+    BadI2cAddress,      // detail: the address text
+    GpioLineCount,      // count: how many were given
+    BadGpioLine,        // detail: the line text
+    GpioLineTwice,      // detail: the line text
+    BadDelay,
+    ModuleTwoSizes,
+    ModuleTwoRoms,
+    ModuleTwoOscillators,
+    ModuleUnknownPart,  // detail: the unknown part
+    // A named device, looked at before anything opens it (setting, device).
+    DeviceUnusable,  // err: why stat failed
+    NotCharacterDevice,
+    NotPpdevDevice,
+    // Opening a backend (device).
+    ParportHeld,  // detail: the driver holding it
+    OpenFailed,   // err
+    ClaimFailed,  // err (PPCLAIM)
+    NoParportAt,  // address, setting; hint ListParports or LoadParport
+    IoportUnavailable,
+    IopermUnsupported,  // address, err
+    IopermRefused,      // address, err
+    I2cAddressRefused,  // device, detail: address; err
+    NotGpioChip,        // err
+    GpioLineMissing,    // number: the line, count: the chip's lines
+    GpioLinesRefused,   // detail: the lines; err
+    // The port layer.
+    UnsupportedAddress,  // address
+    PrepareFailed,       // address, detail: what threw
+    WriteFailed,         // description, err
+    // The trace (device: its path).
+    TraceNoReader,
+    TraceOpenFailed,  // err
+    TraceLocked,
+    TraceTruncateFailed,  // err
+    TraceWriteFailed,     // err
+};
+
+// The remedy that fits, chosen where the facts are known.
+enum class Hint : std::uint8_t {
+    None,
+    LoadPpdev,       // ppdev is not in /proc/devices
+    ParportGone,     // ls /dev/parport*
+    JoinGroupLp,     // or run with the emulator
+    ParportRefused,  // another driver took it?
+    ParportBusy,
+    GiveParportPath,  // a full path to a parallel port
+    LoadI2cDev,       // i2c-dev not loaded, or I2C not enabled on a Raspberry Pi
+    JoinGroupI2c,
+    I2cAddressBusy,  // a kernel driver has the address
+    I2cNoAnswer,     // nothing acknowledges the address
+    ListGpioChips,
+    JoinGroupGpio,  // Raspberry Pi OS's group
+    GpioLinesHeld,  // gpioinfo
+    ListParports,   // name one with VELMORIN_LPTn=/dev/parportN
+    LoadParport,    // no /dev/parport* at all
+};
+
+struct Error {
+    Problem what{};
+    Hint hint = Hint::None;
+    int err = 0;  // errno of the failed call
+    std::string setting;
+    std::string value;
+    std::string device;
+    std::string detail;
+    std::int16_t address = 0;
+    long number = 0;
+    long count = 0;
+    Description description;  // WriteFailed: the backend that failed
+};
+
+// Something the user should know, said once: the emulator serves an address where the
+// machine has parallel ports elsewhere (a PCI card).
+struct Note {
+    std::int16_t address = 0;
+    std::string setting;  // the variable that would name one of them
+    struct Found {
+        std::string device;
+        std::int64_t base;
+    };
+    std::vector<Found> parports;
+    bool empty() const noexcept { return parports.empty(); }
+};
+
+}  // namespace port

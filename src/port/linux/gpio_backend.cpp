@@ -1,0 +1,147 @@
+// A bare HD44780 module on six GPIO lines (RS, E, D4-D7; R/W grounded), driven through the
+// Linux GPIO character device, uAPI v2 (linux/gpio.h, Linux 5.10 and later).
+//
+// We use the kernel ABI directly rather than libgpiod: that library's API changed
+// incompatibly between its 1.6 and 2.x series (Debian 12 and 13 ship one each), while the
+// ioctls below are a stable kernel interface.
+//
+// One GPIO_V2_LINE_SET_VALUES_IOCTL per Out32 sets all six lines at once, so the lines
+// change together as the parallel port's data pins do. A set takes a few microseconds on a
+// Raspberry Pi, well inside the enable pulse's phases.
+#include <linux/gpio.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "port/cable.h"
+#include "port/linux/backends.h"
+#include "port/opener.h"
+#include "port/parse.h"
+
+namespace port::linux_backends {
+namespace {
+
+// The line request's own order: bit i of a set is the i-th requested line, and the user
+// names them RS, E, D4, D5, D6, D7.
+constexpr Cable kLineOrder{{0, 1, 2, 3, 4, 5}, 0};
+constexpr std::uint64_t kAllSix = 0x3F;
+
+std::string lineList(const PortDevice& device) {
+    std::string s;
+    for (std::uint32_t l : device.gpioLines) {
+        if (!s.empty()) s += ',';
+        s += std::to_string(l);
+    }
+    return s;
+}
+
+class GpioBackend final : public PortBackend {
+public:
+    GpioBackend(int fd, const PortDevice& device, Os& os) : m_fd(fd), m_device(device), m_os(os) {}
+    ~GpioBackend() override { m_os.close(m_fd); }
+
+    int write(hd44780::Pins pins) noexcept override {
+        gpio_v2_line_values v{};
+        v.mask = kAllSix;
+        v.bits = kLineOrder.byte(pins);
+        const int rc = m_os.ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
+        return rc >= 0 ? 0 : errnoOf(rc);
+    }
+    Description describe() const override {
+        return {BackendId::Gpio, m_device.path, lineList(m_device)};
+    }
+
+private:
+    int m_fd;
+    PortDevice m_device;
+    Os& m_os;
+};
+
+// "/dev/gpiochip0@25,24,23,17,18,22": decimal line offsets after '@'.
+bool claims(const DeviceText& text) {
+    return text.hasOptions;
+}
+
+std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
+    const auto lines = split(text.options, ',');
+    Error e;
+    if (lines.size() != device.gpioLines.size()) {
+        e.what = Problem::GpioLineCount;
+        e.count = static_cast<long>(lines.size());
+        return e;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        long n = 0;
+        e.detail = lines[i];
+        if (!parseDecimal(lines[i], 0, 1023, n)) {
+            e.what = Problem::BadGpioLine;
+            return e;
+        }
+        device.gpioLines[i] = static_cast<std::uint32_t>(n);
+        for (std::size_t k = 0; k < i; ++k)
+            if (device.gpioLines[k] == device.gpioLines[i]) {
+                e.what = Problem::GpioLineTwice;
+                return e;
+            }
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> check(const PortDevice& device, Os& os) {
+    return checkCharacterDevice(device, os.stat(device.path), Hint::ListGpioChips);
+}
+
+OpenResult openNamed(const PortDevice& device, Os& os) {
+    Error e;
+    e.device = device.path;
+    const int fd = os.open(device.path, OpenFor::Device);
+    if (fd < 0) {
+        e.what = Problem::OpenFailed;
+        e.err = -fd;
+        e.hint = e.err == EACCES || e.err == EPERM ? Hint::JoinGroupGpio : Hint::None;
+        return {nullptr, e, {}};
+    }
+    gpiochip_info info{};
+    if (const int rc = os.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
+        os.close(fd);
+        e.what = Problem::NotGpioChip;
+        e.err = -rc;
+        return {nullptr, e, {}};
+    }
+    for (std::uint32_t line : device.gpioLines)
+        if (line >= info.lines) {
+            os.close(fd);
+            e.what = Problem::GpioLineMissing;
+            e.number = line;
+            e.count = info.lines;
+            return {nullptr, e, {}};
+        }
+    gpio_v2_line_request req{};
+    for (std::size_t i = 0; i < device.gpioLines.size(); ++i) req.offsets[i] = device.gpioLines[i];
+    req.num_lines = static_cast<std::uint32_t>(device.gpioLines.size());
+    std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
+    req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
+    // Every line starts low: E low first, so nothing is latched while the lines settle.
+    req.config.num_attrs = 1;
+    req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
+    req.config.attrs[0].attr.values = 0;
+    req.config.attrs[0].mask = kAllSix;
+    const int rc = os.ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
+    os.close(fd);
+    if (rc < 0) {
+        e.what = Problem::GpioLinesRefused;
+        e.detail = lineList(device);
+        e.err = -rc;
+        e.hint = e.err == EBUSY ? Hint::GpioLinesHeld : Hint::None;
+        return {nullptr, e, {}};
+    }
+    return {std::make_unique<GpioBackend>(req.fd, device, os), {}, {}};
+}
+
+}  // namespace
+
+const BackendRow kGpio{BackendId::Gpio, nullptr, false,     false,  claims,
+                       parse,           check,   openNamed, nullptr};
+
+}  // namespace port::linux_backends

@@ -1,0 +1,142 @@
+// The operating-system seam on Linux.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "port/os.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
+#include <sys/io.h>
+#define VELMORIN_HAVE_IOPORT 1
+#else
+#define VELMORIN_HAVE_IOPORT 0
+#endif
+
+namespace port {
+namespace {
+
+int failed() noexcept {
+    return errno != 0 ? -errno : -EIO;
+}
+
+PathInfo info(int rc, const struct stat& st) {
+    PathInfo i;
+    if (rc != 0) {
+        i.error = -failed();
+        return i;
+    }
+    i.characterDevice = S_ISCHR(st.st_mode);
+    i.regularFile = S_ISREG(st.st_mode);
+    i.major = i.characterDevice ? major(st.st_rdev) : 0;
+    return i;
+}
+
+class LinuxOs final : public Os {
+public:
+    PathInfo stat(const std::string& path) override {
+        struct stat st {};
+        return info(::stat(path.c_str(), &st), st);
+    }
+    PathInfo fstat(int fd) override {
+        struct stat st {};
+        return info(::fstat(fd, &st), st);
+    }
+    int open(const std::string& path, OpenFor how) override {
+        const int fd =
+            how == OpenFor::Device
+                ? ::open(path.c_str(), O_RDWR | O_CLOEXEC)
+                : ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+        return fd >= 0 ? fd : failed();
+    }
+    int ioctl(int fd, unsigned long request, void* arg) noexcept override {
+        const int rc = ::ioctl(fd, request, arg);
+        return rc >= 0 ? rc : failed();
+    }
+    long write(int fd, const void* data, std::size_t size) noexcept override {
+        for (;;) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n >= 0) return static_cast<long>(n);
+            if (errno != EINTR) return failed();
+        }
+    }
+    void close(int fd) noexcept override { ::close(fd); }
+    int lockExclusive(int fd) override {
+        return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : failed();
+    }
+    int setBlocking(int fd) override {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed();
+        return 0;
+    }
+    int truncate(int fd, std::int64_t size) override {
+        return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : failed();
+    }
+
+    std::optional<std::vector<std::string>> readLines(const std::string& path) override {
+        std::ifstream in(path);
+        if (!in) return std::nullopt;
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::vector<std::string> listDirectory(const std::string& path) override {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(path, ec))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    bool hasPortIo() const noexcept override { return VELMORIN_HAVE_IOPORT; }
+    int portAccess([[maybe_unused]] std::uint16_t port) override {
+#if VELMORIN_HAVE_IOPORT
+        // The permission belongs to the calling thread: the one that will write.
+        return ::ioperm(port, 1, 1) == 0 ? 0 : failed();
+#else
+        return -ENOSYS;
+#endif
+    }
+    void outb([[maybe_unused]] std::uint16_t port,
+              [[maybe_unused]] std::uint8_t value) noexcept override {
+#if VELMORIN_HAVE_IOPORT
+        ::outb(value, port);
+#endif
+    }
+
+    std::int64_t nowNs() const noexcept override {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    }
+    void sleepMs(std::uint32_t milliseconds) noexcept override {
+        timespec left{static_cast<time_t>(milliseconds / 1000),
+                      static_cast<long>(milliseconds % 1000) * 1'000'000L};
+        // A signal must not shorten the pause the controller relies on.
+        while (clock_nanosleep(CLOCK_MONOTONIC, 0, &left, &left) == EINTR) {
+        }
+    }
+    // Linux lengthens every sleep by the thread's timer slack (50 us by default). With
+    // eight or more 2 ms sleeps per transmission that is a visible share of the time, so
+    // ask for 1 us.
+    bool reduceTimerSlack() noexcept override {
+        return prctl(PR_SET_TIMERSLACK, 1000UL) == 0;
+    }
+};
+
+}  // namespace
+
+Os& systemOs() {
+    static LinuxOs os;
+    return os;
+}
+
+}  // namespace port

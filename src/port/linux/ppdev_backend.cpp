@@ -1,0 +1,195 @@
+// A parallel port through the kernel's ppdev driver: /dev/parportN, one PPWDATA ioctl per
+// write. The port's data pins are the parallel cable's bits.
+//
+// Linux facts this relies on:
+//  - /dev/parportN numbers follow registration order, not address. The address of each
+//    is in /proc/sys/dev/parport/parportN/base-addr, in decimal, first field ("888\t0").
+//  - PPCLAIM blocks for as long as another driver (lp, typically) holds the port; the
+//    holder shows in /proc/sys/dev/parport/parportN/devices/active. Data ioctls fail with
+//    EINVAL until the port is claimed. udev gives /dev/parport* to the group lp.
+//  - ppdev's character major is 99 (listed in /proc/devices once the module is loaded).
+//    Opening some other device nodes has side effects (a tape rewinds on close), so a path
+//    the user names is checked before it is ever opened.
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "port/cable.h"
+#include "port/linux/backends.h"
+#include "port/opener.h"
+#include "port/parse.h"
+
+namespace port::linux_backends {
+namespace {
+
+constexpr const char* kProcParport = "/proc/sys/dev/parport";
+constexpr const char* kDev = "/dev";
+constexpr const char* kProcDevices = "/proc/devices";
+constexpr unsigned kPpdevMajor = 99;
+
+// Whether the ppdev character driver is registered. An unknown answer counts as yes.
+bool ppdevLoaded(Os& os) {
+    return driverMajor(os, "ppdev", kPpdevMajor).has_value();
+}
+
+// The remedy for a failed open or claim, by errno.
+Hint remedy(int err, Os& os) {
+    // A device node without its driver (made by hand, or left from before) opens with
+    // ENXIO, like a port that refuses registration: the module list tells them apart.
+    if (err == ENXIO && !ppdevLoaded(os)) err = ENODEV;
+    switch (err) {
+        case ENOENT:
+        case ENODEV:
+            return ppdevLoaded(os) ? Hint::ParportGone : Hint::LoadPpdev;
+        case EACCES:
+        case EPERM:
+            return Hint::JoinGroupLp;
+        case ENXIO:
+            return Hint::ParportRefused;
+        case EBUSY:
+            return Hint::ParportBusy;
+        default:
+            return Hint::None;
+    }
+}
+
+Error failure(Problem what, const std::string& device, int err = 0, Hint hint = Hint::None) {
+    Error e;
+    e.what = what;
+    e.device = device;
+    e.err = err;
+    e.hint = hint;
+    return e;
+}
+
+class PpdevBackend final : public PortBackend {
+public:
+    PpdevBackend(int fd, std::string device, Os& os)
+        : m_fd(fd), m_device(std::move(device)), m_os(os) {}
+    ~PpdevBackend() override {
+        m_os.ioctl(m_fd, PPRELEASE, nullptr);
+        m_os.close(m_fd);
+    }
+    int write(hd44780::Pins pins) noexcept override {
+        std::uint8_t value = kParallelCable.byte(pins);
+        const int rc = m_os.ioctl(m_fd, PPWDATA, &value);
+        return rc >= 0 ? 0 : errnoOf(rc);
+    }
+    Description describe() const override { return {BackendId::Ppdev, m_device, {}}; }
+
+private:
+    int m_fd;
+    std::string m_device;
+    Os& m_os;
+};
+
+OpenResult openDevice(const std::string& device, Os& os) {
+    // PPCLAIM would wait for ever behind another driver: look before claiming.
+    const std::string active =
+        firstLine(os, std::string(kProcParport) + "/" + baseName(device) + "/devices/active");
+    if (!active.empty() && active != "none") {
+        Error e = failure(Problem::ParportHeld, device);
+        e.detail = active;
+        return {nullptr, e, {}};
+    }
+    const int fd = os.open(device, OpenFor::Device);
+    if (fd < 0) return {nullptr, failure(Problem::OpenFailed, device, -fd, remedy(-fd, os)), {}};
+    if (const int rc = os.ioctl(fd, PPCLAIM, nullptr); rc < 0) {
+        os.close(fd);
+        return {nullptr, failure(Problem::ClaimFailed, device, -rc, remedy(-rc, os)), {}};
+    }
+    return {std::make_unique<PpdevBackend>(fd, device, os), {}, {}};
+}
+
+bool claims(const DeviceText& text) {
+    return !text.hasOptions;
+}
+
+std::optional<Error> parse(const DeviceText&, PortDevice&) {
+    return std::nullopt;
+}
+
+std::optional<Error> check(const PortDevice& device, Os& os) {
+    const bool underDev = device.path.rfind(std::string(kDev) + "/parport", 0) == 0;
+    const PathInfo st = os.stat(device.path);
+    const Hint missing = st.error == ENOENT && underDev && !ppdevLoaded(os) ? Hint::LoadPpdev
+                                                                            : Hint::GiveParportPath;
+    if (auto e = checkCharacterDevice(device, st, missing)) return e;
+    if (st.major != driverMajor(os, "ppdev", kPpdevMajor).value_or(kPpdevMajor))
+        return failure(Problem::NotPpdevDevice, device.path);
+    return std::nullopt;
+}
+
+OpenResult openNamed(const PortDevice& device, Os& os) {
+    return openDevice(device.path, os);
+}
+
+OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
+    const auto parports = listParports(os);
+    for (const ParportInfo& p : parports)
+        if (p.base == static_cast<std::uint16_t>(port.address))
+            return openDevice(std::string(kDev) + "/" + p.name, os);
+    OpenResult r;
+    if (required) {
+        Error e = failure(Problem::NoParportAt, {});
+        e.address = port.address;
+        e.setting = port.deviceSetting;
+        e.hint = parports.empty() ? Hint::LoadParport : Hint::ListParports;
+        r.error = e;
+        return r;
+    }
+    // No parport at this address, so the emulator serves it. PCI cards sit elsewhere: say
+    // where, so a user with hardware is not left guessing.
+    r.note.address = port.address;
+    r.note.setting = port.deviceSetting;
+    for (const ParportInfo& p : parports)
+        r.note.parports.push_back({std::string(kDev) + "/" + p.name, p.base});
+    return r;
+}
+
+}  // namespace
+
+std::vector<ParportInfo> listParports(Os& os) {
+    std::vector<ParportInfo> found;
+    for (const std::string& name : os.listDirectory(kProcParport)) {
+        if (name.rfind("parport", 0) != 0) continue;
+        const std::string base =
+            firstLine(os, std::string(kProcParport) + "/" + name + "/base-addr");
+        char* end = nullptr;
+        const long long value = std::strtoll(base.c_str(), &end, 10);
+        if (end == base.c_str()) continue;
+        found.push_back(ParportInfo{name, value});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const ParportInfo& a, const ParportInfo& b) { return a.name < b.name; });
+    return found;
+}
+
+std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
+    const auto lines = os.readLines(kProcDevices);
+    if (!lines) return fallback;
+    for (const std::string& line : *lines) {
+        unsigned major = 0;
+        char name[32] = {};
+        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 && driver == name)
+            return major;
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> checkCharacterDevice(const PortDevice& device, const PathInfo& st,
+                                          Hint hintIfMissing) {
+    if (st.error != 0)
+        return failure(Problem::DeviceUnusable, device.path, st.error, hintIfMissing);
+    if (!st.characterDevice) return failure(Problem::NotCharacterDevice, device.path);
+    return std::nullopt;
+}
+
+const BackendRow kPpdev{BackendId::Ppdev, "ppdev", false, true, claims, parse, check,
+                        openNamed,        openAt};
+
+}  // namespace port::linux_backends

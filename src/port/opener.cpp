@@ -1,0 +1,46 @@
+#include "port/opener.h"
+
+namespace port {
+namespace {
+
+std::optional<Error> checkNamed(const char* setting, const PortDevice& device, Os& os) {
+    if (!device.row) return std::nullopt;
+    std::optional<Error> e = device.row->check(device, os);
+    if (e) {
+        e->setting = setting;
+        e->device = device.path;
+    }
+    return e;
+}
+
+}  // namespace
+
+std::optional<Error> checkDevices(const PortConfig& config, Os& os) {
+    if (!config.namedDevicesApply()) return std::nullopt;
+    for (const SupportedPort& p : kSupportedPorts)
+        if (auto e = checkNamed(p.deviceSetting, config.devices[portIndex(p)], os)) return e;
+    return std::nullopt;
+}
+
+BackendOpener hardwareOpener(Os& os) {
+    return [&os](std::int16_t address, const PortConfig& config) -> OpenResult {
+        // The layer serves supported ports only.
+        const SupportedPort* port = supportedPort(address);
+        if (!port || config.mode == Mode::Emulator) return {};
+        const PortDevice& named = config.device(address);
+        if (config.namedDevicesApply() && named.row) {
+            if (auto e = checkNamed(port->deviceSetting, named, os)) return {nullptr, e, {}};
+            return named.row->openNamed(named, os);
+        }
+        if (config.mode == Mode::Backend) return config.backend->openAt(*port, true, os);
+        OpenResult found;
+        for (const BackendRow& row : backendTable()) {
+            if (!row.probedByAuto) continue;
+            found = row.openAt(*port, false, os);
+            if (found.backend || found.error) return found;
+        }
+        return found;  // the emulator alone, perhaps with a note
+    };
+}
+
+}  // namespace port

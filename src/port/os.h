@@ -1,0 +1,77 @@
+// The one seam between the port layer and the operating system: devices, trace files,
+// kernel tables, direct port I/O and time. Nothing else in the port layer calls the
+// system; tests give it a fake, and each platform its own implementation (linux/ ...).
+//
+// Calls that can fail return a negative errno (-ENOENT ...), never set errno.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace port {
+
+// What looking at a path (without opening it) tells.
+struct PathInfo {
+    int error = 0;  // errno when the path cannot be looked at; the rest is then unset
+    bool characterDevice = false;
+    bool regularFile = false;
+    unsigned major = 0;  // character devices: the driver's major number
+};
+
+enum class OpenFor : std::uint8_t {
+    Device,  // read-write, as device drivers expect
+    // A trace: write-only, created 0644 if missing, never blocking on a FIFO without a
+    // reader (fails with ENXIO instead); not truncated, so that a second writer's open
+    // cannot wipe a trace that is still being written.
+    Trace,
+};
+
+class Os {
+public:
+    virtual ~Os() = default;
+
+    // --- files and devices
+    virtual PathInfo stat(const std::string& path) = 0;
+    virtual PathInfo fstat(int fd) = 0;
+    virtual int open(const std::string& path, OpenFor how) = 0;                // fd, or -errno
+    virtual int ioctl(int fd, unsigned long request, void* arg) noexcept = 0;  // >= 0, or -errno
+    virtual long write(int fd, const void* data,
+                       std::size_t size) noexcept = 0;  // count, or -errno
+    virtual void close(int fd) noexcept = 0;
+    // An exclusive advisory lock, refused at once (-EWOULDBLOCK) when another holds it.
+    virtual int lockExclusive(int fd) = 0;
+    // Writes to the descriptor block again (a trace opened without blocking).
+    virtual int setBlocking(int fd) = 0;
+    virtual int truncate(int fd, std::int64_t size) = 0;
+
+    // --- kernel tables (/proc, /sys)
+    // Every line of a text file, or none when it cannot be read.
+    virtual std::optional<std::vector<std::string>> readLines(const std::string& path) = 0;
+    // The names in a directory, in no particular order; empty when it cannot be read.
+    virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+
+    // --- direct port I/O, where the processor has an I/O space
+    virtual bool hasPortIo() const noexcept = 0;
+    // Grants the calling thread access to one I/O port: 0, or -errno.
+    virtual int portAccess(std::uint16_t port) = 0;
+    virtual void outb(std::uint16_t port, std::uint8_t value) noexcept = 0;
+
+    // --- time
+    // Monotonic, in nanoseconds; only differences mean anything.
+    virtual std::int64_t nowNs() const noexcept = 0;
+    // Suspends the calling thread for at least that long, whatever signals arrive.
+    virtual void sleepMs(std::uint32_t milliseconds) noexcept = 0;
+    // Asks that sleeps overrun by as little as the system allows. False where refused.
+    virtual bool reduceTimerSlack() noexcept = 0;
+};
+
+// The machine's own.
+Os& systemOs();
+
+// The first line of a text file; empty when it has none or cannot be read.
+std::string firstLine(Os& os, const std::string& path);
+
+}  // namespace port

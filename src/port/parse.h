@@ -1,0 +1,53 @@
+// Small text helpers for settings and device texts.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace port {
+
+inline std::vector<std::string> split(const std::string& s, char sep) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = s.find(sep, from);
+        parts.push_back(s.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos) return parts;
+        from = at + 1;
+    }
+}
+
+// A whole decimal number in [lo, hi], nothing else (no sign, no spaces).
+inline bool parseDecimal(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty() || s.size() > 9) return false;
+    if (!std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return false;
+    out = std::strtol(s.c_str(), nullptr, 10);
+    return out >= lo && out <= hi;
+}
+
+// "0x27": hex with its prefix, at most two digits.
+inline bool parseHexByte(const std::string& s, long& out) {
+    const bool hex =
+        s.size() > 2 && s.size() <= 4 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') &&
+        std::all_of(s.begin() + 2, s.end(), [](unsigned char c) { return std::isxdigit(c); });
+    if (!hex) return false;
+    out = std::strtol(s.c_str() + 2, nullptr, 16);
+    return true;
+}
+
+inline std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The last path component: /dev/parport2 -> parport2.
+inline std::string baseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace port

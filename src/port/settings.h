@@ -1,0 +1,60 @@
+// The port layer's settings, each read by its own row of a names table.
+//
+//   VELMORIN_LPT     auto (default), emulator, or a backend row's name (ppdev, ioport ...)
+//   VELMORIN_LPT1/2  a device for that address, in the form of a backend row
+//   VELMORIN_TRACE   a VCD file of every port write
+//   VELMORIN_DELAY   1-16: every pause and both phases of the enable pulse last N times longer
+//   VELMORIN_MODULE  the emulated module: a size, then a00/a02 and 270khz/190khz
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "hd44780/controller.h"
+#include "port/backend.h"
+#include "port/errors.h"
+#include "port/ports.h"
+
+namespace port {
+
+// VELMORIN_LPT: where writes go unless a device is named for the address.
+enum class Mode : std::uint8_t {
+    Auto,      // each address: the first backend that finds hardware there, else the emulator
+    Emulator,  // the emulated display only
+    Backend,   // the one backend named
+};
+
+struct PortConfig {
+    Mode mode = Mode::Auto;
+    const BackendRow* backend = nullptr;                     // Mode::Backend
+    std::array<PortDevice, kSupportedPorts.size()> devices;  // VELMORIN_LPT1, VELMORIN_LPT2
+    std::string tracePath;
+    int delay = 1;
+    hd44780::Geometry module;
+    hd44780::Options emulator;  // ROM, oscillator
+
+    const PortDevice& device(std::int16_t address) const noexcept;
+    // Whether named devices take their addresses (not with the emulator or direct I/O).
+    bool namedDevicesApply() const noexcept;
+};
+
+inline constexpr int kMaxDelay = 16;
+
+struct ConfigResult {
+    PortConfig config;
+    std::optional<Error> error;  // the first setting that made no sense
+};
+
+ConfigResult configFromEnvironment(const std::function<const char*(const char*)>& getenv);
+
+// "/dev/parport0", "/dev/i2c-1@0x27", "/dev/gpiochip0@25,24,23,17,18,22": the first
+// backend row that claims the text parses it. Empty text names no device.
+std::optional<Error> parseDevice(const std::string& text, PortDevice& device);
+
+// "auto, emulator, ppdev, ioport": every value VELMORIN_LPT takes.
+std::string backendChoices();
+
+}  // namespace port

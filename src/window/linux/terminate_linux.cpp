@@ -1,0 +1,47 @@
+// SIGTERM and SIGINT end the program like closing the window. The handler only writes a
+// byte to a socket pair; the event loop reads it and leaves.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+
+#include "window/fatal.h"
+#include "window/terminate.h"
+
+namespace window {
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    // While the fatal message is up, its box runs its own event loop: leave at once.
+    if (fatalInProgress()) _exit(1);
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void quitOnTerminationRequest(QCoreApplication& app) {
+    // A trace on a pipe whose reader left must fail with EPIPE, not kill us silently.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
+        // exit(), not quit(): quit() first asks every window to close, and the display
+        // window declines while it is the only output.
+        QCoreApplication::exit(0);
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace window

@@ -1,0 +1,254 @@
+#include "window/messages.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "hd44780/modules.h"
+#include "port/settings.h"
+
+namespace window {
+namespace {
+
+constexpr const char* kPrefix = "velmorin : ";
+
+using port::Hint;
+using port::Problem;
+
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
+
+std::string quoted(const std::string& setting, const std::string& value) {
+    return setting + "=\"" + value + "\" : ";
+}
+
+std::string joinGroup(const std::string& group) {
+    return " ; ajoutez votre utilisateur au groupe " + group + " (sudo usermod -aG " + group +
+           " $USER, puis reconnectez-vous)";
+}
+
+std::string moduleSizeList() {
+    std::string list;
+    for (const hd44780::Geometry& g : hd44780::kModuleSizes)
+        list += (list.empty() ? "" : ", ") + hd44780::moduleSizeName(g);
+    return list;
+}
+
+std::string oscillatorChoices() {
+    std::string list;
+    for (const hd44780::Oscillator& o : hd44780::kOscillators)
+        list += (list.empty() ? "" : " ou ") + std::to_string(o.kHz) + "khz";
+    return list;
+}
+
+std::string hintText(const port::Error& e) {
+    switch (e.hint) {
+        case Hint::None:
+            return {};
+        case Hint::LoadPpdev:
+            return " ; le module ppdev n'est pas chargé : sudo modprobe ppdev";
+        case Hint::ParportGone:
+            return " ; ce port n'existe plus (ls /dev/parport*)";
+        case Hint::JoinGroupLp:
+            return joinGroup("lp") +
+                   ", ou lancez avec VELMORIN_LPT=emulator pour l'afficheur émulé";
+        case Hint::ParportRefused:
+            return " ; le port a refusé l'enregistrement (un autre pilote l'a-t-il pris ?)";
+        case Hint::ParportBusy:
+            return " ; le port est occupé par un autre programme";
+        case Hint::GiveParportPath:
+            return " ; donnez le chemin complet d'un port parallèle (ls /dev/parport*)";
+        case Hint::LoadI2cDev:
+            return " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un Raspberry Pi, "
+                   "activez I2C avec sudo raspi-config";
+        case Hint::JoinGroupI2c:
+            return joinGroup("i2c");
+        case Hint::I2cAddressBusy:
+            return " ; un pilote du noyau utilise déjà cette adresse";
+        case Hint::I2cNoAnswer: {
+            const std::string& bus = e.description.device;
+            return " ; rien ne répond à l'adresse " + e.description.detail + " sur " + bus +
+                   " : les backpacks sont d'ordinaire à 0x27 (PCF8574, 0x20-0x27) ou 0x3f "
+                   "(PCF8574A, 0x38-0x3f) ; i2cdetect -y " +
+                   bus.substr(bus.find_last_of('-') + 1) + " liste ce qui répond";
+        }
+        case Hint::ListGpioChips:
+            return " ; les puces GPIO présentes : ls /dev/gpiochip*";
+        case Hint::JoinGroupGpio:
+            return " ; Raspberry Pi OS donne /dev/gpiochip* au groupe gpio : sudo usermod -aG "
+                   "gpio $USER, puis reconnectez-vous";
+        case Hint::GpioLinesHeld:
+            return " ; un autre programme les tient : gpioinfo liste qui tient quoi";
+        case Hint::ListParports:
+            return " ; désignez-en un avec " + e.setting + "=/dev/parportN";
+        case Hint::LoadParport:
+            return " (aucun /dev/parport* ; chargez parport_pc et ppdev)";
+    }
+    return {};
+}
+
+std::string body(const port::Error& e) {
+    const std::string setting = quoted(e.setting, e.value);
+    const std::string named = e.setting + "=" + e.device;
+    const std::string trace = " ; choisissez un autre fichier avec VELMORIN_TRACE";
+    const std::string address = port::hexAddress(e.address);
+    switch (e.what) {
+        case Problem::UnknownBackend:
+            return setting + "valeur inconnue (valeurs acceptées : " + port::backendChoices() + ")";
+        case Problem::UnknownDevice:
+            return setting +
+                   "forme de périphérique inconnue (attendu : /dev/parportN, /dev/i2c-N@0xAA ou "
+                   "/dev/gpiochipN@RS,E,D4,D5,D6,D7)";
+        case Problem::DevicePathMissing:
+            return setting + "le chemin du périphérique manque avant « @ »";
+        case Problem::BadI2cAddress:
+            return setting + "adresse I2C « " + e.detail +
+                   " » invalide (attendu : 0x03 à 0x77 en hexadécimal, par exemple @0x27)";
+        case Problem::GpioLineCount:
+            return setting + "il faut six numéros de ligne GPIO après « @ » (RS,E,D4,D5,D6,D7), " +
+                   std::to_string(e.count) + " donnés";
+        case Problem::BadGpioLine:
+            return setting + "ligne GPIO « " + e.detail + " » invalide (un entier de 0 à 1023)";
+        case Problem::GpioLineTwice:
+            return setting + "la ligne GPIO " + e.detail + " est donnée deux fois";
+        case Problem::BadDelay:
+            return setting + "valeur invalide (un entier de 1 à " +
+                   std::to_string(port::kMaxDelay) +
+                   " : chaque pause et chaque phase de l'impulsion E dure N fois plus longtemps)";
+        case Problem::ModuleTwoSizes:
+            return setting + "deux tailles";
+        case Problem::ModuleTwoRoms:
+            return setting + "deux ROM";
+        case Problem::ModuleTwoOscillators:
+            return setting + "deux oscillateurs";
+        case Problem::ModuleUnknownPart:
+            return setting + "« " + e.detail + " » inconnu (une taille parmi " + moduleSizeList() +
+                   " ; puis a00 ou a02, " + oscillatorChoices() + " ; par exemple 20x4,a02)";
+        case Problem::DeviceUnusable:
+            return named + " : " + errnoText(e.err);
+        case Problem::NotCharacterDevice:
+            return named + " n'est pas un périphérique caractère ; rien n'y a été ouvert";
+        case Problem::NotPpdevDevice:
+            return named + " n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert";
+        case Problem::ParportHeld:
+            return e.device + " est tenu par le pilote « " + e.detail +
+                   " » ; libérez le port : sudo rmmod " + e.detail +
+                   " (et mettez-le en liste noire dans /etc/modprobe.d pour qu'il ne revienne pas)";
+        case Problem::OpenFailed:
+            return "impossible d'ouvrir " + e.device + " : " + errnoText(e.err);
+        case Problem::ClaimFailed:
+            return "PPCLAIM sur " + e.device + " refusé : " + errnoText(e.err);
+        case Problem::NoParportAt:
+            return "VELMORIN_LPT=ppdev : aucun port parallèle à l'adresse " + address;
+        case Problem::IoportUnavailable:
+            return "E/S directe indisponible sur cette architecture ; utilisez VELMORIN_LPT=ppdev";
+        case Problem::IopermUnsupported:
+            return "ioperm(" + address + ") : " + errnoText(e.err) +
+                   " ; ce noyau n'offre pas d'E/S directe sur les ports : utilisez "
+                   "VELMORIN_LPT=ppdev";
+        case Problem::IopermRefused:
+            return "ioperm(" + address + ") refusé : " + errnoText(e.err) +
+                   " ; l'E/S directe exige root ou CAP_SYS_RAWIO, et le verrouillage du noyau "
+                   "(Secure Boot) l'interdit ; préférez VELMORIN_LPT=ppdev";
+        case Problem::I2cAddressRefused:
+            return "impossible de choisir l'adresse " + e.device + " @ " + e.detail + " : " +
+                   errnoText(e.err);
+        case Problem::NotGpioChip:
+            return e.device + " n'est pas une puce GPIO : " + errnoText(e.err);
+        case Problem::GpioLineMissing:
+            return e.device + " n'a pas de ligne " + std::to_string(e.number) + " : elle a " +
+                   std::to_string(e.count) + " lignes (0 à " + std::to_string(e.count - 1) + ")";
+        case Problem::GpioLinesRefused:
+            return "impossible de prendre les lignes " + e.detail + " de " + e.device + " : " +
+                   errnoText(e.err);
+        case Problem::UnsupportedAddress:
+            return "aucun port parallèle pris en charge à l'adresse " + address +
+                   " (adresses prises en charge : " + port::supportedAddressList() + ")";
+        case Problem::PrepareFailed:
+            return "impossible de préparer le port " + address + " : " + e.detail +
+                   " ; relancez avec VELMORIN_LPT=emulator pour l'afficheur émulé seul";
+        case Problem::WriteFailed:
+            return "écriture sur " + describe(e.description) + " impossible : " + errnoText(e.err);
+        case Problem::TraceNoReader:
+            return "le fichier de trace " + e.device +
+                   " est un tube que personne ne lit ; lancez d'abord le lecteur, ou" +
+                   trace.substr(2);
+        case Problem::TraceOpenFailed:
+            return "impossible d'ouvrir le fichier de trace " + e.device + " : " +
+                   errnoText(e.err) + trace;
+        case Problem::TraceLocked:
+            return "le fichier de trace " + e.device + " est déjà utilisé par un autre programme" +
+                   trace;
+        case Problem::TraceTruncateFailed:
+            return "impossible de vider le fichier de trace " + e.device + " : " +
+                   errnoText(e.err) + trace;
+        case Problem::TraceWriteFailed:
+            return "écriture du fichier de trace " + e.device +
+                   " impossible : " + errnoText(e.err) +
+                   " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string sentence(const port::Error& error) {
+    return body(error) + hintText(error);
+}
+
+std::string describe(const port::Description& d) {
+    switch (d.backend) {
+        case port::BackendId::Ppdev:
+            return d.device + " (ppdev)";
+        case port::BackendId::Ioport:
+            return "E/S directe " + d.device;
+        case port::BackendId::Pcf8574:
+            return d.device + " @ " + d.detail + " (PCF8574)";
+        case port::BackendId::Gpio:
+            return d.device + " (GPIO " + d.detail + ")";
+    }
+    return d.device;
+}
+
+std::string panelNote(const port::Note& note) {
+    if (note.empty()) return {};
+    std::string text = "aucun port à " + port::hexAddress(note.address);
+    for (const port::Note::Found& p : note.parports)
+        text += " ; " + p.device + " est à " + port::hexAddress(static_cast<std::int16_t>(p.base));
+    return text;
+}
+
+std::string toldNote(const port::Note& note) {
+    return panelNote(note) + " (afficheur émulé ; " + note.setting +
+           "=/dev/parportN pour le choisir)";
+}
+
+std::string noDisplayServer() {
+    return "aucun serveur d'affichage (DISPLAY et WAYLAND_DISPLAY sont vides) ; essayez : "
+           "xvfb-run ./scripts/run";
+}
+
+std::string displayServerUnreachable(const char* display) {
+    return std::string("impossible de se connecter au serveur d'affichage « ") +
+           (display ? display : "") +
+           " » ; vérifiez DISPLAY, ou lancez sans écran avec xvfb-run "
+           "./scripts/run";
+}
+
+std::string qtFatal(const std::string& firstLine) {
+    return "erreur fatale de Qt (" + firstLine + ")";
+}
+
+std::string prefixed(const std::string& s) {
+    return kPrefix + s;
+}
+
+void tell(const std::string& s) noexcept {
+    // Piece by piece: nothing here allocates, so a sentence goes out even without memory.
+    std::fputs(kPrefix, stderr);
+    std::fputs(s.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace window

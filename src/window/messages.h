@@ -1,0 +1,29 @@
+// Every sentence the program says, in French: the port layer's facts, the notes, the
+// backends' names in the panel, and the program's own fatal cases. Plain C++: the
+// Qt-free tests render facts through it too.
+#pragma once
+
+#include <string>
+
+#include "port/errors.h"
+
+namespace window {
+
+// The sentence for a failure, without the program's prefix.
+std::string sentence(const port::Error& error);
+// How an open backend appears in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
+std::string describe(const port::Description& description);
+// A note as the panel shows it, and as it is said once on stderr.
+std::string panelNote(const port::Note& note);
+std::string toldNote(const port::Note& note);
+
+// The program's own cases, found before the port layer exists.
+std::string noDisplayServer();
+std::string displayServerUnreachable(const char* display);
+std::string qtFatal(const std::string& firstLine);
+
+// "velmorin : <sentence>", the one way any line reaches stderr.
+std::string prefixed(const std::string& sentence);
+void tell(const std::string& sentence) noexcept;
+
+}  // namespace window

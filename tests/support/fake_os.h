@@ -1,0 +1,116 @@
+// A fake operating system for the port layer: kernel tables and device nodes held in
+// memory, every call recorded, failures injected by errno.
+#pragma once
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "port/os.h"
+#include "port/settings.h"
+#include "window/messages.h"
+
+namespace testsupport {
+
+struct FakeOs : port::Os {
+    std::map<std::string, std::vector<std::string>> files;  // /proc and /sys
+    std::map<std::string, port::PathInfo> nodes;            // what stat() finds
+    std::map<std::string, int> openErrno;                   // path -> errno to fail open with
+    std::vector<std::string> calls;                         // "open parport1", "close" ...
+    // ioctl(fd, request, arg): 0 or -errno. Unset: every ioctl succeeds.
+    std::function<int(int fd, unsigned long request, void* arg)> onIoctl;
+    std::function<long(int fd, const void* data, std::size_t size)> onWrite;
+    bool portIo = true;
+    int portAccessErrno = 0;
+    int portAccessCalls = 0;
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> outbs;
+    std::int64_t now = 1'000'000'000;
+    int nextFd = 100;
+
+    FakeOs() { files["/proc/devices"] = {"Character devices:", "  1 mem", " 99 ppdev"}; }
+
+    // /dev/parportN at a base address ("888\t1912"), held by a driver or "none".
+    std::string addParport(int n, const std::string& baseAddr, const std::string& active = "none") {
+        const std::string name = "parport" + std::to_string(n);
+        files["/proc/sys/dev/parport/" + name + "/base-addr"] = {baseAddr};
+        files["/proc/sys/dev/parport/" + name + "/devices/active"] = {active};
+        return node(name, 99);
+    }
+    static std::string dev(int n) { return "/dev/parport" + std::to_string(n); }
+    // A character device under /dev with that major.
+    std::string node(const std::string& name, unsigned major) {
+        port::PathInfo i;
+        i.characterDevice = true;
+        i.major = major;
+        nodes["/dev/" + name] = i;
+        return "/dev/" + name;
+    }
+
+    port::PathInfo stat(const std::string& path) override {
+        if (auto it = nodes.find(path); it != nodes.end()) return it->second;
+        port::PathInfo missing;
+        missing.error = ENOENT;
+        return missing;
+    }
+    port::PathInfo fstat(int) override { return {}; }
+    int open(const std::string& path, port::OpenFor) override {
+        const std::size_t slash = path.find_last_of('/');
+        calls.push_back("open " + path.substr(slash + 1));
+        if (auto it = openErrno.find(path); it != openErrno.end()) return -it->second;
+        if (!nodes.count(path)) return -ENOENT;
+        return nextFd++;
+    }
+    int ioctl(int fd, unsigned long request, void* arg) noexcept override {
+        return onIoctl ? onIoctl(fd, request, arg) : 0;
+    }
+    long write(int fd, const void* data, std::size_t size) noexcept override {
+        return onWrite ? onWrite(fd, data, size) : static_cast<long>(size);
+    }
+    void close(int) noexcept override { calls.push_back("close"); }
+    int lockExclusive(int) override { return 0; }
+    int setBlocking(int) override { return 0; }
+    int truncate(int, std::int64_t) override { return 0; }
+    std::optional<std::vector<std::string>> readLines(const std::string& path) override {
+        if (auto it = files.find(path); it != files.end()) return it->second;
+        return std::nullopt;
+    }
+    std::vector<std::string> listDirectory(const std::string& path) override {
+        std::vector<std::string> names;
+        const std::string prefix = path + "/";
+        for (const auto& [file, lines] : files) {
+            if (file.rfind(prefix, 0) != 0) continue;
+            const std::string name =
+                file.substr(prefix.size(), file.find('/', prefix.size()) - prefix.size());
+            if (names.empty() || names.back() != name) names.push_back(name);
+        }
+        return names;
+    }
+    bool hasPortIo() const noexcept override { return portIo; }
+    int portAccess(std::uint16_t) override {
+        ++portAccessCalls;
+        return -portAccessErrno;
+    }
+    void outb(std::uint16_t port, std::uint8_t value) noexcept override {
+        outbs.emplace_back(value, port);
+    }
+    std::int64_t nowNs() const noexcept override { return now; }
+    void sleepMs(std::uint32_t ms) noexcept override { now += std::int64_t{ms} * 1'000'000; }
+    bool reduceTimerSlack() noexcept override { return true; }
+};
+
+// The config a VELMORIN_LPT value gives.
+inline port::PortConfig withBackend(const char* name) {
+    port::PortConfig c;
+    const std::string value = name;
+    if (value == "emulator") {
+        c.mode = port::Mode::Emulator;
+    } else if (value != "auto") {
+        c.mode = port::Mode::Backend;
+        c.backend = port::backendNamed(value);
+    }
+    return c;
+}
+
+}  // namespace testsupport
