@@ -52,9 +52,13 @@ constexpr bool level(Pins p, Line line) noexcept {
             return p.rs;
         case Line::E:
             return p.e;
-        default:
+        case Line::DB4:
+        case Line::DB5:
+        case Line::DB6:
+        case Line::DB7:
             return ((p.db >> (static_cast<int>(line) - static_cast<int>(Line::DB4))) & 1) != 0;
     }
+    return false;
 }
 
 // What the controller is busy with after executing an instruction.

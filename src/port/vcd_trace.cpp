@@ -1,6 +1,8 @@
 #include "port/vcd_trace.h"
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "port/cable.h"
@@ -15,6 +17,14 @@ constexpr std::size_t kFlushAt = 64 * 1024;
 // "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires: well under 160.
 constexpr std::size_t kMaxRecord = 160;
 constexpr std::size_t kCapacity = kFlushAt + kMaxRecord + 4096;  // the header goes first
+
+// Every byte as the trace spells it, "00100001".
+constexpr auto kBits = [] {
+    std::array<std::array<char, 8>, 256> bits{};
+    for (std::size_t v = 0; v < 256; ++v)
+        for (std::size_t b = 0; b < 8; ++b) bits[v][7 - b] = ((v >> b) & 1) ? '1' : '0';
+    return bits;
+}();
 
 }  // namespace
 
@@ -107,11 +117,16 @@ void VcdTrace::append(std::string_view text) noexcept {
     m_used += text.size();
 }
 
-void VcdTrace::appendBinary(std::uint32_t value, int minDigits) noexcept {
-    int digits = 1;
-    while (digits < 32 && (value >> digits) != 0) ++digits;
-    if (digits < minDigits) digits = minDigits;
-    for (int i = digits - 1; i >= 0; --i) append(((value >> i) & 1) ? '1' : '0');
+void VcdTrace::countUp(Signal& s) noexcept {
+    int i = s.writesDigits - 1;
+    while (i >= 0 && s.writes[static_cast<std::size_t>(i)] == '1')
+        s.writes[static_cast<std::size_t>(i--)] = '0';
+    if (i >= 0) {
+        s.writes[static_cast<std::size_t>(i)] = '1';
+    } else if (s.writesDigits < 32) {  // one digit more: 1 followed by the zeros
+        s.writes[s.writesDigits++] = '0';
+        s.writes[0] = '1';
+    }
 }
 
 void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept {
@@ -122,18 +137,17 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
         std::int64_t t = atNs - m_startNs;
         if (t <= m_lastNs) t = m_lastNs + 1;
         m_lastNs = t;
-        char digits[20];
-        int n = 0;
-        for (auto u = static_cast<std::uint64_t>(t); n == 0 || u != 0; u /= 10)
-            digits[n++] = static_cast<char>('0' + u % 10);
         append('#');
-        while (n > 0) append(digits[--n]);
+        m_used = static_cast<std::size_t>(
+            std::to_chars(m_buffer.get() + m_used, m_buffer.get() + kCapacity, t).ptr -
+            m_buffer.get());
         append("\nb");
-        appendBinary(value, 8);
+        append(std::string_view(kBits[value].data(), 8));
         append(' ');
         append(s.ids[0]);
         append("\nb");
-        appendBinary(++s.writes, 1);
+        countUp(s);
+        append(std::string_view(s.writes.data(), s.writesDigits));
         append(' ');
         append(s.ids[1]);
         append('\n');

@@ -57,13 +57,16 @@ private:
         std::int16_t port;
         std::array<Id, 8> ids;  // data, writes, RS, E, D4, D5, D6, D7
         int last = -1;          // unknown until the first write
-        std::uint32_t writes = 0;
+        // The write counter as the trace spells it, in binary, counted up in place: a
+        // carry ripples through two digits on average.
+        std::array<char, 33> writes{};
+        std::uint8_t writesDigits = 0;
     };
 
     void append(std::string_view text) noexcept;
     void append(char c) noexcept { m_buffer[m_used++] = c; }
     void append(const Id& id) noexcept { append(std::string_view(id.text.data(), id.size)); }
-    void appendBinary(std::uint32_t value, int minDigits) noexcept;
+    static void countUp(Signal& s) noexcept;
 
     Os& m_os;
     int m_fd;

@@ -91,6 +91,37 @@ port::PortConfig withDevice(const std::string& setting) {
     return c;
 }
 
+// Every device text goes to the one row whose form it has, and that row alone judges it.
+TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
+    using port::BackendId;
+    struct Case {
+        const char* text;
+        BackendId row;
+        const char* refusal;  // null: parses
+    };
+    const Case cases[] = {
+        {"/dev/parport0", BackendId::Ppdev, nullptr},
+        {"/dev/i2c-1@0x27", BackendId::Pcf8574, nullptr},
+        {"/dev/i2c-1@0X3f", BackendId::Pcf8574, nullptr},
+        {"/dev/i2c-1@27", BackendId::Pcf8574, "0x03 à 0x77"},
+        {"/dev/i2c-1@0x02", BackendId::Pcf8574, "0x03 à 0x77"},
+        {"/dev/gpiochip0@25,24,23,17,18,22", BackendId::Gpio, nullptr},
+        {"/dev/gpiochip0@1,2,3,4,5,1024", BackendId::Gpio, "« 1024 »"},
+        {"/dev/gpiochip0@1,2", BackendId::Gpio, "2 donnés"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        port::PortDevice d;
+        const auto e = port::parseDevice(c.text, d);
+        ASSERT_NE(d.row, nullptr);
+        EXPECT_EQ(d.row->id, c.row);
+        EXPECT_EQ(e.has_value(), c.refusal != nullptr);
+        if (e && c.refusal) {
+            EXPECT_NE(window::sentence(*e).find(c.refusal), std::string::npos);
+        }
+    }
+}
+
 TEST(Parports, BaseAddressesAreDecimalAndNumberingIsNotByAddress) {
     FakeSys sys;
     sys.addParport(0, "53264\t53272");  // a PCI card at 0xd010
