@@ -3,7 +3,15 @@
 namespace hd44780 {
 
 TimingChecker::TimingChecker(Oscillator oscillator, std::optional<std::int64_t> powerOnNs) noexcept
-    : m_oscillator(oscillator), m_powerOnNs(powerOnNs) {}
+    : m_powerOnNs(powerOnNs) {
+    setOscillator(oscillator);
+}
+
+void TimingChecker::setOscillator(Oscillator oscillator) noexcept {
+    m_oscillator = oscillator;
+    for (Execution e : {Execution::ClearOrHome, Execution::Instruction, Execution::DataWrite})
+        m_executionNs[static_cast<std::size_t>(e)] = executionNs(e, oscillator);
+}
 
 std::int64_t TimingChecker::executionNs(Execution what, Oscillator oscillator) noexcept {
     std::int64_t ns = 0;
@@ -74,7 +82,7 @@ void TimingChecker::onLatch(std::int64_t atNs) noexcept {
 }
 
 void TimingChecker::onExecute(Execution what, std::int64_t atNs) noexcept {
-    m_busyUntilNs = atNs + executionNs(what, m_oscillator);
+    m_busyUntilNs = atNs + m_executionNs[static_cast<std::size_t>(what)];
     m_busyWith = what;
 }
 

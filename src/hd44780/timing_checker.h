@@ -71,7 +71,7 @@ public:
     bool busyAt(std::int64_t atNs) const noexcept { return atNs < m_busyUntilNs; }
 
     // From now on, judge execution times against another oscillator.
-    void setOscillator(Oscillator oscillator) noexcept { m_oscillator = oscillator; }
+    void setOscillator(Oscillator oscillator) noexcept;
     Oscillator oscillator() const noexcept { return m_oscillator; }
 
     static std::int64_t executionNs(Execution what, Oscillator oscillator) noexcept;
@@ -87,6 +87,8 @@ private:
     void report(ViolationKind kind, std::int64_t atNs, std::int64_t byNs) noexcept;
 
     Oscillator m_oscillator;
+    // executionNs for m_oscillator, by Execution: worked out once, not per latch.
+    std::array<std::int64_t, 3> m_executionNs{};
     std::optional<std::int64_t> m_powerOnNs;
     std::optional<std::int64_t> m_lastRiseNs;
     std::optional<std::int64_t> m_lastFallNs;

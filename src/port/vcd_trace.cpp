@@ -137,30 +137,33 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
         std::int64_t t = atNs - m_startNs;
         if (t <= m_lastNs) t = m_lastNs + 1;
         m_lastNs = t;
-        append('#');
-        m_used = static_cast<std::size_t>(
-            std::to_chars(m_buffer.get() + m_used, m_buffer.get() + kCapacity, t).ptr -
-            m_buffer.get());
-        append("\nb");
-        append(std::string_view(kBits[value].data(), 8));
-        append(' ');
-        append(s.ids[0]);
-        append("\nb");
+        char* out = m_buffer.get() + m_used;
+        *out++ = '#';
+        out = std::to_chars(out, out + 20, t).ptr;
+        *out++ = '\n';
+        *out++ = 'b';
+        std::memcpy(out, kBits[value].data(), 8);
+        out += 8;
+        *out++ = ' ';
+        out = put(out, s.ids[0]);
+        *out++ = '\n';
+        *out++ = 'b';
         countUp(s);
-        append(std::string_view(s.writes.data(), s.writesDigits));
-        append(' ');
-        append(s.ids[1]);
-        append('\n');
+        std::memcpy(out, s.writes.data(), s.writesDigits);
+        out += s.writesDigits;
+        *out++ = ' ';
+        out = put(out, s.ids[1]);
+        *out++ = '\n';
+        // Only the wires that moved: all of them on the first write.
+        const unsigned moved = s.last < 0 ? 0xFFu : value ^ static_cast<unsigned>(s.last);
         for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
-            const auto line = static_cast<hd44780::Line>(w);
-            const bool bit = kParallelCable.level(value, line);
-            if (s.last < 0 ||
-                kParallelCable.level(static_cast<std::uint8_t>(s.last), line) != bit) {
-                append(bit ? '1' : '0');
-                append(s.ids[2 + w]);
-                append('\n');
-            }
+            const unsigned bit = 1u << kParallelCable.bit[w];
+            if (!(moved & bit)) continue;
+            *out++ = (value & bit) ? '1' : '0';
+            out = put(out, s.ids[2 + w]);
+            *out++ = '\n';
         }
+        m_used = static_cast<std::size_t>(out - m_buffer.get());
         s.last = value;
         if (m_used >= kFlushAt) flush();
         return;

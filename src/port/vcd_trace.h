@@ -66,6 +66,10 @@ private:
     void append(std::string_view text) noexcept;
     void append(char c) noexcept { m_buffer[m_used++] = c; }
     void append(const Id& id) noexcept { append(std::string_view(id.text.data(), id.size)); }
+    static char* put(char* out, const Id& id) noexcept {
+        for (std::uint8_t i = 0; i < id.size; ++i) *out++ = id.text[i];
+        return out;
+    }
     static void countUp(Signal& s) noexcept;
 
     Os& m_os;
