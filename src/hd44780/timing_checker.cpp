@@ -35,8 +35,9 @@ void TimingChecker::onWrite(Pins before, Pins after, std::int64_t atNs) noexcept
     const bool dataChanged = before.db != after.db;
     const bool rise = !before.e && after.e;
     const bool fall = before.e && !after.e;
-    // Within the hold time after the last fall (a write at the fall itself is handled below).
-    const bool justAfterFall = !fall && !after.e && m_lastFallNs;
+    // The first write since the last fall (a write at the fall itself is handled below); it
+    // may raise E again, and still breaks the hold times if it comes too soon.
+    const bool justAfterFall = !before.e && m_lastFallNs;
     const std::int64_t sinceFall = justAfterFall ? atNs - *m_lastFallNs : 0;
 
     if (rise) {
@@ -51,9 +52,9 @@ void TimingChecker::onWrite(Pins before, Pins after, std::int64_t atNs) noexcept
     } else if (before.e) {
         // E was high up to this write (and may fall with it): RS must not move.
         if (rsChanged) report(ViolationKind::RsHold, atNs, kRsHoldNs);
-    } else if (justAfterFall && sinceFall < kRsHoldNs && rsChanged) {
-        report(ViolationKind::RsHold, atNs, kRsHoldNs - sinceFall);
     }
+    if (justAfterFall && sinceFall < kRsHoldNs && rsChanged)
+        report(ViolationKind::RsHold, atNs, kRsHoldNs - sinceFall);
 
     if (fall) {
         if (dataChanged)

@@ -20,9 +20,15 @@ std::u32string fixTexteLCD(std::u32string_view text) {
 }
 
 std::uint8_t characterCode(char32_t c) noexcept {
+    // The letters the glyph loader puts in CGRAM go out as their slots: neither ROM has
+    // them at their Windows-1252 codes (A00 shows a root for 0xE8).
     if (c == 0x00E0) return 0;  // à: custom glyph 0
     if (c == 0x00E9) return 1;  // é: custom glyph 1
-    if (c < 0x20 || c == 0x2028 || c == 0x2029) return ' ';
+    if (c == 0x00E8) return 2;  // è: custom glyph 2
+    if (c == 0x00EB) return 3;  // ë: custom glyph 3
+    // C0, DEL and C1 controls, and the line breaks: nothing to show, and codes 0x08-0x0F
+    // would show glyphs.
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) return ' ';
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<std::uint8_t>(c);
     for (std::uint8_t i = 0; i < 32; ++i)
         if (kCp1252High[i] == c) return static_cast<std::uint8_t>(0x80 + i);

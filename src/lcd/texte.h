@@ -19,9 +19,10 @@ inline constexpr std::int16_t kLine2Address = hd44780::instr::kSetDdramAddress |
 // The first 32 code points of text, padded with spaces to exactly 32.
 std::u32string fixTexteLCD(std::u32string_view text);
 
-// The code sent for one character: "à" is custom glyph 0 and "é" glyph 1; control
-// characters go out as spaces (a newline would otherwise show glyph 2, a tab glyph 1);
-// everything else is its Windows-1252 byte, or '?' where that code page has none.
+// The code sent for one character: "à", "é", "è" and "ë" are custom glyphs 0 to 3;
+// control characters (C0, DEL, C1) go out as spaces (a newline would otherwise show glyph
+// 2, a tab glyph 1); everything else is its Windows-1252 byte, or '?' where that code page
+// has none.
 std::uint8_t characterCode(char32_t c) noexcept;
 
 }  // namespace lcd

@@ -12,6 +12,16 @@ QChar closing(QChar open) {
     return open == u'(' ? u')' : open == u'[' ? u']' : QChar();
 }
 
+// The locale's own digits (Arabic-Indic, Thai, Burmese ...) as 0-9: the module's ROMs have
+// no others.
+QString latinDigits(const QString& text) {
+    QList<uint> units = text.toUcs4();  // some scripts' digits lie beyond the BMP
+    for (uint& c : units)
+        if (c > u'9' && QChar::isDigit(c) && QChar::digitValue(c) >= 0)
+            c = u'0' + static_cast<uint>(QChar::digitValue(c));
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(units.constData()), units.size());
+}
+
 }  // namespace
 
 QString timeFormatWithoutZone(const QLocale& locale) {
@@ -51,8 +61,8 @@ QString timeFormatWithoutZone(const QLocale& locale) {
 QString dateTimeText(const QDateTime& now, const QLocale& locale) {
     const QString date = locale.toString(now.date(), QLocale::ShortFormat);
     const QTime t = now.time();
-    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return date;
-    return date + u' ' + locale.toString(t, timeFormatWithoutZone(locale));
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return latinDigits(date);
+    return latinDigits(date + u' ' + locale.toString(t, timeFormatWithoutZone(locale)));
 }
 
 QString secondsText(const QTime& now, const QLocale& locale) {
@@ -62,7 +72,7 @@ QString secondsText(const QTime& now, const QLocale& locale) {
     QLocale plain = locale;
     plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
     // 'g' with 7 digits: never an exponent below 10^7, and a float carries no more.
-    return plain.toString(static_cast<double>(seconds), 'g', 7);
+    return latinDigits(plain.toString(static_cast<double>(seconds), 'g', 7));
 }
 
 }  // namespace window

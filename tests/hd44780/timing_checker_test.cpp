@@ -30,6 +30,7 @@ struct ViolationCase {
     const char* name;
     std::optional<ViolationKind> kind;  // none: the stream is within the datasheet
     Stream writes;
+    std::optional<ViolationKind> also = std::nullopt;  // a second rule the same write breaks
 };
 
 TEST(TimingChecker, CatchesEachKindOfViolation) {
@@ -81,6 +82,13 @@ TEST(TimingChecker, CatchesEachKindOfViolation) {
         {"data 50 ns before E falls",
          ViolationKind::DataSetup,
          {{0x00, 1'000}, {0x02, 2'000}, {0xF2, 50}, {0xF0, 50'000}}},
+        {"data 5 ns after E falls, raising E again",
+         ViolationKind::DataHold,
+         {{0x40, 1'000}, {0x42, 2'500}, {0x40, 5}, {0x02, 2'500}, {0x00, 50'000}}},
+        {"RS 5 ns after E falls, raising E again",
+         ViolationKind::RsHold,
+         {{0x40, 1'000}, {0x42, 2'500}, {0x40, 5}, {0x43, 2'500}, {0x41, 50'000}},
+         ViolationKind::RsSetup},
         {"data rises with E, 1 us before the fall",
          std::nullopt,
          {{0x00, 1'000}, {0xF2, 1'000}, {0xF0, 50'000}}},
@@ -97,7 +105,9 @@ TEST(TimingChecker, CatchesEachKindOfViolation) {
             continue;
         }
         EXPECT_GE(c.timing().count(*tc.kind), 1u);
-        EXPECT_EQ(c.timing().count(), c.timing().count(*tc.kind)) << "and nothing else";
+        const std::uint64_t also = tc.also ? c.timing().count(*tc.also) : 0;
+        EXPECT_EQ(also, tc.also ? 1u : 0u);
+        EXPECT_EQ(c.timing().count(), c.timing().count(*tc.kind) + also) << "and nothing else";
         ASSERT_FALSE(c.timing().recent().empty());
         EXPECT_EQ(c.timing().recent().back().kind, *tc.kind);
     }
