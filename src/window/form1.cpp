@@ -1,10 +1,9 @@
 #include "window/form1.h"
 
-#include "hd44780/instructions.h"
-
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
@@ -13,10 +12,27 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "hd44780/instructions.h"
 #include "lcd/texte.h"
 #include "window/clock_texts.h"
 
 namespace {
+
+// The text box takes plain text only, from the keyboard, a paste or a drop. Qt 6.4's
+// QTextEdit dereferences the clipboard's data without looking when nothing owns the
+// clipboard, and dies on Ctrl+V; here an empty offer inserts nothing.
+class TextBox final : public QTextEdit {
+public:
+    using QTextEdit::QTextEdit;
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override {
+        return source && source->hasText();
+    }
+    void insertFromMimeData(const QMimeData* source) override {
+        if (source && source->hasText()) insertPlainText(source->text());
+    }
+};
 
 // Client area and control rectangles, in twips.
 constexpr int kClientWidth = 4650;
@@ -94,7 +110,7 @@ void Form1::buildControls() {
     Command2 = new QPushButton(QStringLiteral("Envoyer texte vers LCD"), this);
     place(Command2, "Command2", 120, 600, 1935, 375);
 
-    Text1 = new QTextEdit(this);
+    Text1 = new TextBox(this);
     place(Text1, "Text1", 2160, 600, 2055, 855);
     Text1->setAcceptRichText(false);
     // 16 characters a line, broken anywhere: the 32 sent characters show as two lines of 16.

@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QMimeData>
 #include <QtTest>
 
 #include "form_rig.h"
@@ -141,6 +143,25 @@ private slots:
         QTest::keyClick(rig.text(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), rig.button(3));
         QCOMPARE(rig.text()->toPlainText(), QStringLiteral("ab"));
+    }
+
+    // Ctrl+V with nothing on the clipboard inserts nothing (Qt's own box crashes there);
+    // with text there, the plain text goes in.
+    void pasteTakesPlainTextOnly() {
+        FormRig rig;
+        rig.text()->setPlainText(QStringLiteral("ab"));
+        rig.text()->moveCursor(QTextCursor::End);
+        rig.text()->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(rig.text(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(rig.text()->toPlainText(), QStringLiteral("ab"));
+        auto* rich = new QMimeData;
+        rich->setHtml(QStringLiteral("<b>gras</b>"));
+        rich->setText(QStringLiteral("cd"));
+        QApplication::clipboard()->setMimeData(rich);
+        QTest::keyClick(rig.text(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(rig.text()->toPlainText(), QStringLiteral("abcd"));
+        QVERIFY(!rig.text()->toHtml().contains(QLatin1String("font-weight:700")));
     }
 
     void optionIndexOutsideTheArrayIsIgnored() {
