@@ -58,7 +58,8 @@ enum class Problem : std::uint8_t {
     TraceOpenFailed,  // err
     TraceLocked,
     TraceTruncateFailed,  // err
-    TraceWriteFailed,     // err
+    TraceWriteFailed,     // err; hint by errno
+    TraceReaderStalled,   // a pipe took nothing for 2 s
 };
 
 // The remedy that fits, chosen where the facts are known.
@@ -75,10 +76,13 @@ enum class Hint : std::uint8_t {
     I2cAddressBusy,  // a kernel driver has the address
     I2cNoAnswer,     // nothing acknowledges the address
     ListGpioChips,
-    JoinGroupGpio,  // Raspberry Pi OS's group
-    GpioLinesHeld,  // gpioinfo
-    ListParports,   // name one with VELMORIN_LPTn=/dev/parportN
-    LoadParport,    // no /dev/parport* at all
+    JoinGroupGpio,    // Raspberry Pi OS's group
+    GpioLinesHeld,    // gpioinfo
+    ListParports,     // name one with VELMORIN_LPTn=/dev/parportN
+    LoadParport,      // no /dev/parport* at all
+    TraceFreeSpace,   // a full disk, a quota, a size limit
+    TraceReaderGone,  // the pipe\'s reader has quit
+    TraceOtherFile,
 };
 
 struct Error {

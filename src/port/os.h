@@ -41,11 +41,13 @@ public:
     virtual long write(int fd, const void* data,
                        std::size_t size) noexcept = 0;  // count, or -errno
     virtual void close(int fd) noexcept = 0;
-    // An exclusive advisory lock, refused at once (-EWOULDBLOCK) when another holds it.
+    // An exclusive lock of every kind other programs take (flock and POSIX record locks),
+    // refused at once (-EWOULDBLOCK) when another holds one.
     virtual int lockExclusive(int fd) = 0;
-    // Writes to the descriptor block again (a trace opened without blocking).
-    virtual int setBlocking(int fd) = 0;
     virtual int truncate(int fd, std::int64_t size) = 0;
+    // Waits until a descriptor opened without blocking (a pipe) takes more: 0, -ETIMEDOUT,
+    // or -errno.
+    virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
 
     // --- kernel tables (/proc, /sys)
     // Every line of a text file, or none when it cannot be read.

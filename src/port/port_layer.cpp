@@ -32,7 +32,7 @@ PortLayer::PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& f
       m_fatal(fatal),
       m_opener(std::move(opener)),
       m_os(os) {
-    m_fatal.onFlush([this] { flushTrace(); });
+    m_fatal.onFlush([this] { release(); });
     if (m_config.tracePath.empty()) return;
     std::optional<Error> error;
     const int fd = VcdTrace::openFile(m_os, m_config.tracePath, error);
@@ -148,15 +148,29 @@ void PortLayer::Sleep(std::uint32_t milliseconds) noexcept {
 void PortLayer::flushTrace() noexcept {
     if (!m_trace) return;
     if (const int err = m_trace->flush(); err != 0) {
-        const Error e = safely(Problem::TraceWriteFailed, err, [&] {
+        const Problem what =
+            err == ETIMEDOUT ? Problem::TraceReaderStalled : Problem::TraceWriteFailed;
+        const Error e = safely(what, err, [&] {
             Error t;
-            t.what = Problem::TraceWriteFailed;
+            t.what = what;
             t.err = err;
+            t.hint = err == ENOSPC || err == EDQUOT || err == EFBIG ? Hint::TraceFreeSpace
+                     : err == EPIPE                                 ? Hint::TraceReaderGone
+                                                                    : Hint::TraceOtherFile;
             t.device = m_config.tracePath;
             return t;
         });
         m_trace.reset();  // nothing more goes into a trace with a hole in it
         m_fatal.fail(e);
+    }
+}
+
+void PortLayer::release() noexcept {
+    flushTrace();
+    m_trace.reset();  // closes the file, and with it the lock
+    for (auto& p : m_ports) {
+        p->backend.reset();  // a claimed port is released, a device closed
+        p->failed = true;
     }
 }
 

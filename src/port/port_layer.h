@@ -26,7 +26,7 @@ namespace port {
 class PortLayer final : public PortWriter, public Sleeper, public Clock {
 public:
     // fatal hears of an unusable port, a failed write or a failed trace write; the layer
-    // registers its trace flush with it. If a test's sink returns, the failed port drops
+    // registers its release with it. If a test's sink returns, the failed port drops
     // its writes from then on.
     PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& fatal, BackendOpener opener,
               Os& os = systemOs());
@@ -43,6 +43,9 @@ public:
 
     // Writes out the trace; a failure is fatal.
     void flushTrace() noexcept;
+    // On the fatal path, before the user is told: the trace is written out and closed,
+    // every device let go, and nothing is written from then on.
+    void release() noexcept;
 
     // Hears the first note an opener leaves (once per program: the panel shows each port's).
     void onNote(std::function<void(const Note&)> told) { m_told = std::move(told); }

@@ -17,6 +17,8 @@ constexpr std::size_t kFlushAt = 64 * 1024;
 // "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires: well under 160.
 constexpr std::size_t kMaxRecord = 160;
 constexpr std::size_t kCapacity = kFlushAt + kMaxRecord + 4096;  // the header goes first
+// How long a pipe's reader may take nothing before the trace gives up on it.
+constexpr std::int64_t kReaderPatienceMs = 2000;
 
 // Every byte as the trace spells it, "00100001".
 constexpr auto kBits = [] {
@@ -48,7 +50,8 @@ int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& er
         error = e;
         return -1;
     }
-    os.setBlocking(fd);
+    // The descriptor stays non-blocking: a pipe whose reader stops reading must not hang
+    // the program (flush waits for room, but not for ever).
     if (os.fstat(fd).regularFile) {
         if (const int rc = os.truncate(fd, 0); rc != 0) {
             os.close(fd);
@@ -63,7 +66,11 @@ int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& er
 
 VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
                    const std::string& version)
-    : m_os(os), m_fd(fd), m_buffer(new char[kCapacity]), m_startNs(startNs) {
+    : m_os(os),
+      m_fd(fd),
+      m_regular(os.fstat(fd).regularFile),
+      m_buffer(new char[kCapacity]),
+      m_startNs(startNs) {
     append("$version " + version + " $end\n$timescale 1 ns $end\n");
     int next = 0;
     for (std::int16_t p : ports) {
@@ -173,14 +180,37 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
 int VcdTrace::flush() noexcept {
     if (m_error != 0) return m_error;
     std::size_t done = 0;
+    std::int64_t deadline = -1;  // set while a pipe takes nothing
     while (done < m_used) {
         const long n = m_os.write(m_fd, m_buffer.get() + done, m_used - done);
-        if (n <= 0) {
-            m_error = n < 0 ? static_cast<int>(-n) : EIO;
-            break;
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            deadline = -1;
+            continue;
         }
-        done += static_cast<std::size_t>(n);
+        if (n == -EAGAIN) {
+            const std::int64_t now = m_os.nowNs();
+            if (deadline < 0) deadline = now + kReaderPatienceMs * 1'000'000;
+            const int rc =
+                now < deadline
+                    ? m_os.waitWritable(m_fd, static_cast<int>((deadline - now) / 1'000'000) + 1)
+                    : -ETIMEDOUT;
+            if (rc == 0) continue;
+            m_error = -rc;
+        } else {
+            m_error = n < 0 ? static_cast<int>(-n) : EIO;
+        }
+        break;
     }
+    if (m_error != 0 && m_regular) {
+        // A full disk or a size limit took part of this buffer: cut the file back to the
+        // end of the last whole record, so that it never ends inside one.
+        std::size_t cut = done;
+        while (cut > 0 && !(m_buffer[cut] == '#' && m_buffer[cut - 1] == '\n')) --cut;
+        m_os.truncate(m_fd, m_fileBytes + static_cast<std::int64_t>(cut));
+        done = cut;
+    }
+    m_fileBytes += static_cast<std::int64_t>(done);
     m_used = 0;
     return m_error;
 }

@@ -42,7 +42,8 @@ public:
     // out at a record boundary.
     void record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept;
     // Writes out what is buffered. Returns 0, or the errno of the first failed write (which
-    // sticks: a trace with a hole is not written to again).
+    // sticks: a trace with a hole is not written to again; a regular file is cut back to
+    // its last whole record first). A pipe that takes nothing for 2 s fails with ETIMEDOUT.
     int flush() noexcept;
 
     static std::string scopeName(std::int16_t port);
@@ -74,6 +75,8 @@ private:
 
     Os& m_os;
     int m_fd;
+    bool m_regular;                // a file that can be cut back, not a pipe or a device
+    std::int64_t m_fileBytes = 0;  // whole records written so far
     int m_error = 0;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;

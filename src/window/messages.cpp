@@ -14,8 +14,53 @@ constexpr const char* kPrefix = "velmorin : ";
 using port::Hint;
 using port::Problem;
 
+// French, whatever the user's locale: the sentence around it is French. The C library's
+// text is the fallback for the errors we do not meet.
 std::string errnoText(int err) {
-    return std::strerror(err);
+    switch (err) {
+        case ENOENT:
+            return "fichier ou dossier introuvable";
+        case EACCES:
+            return "permission refusée";
+        case EPERM:
+            return "opération non permise";
+        case EBUSY:
+            return "périphérique ou ressource occupé";
+        case ENXIO:
+            return "périphérique ou adresse inexistant";
+        case ENODEV:
+            return "aucun périphérique de ce type";
+        case ENOTTY:
+            return "opération inappropriée pour ce périphérique";
+        case EIO:
+            return "erreur d'entrée-sortie";
+        case EREMOTEIO:
+            return "erreur d'entrée-sortie distante";
+        case ENOSPC:
+            return "plus de place sur le périphérique";
+        case EFBIG:
+            return "fichier trop gros";
+        case EPIPE:
+            return "tube rompu";
+        case EROFS:
+            return "système de fichiers en lecture seule";
+        case EISDIR:
+            return "c'est un dossier";
+        case EAGAIN:
+            return "ressource momentanément indisponible";
+        case ETIMEDOUT:
+            return "délai dépassé";
+        case ENOSYS:
+            return "fonction non disponible";
+        case EINVAL:
+            return "argument invalide";
+        case EOPNOTSUPP:
+            return "opération non prise en charge";
+        case EDQUOT:
+            return "quota de disque dépassé";
+        default:
+            return std::strerror(err);
+    }
 }
 
 std::string quoted(const std::string& setting, const std::string& value) {
@@ -83,6 +128,13 @@ std::string hintText(const port::Error& e) {
             return " ; désignez-en un avec " + e.setting + "=/dev/parportN";
         case Hint::LoadParport:
             return " (aucun /dev/parport* ; chargez parport_pc et ppdev)";
+        case Hint::TraceFreeSpace:
+            return " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
+        case Hint::TraceReaderGone:
+            return " ; le programme qui lisait la trace s'est arrêté : relancez-le, ou choisissez "
+                   "un autre fichier avec VELMORIN_TRACE";
+        case Hint::TraceOtherFile:
+            return " ; choisissez un autre fichier avec VELMORIN_TRACE";
     }
     return {};
 }
@@ -183,9 +235,10 @@ std::string body(const port::Error& e) {
             return "impossible de vider le fichier de trace " + e.device + " : " +
                    errnoText(e.err) + trace;
         case Problem::TraceWriteFailed:
-            return "écriture du fichier de trace " + e.device +
-                   " impossible : " + errnoText(e.err) +
-                   " ; libérez de la place ou choisissez un autre fichier avec VELMORIN_TRACE";
+            return "écriture du fichier de trace " + e.device + " impossible : " + errnoText(e.err);
+        case Problem::TraceReaderStalled:
+            return "le lecteur de la trace ne lit plus : " + e.device +
+                   " n'a rien pris depuis 2 s ; relancez le lecteur, ou" + trace.substr(2);
     }
     return {};
 }

@@ -1,6 +1,11 @@
 #include "port/vcd_trace.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +13,7 @@
 #include <functional>
 #include <iterator>
 
+#include "fake_os.h"
 #include "scratch.h"
 #include "vcd_reader.h"
 
@@ -65,6 +71,97 @@ TEST(VcdTrace, WritesParseBackWithTimesBitsAndCounts) {
     EXPECT_EQ(vcd.of("lpt_0x378", "D4").size(), 2u) << "unchanged wires are not repeated";
     EXPECT_EQ(vcd.of("lpt_0x278", "writes").back().value, "1");
     EXPECT_EQ(vcd.of("lpt_0x278", "E").back().t, 4000);
+}
+
+}  // namespace
+
+namespace {
+
+// Writes that fail part-way: a pipe that stops taking bytes, a full disk, a size limit.
+// The trace gives up within its patience and never leaves a file ending inside a record.
+TEST(VcdTrace, FailedWritesEndOnAWholeRecordAndPipesDoNotHang) {
+    struct Case {
+        const char* name;
+        long accepted;  // bytes taken before the failure
+        int failure;    // errno; EAGAIN: the pipe takes nothing more, for ever
+        bool regular;
+        int reported;
+    };
+    const Case cases[] = {
+        {"stalled pipe", 700, EAGAIN, false, ETIMEDOUT},
+        {"full disk", 700, ENOSPC, true, ENOSPC},
+        {"size limit", 1, EFBIG, true, EFBIG},
+        {"nothing at all", 0, ENOSPC, true, ENOSPC},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::FakeOs os;
+        os.regularFiles = c.regular;
+        std::string offered, taken;
+        bool header = true;  // the header goes out whole, as the layer flushes it at once
+        std::size_t headerSize = 0;
+        os.onWrite = [&](int, const void* data, std::size_t size) -> long {
+            if (header) {
+                headerSize += size;
+                return static_cast<long>(size);
+            }
+            const std::string chunk(static_cast<const char*>(data), size);
+            if (offered.empty()) offered = chunk;
+            const long room = c.accepted - static_cast<long>(taken.size());
+            if (room <= 0) return -c.failure;
+            const long n = std::min(room, static_cast<long>(size));
+            taken += chunk.substr(0, static_cast<std::size_t>(n));
+            return n;
+        };
+        port::VcdTrace trace(os, 100, {0x378}, 0, "test");
+        ASSERT_EQ(trace.flush(), 0);
+        header = false;
+        for (int i = 0; i < 40; ++i) trace.record(0x378, static_cast<std::uint8_t>(i), 1000 * i);
+        const std::int64_t before = os.now;
+        EXPECT_EQ(trace.flush(), c.reported);
+        EXPECT_EQ(trace.flush(), c.reported) << "a trace with a hole is not written again";
+        EXPECT_LE(os.now - before, 2'100'000'000) << "patience is about 2 s";
+        if (!c.regular) {
+            EXPECT_TRUE(os.truncatedTo.empty());
+            continue;
+        }
+        ASSERT_EQ(os.truncatedTo.size(), 1u);
+        const auto cut = static_cast<std::size_t>(os.truncatedTo[0]) - headerSize;
+        EXPECT_LE(cut, taken.size());
+        if (cut > 0) {
+            EXPECT_EQ(offered[cut - 1], '\n');
+        }
+        EXPECT_EQ(offered[cut], '#') << "the next record, whole, is what was cut";
+    }
+}
+
+// Another program's POSIX record lock (lockf, fcntl) keeps the trace as firmly as a flock.
+TEST(VcdTrace, APosixLockHeldElsewhereRefusesTheTrace) {
+    const std::string path = testsupport::scratchPath("vcd_posix_lock") + ".vcd";
+    int ready[2], done[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(done[1]);  // so that the parent's close is an end of file here
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
+        const bool locked = fd >= 0 && ::lockf(fd, F_LOCK, 0) == 0;
+        char byte = locked ? 1 : 0;
+        [[maybe_unused]] auto n = ::write(ready[1], &byte, 1);
+        n = ::read(done[0], &byte, 1);  // until the parent has looked
+        ::_exit(0);
+    }
+    ::close(done[0]);
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ASSERT_EQ(locked, 1);
+    std::optional<port::Error> error;
+    EXPECT_LT(port::VcdTrace::openFile(port::systemOs(), path, error), 0);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->what, port::Problem::TraceLocked);
+    ::close(done[1]);
+    ::waitpid(child, nullptr, 0);
+    std::remove(path.c_str());
 }
 
 }  // namespace

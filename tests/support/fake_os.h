@@ -54,7 +54,11 @@ struct FakeOs : port::Os {
         missing.error = ENOENT;
         return missing;
     }
-    port::PathInfo fstat(int) override { return {}; }
+    port::PathInfo fstat(int) override {
+        port::PathInfo i;
+        i.regularFile = regularFiles;
+        return i;
+    }
     int open(const std::string& path, port::OpenFor) override {
         const std::size_t slash = path.find_last_of('/');
         calls.push_back("open " + path.substr(slash + 1));
@@ -70,8 +74,17 @@ struct FakeOs : port::Os {
     }
     void close(int) noexcept override { calls.push_back("close"); }
     int lockExclusive(int) override { return 0; }
-    int setBlocking(int) override { return 0; }
-    int truncate(int, std::int64_t) override { return 0; }
+    std::vector<std::int64_t> truncatedTo;
+    int truncate(int, std::int64_t size) override {
+        truncatedTo.push_back(size);
+        return 0;
+    }
+    // A pipe's reader that reads nothing: each wait passes its whole timeout.
+    int waitWritable(int, int timeoutMs) noexcept override {
+        now += std::int64_t{timeoutMs} * 1'000'000;
+        return -ETIMEDOUT;
+    }
+    bool regularFiles = false;  // what fstat() says of every descriptor
     std::optional<std::vector<std::string>> readLines(const std::string& path) override {
         if (auto it = files.find(path); it != files.end()) return it->second;
         return std::nullopt;

@@ -1,5 +1,6 @@
 // The operating-system seam on Linux.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -70,12 +71,23 @@ public:
     }
     void close(int fd) noexcept override { ::close(fd); }
     int lockExclusive(int fd) override {
-        return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : failed();
-    }
-    int setBlocking(int fd) override {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed();
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? -EWOULDBLOCK : 0;
+        // lockf() and fcntl() users do not see a flock, nor flock users theirs: take both.
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_SETLK, &whole) != 0 && (errno == EACCES || errno == EAGAIN))
+            return -EWOULDBLOCK;
         return 0;
+    }
+    int waitWritable(int fd, int timeoutMs) noexcept override {
+        pollfd p{fd, POLLOUT, 0};
+        for (;;) {
+            const int n = ::poll(&p, 1, timeoutMs);
+            if (n > 0) return 0;
+            if (n == 0) return -ETIMEDOUT;
+            if (errno != EINTR) return failed();
+        }
     }
     int truncate(int fd, std::int64_t size) override {
         return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : failed();

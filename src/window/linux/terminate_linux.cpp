@@ -25,8 +25,10 @@ void onTerminate(int) {
 }  // namespace
 
 void quitOnTerminationRequest(QCoreApplication& app) {
-    // A trace on a pipe whose reader left must fail with EPIPE, not kill us silently.
+    // A trace on a pipe whose reader left must fail with EPIPE, and one past the file-size
+    // limit (ulimit -f) with EFBIG, not kill us silently: the trace path says why.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
@@ -42,6 +44,7 @@ void quitOnTerminationRequest(QCoreApplication& app) {
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);  // the terminal closed: the same orderly end
 }
 
 }  // namespace window
