@@ -13,6 +13,13 @@ namespace window {
 namespace {
 std::atomic<bool> g_inFatal{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+
+// A box reads as a sentence of its own: it starts with a capital ("Écriture ...").
+QString boxText(const std::string& sentence) {
+    QString text = QString::fromStdString(sentence);
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    return text;
+}
 }  // namespace
 
 bool interactivePlatform() {
@@ -28,8 +35,7 @@ void fatalExit(const std::string& sentence) {
     g_inFatal = true;
     tell(sentence);
     if (qApp && interactivePlatform())
-        QMessageBox::critical(nullptr, QStringLiteral("Velmorin"),
-                              QString::fromStdString(sentence));
+        QMessageBox::critical(nullptr, QStringLiteral("Velmorin"), boxText(sentence));
     // Straight out: this runs deep inside a handler, and static destructors must not run
     // under a live QApplication. The trace was flushed by the fatal path; the kernel
     // releases a claimed port when its file closes.

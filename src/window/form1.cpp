@@ -15,6 +15,7 @@
 #include "hd44780/instructions.h"
 #include "lcd/texte.h"
 #include "window/clock_texts.h"
+#include "window/terminate.h"
 
 namespace {
 
@@ -186,6 +187,12 @@ void Form1::setTextLocale(const QLocale& locale) {
     m_locale = locale;
 }
 
+bool Form1::stopping() const noexcept {
+    // Handlers queued behind a termination request do nothing: the program ends after the
+    // one that was running, however many clicks were waiting.
+    return m_halted || window::terminationRequested();
+}
+
 void Form1::halt() {
     m_halted = true;
     Timer1->stop();
@@ -203,21 +210,21 @@ void Form1::Form_Load() {
 }
 
 void Form1::Option1_Click(int Index) {
-    if (m_halted || (Index != 1 && Index != 2)) return;
+    if (stopping() || (Index != 1 && Index != 2)) return;
     PortLPT = Option1[static_cast<std::size_t>(Index)]->property("Tag").toString().toShort();
     LCD_Init();
     EcrireCGRAM();
 }
 
 void Form1::Command1_Click() {
-    if (m_halted) return;
+    if (stopping()) return;
     LCD_Init();
     // Reloads the glyphs too, for a display that was power-cycled.
     EcrireCGRAM();
 }
 
 void Form1::Command4_Click() {
-    if (m_halted) return;
+    if (stopping()) return;
     struct Pattern {
         std::int16_t addr;
         char Car;
@@ -245,7 +252,7 @@ void Form1::selectCharacter(int i) {
 }
 
 void Form1::Command2_Click() {
-    if (m_halted) return;
+    if (stopping()) return;
     LCD_Init();
     // The raw text keeps a no-break space (160) that toPlainText() would make a plain one;
     // line breaks come back as U+2029 and go out as spaces.
@@ -259,18 +266,18 @@ void Form1::Command2_Click() {
         selectCharacter(i);
         if (i == static_cast<int>(lcd::kLine2From)) LCD_Cmd(lcd::kLine2Address);
         LCD_Data(lcd::characterCode(TexteLCD[static_cast<std::size_t>(i - 1)]));
-        if (m_halted) return;
+        if (m_halted) return;  // a fatal error mid-way; a termination request waits
     }
 }
 
 void Form1::Command3_Click() {
-    if (m_halted) return;
+    if (stopping()) return;
     Text1->setPlainText(window::dateTimeText(m_now(), m_locale));
     Command2_Click();
 }
 
 void Form1::Timer1_Timer() {
-    if (m_halted) return;
+    if (stopping()) return;
     QString text = window::dateTimeText(m_now(), m_locale);
     text += QLatin1String(window::kTimerSeparator);
     text += window::secondsText(m_now().time(), m_locale);

@@ -55,6 +55,7 @@ private:
     void Form_Load();
     void buildControls();
     void selectCharacter(int i);
+    bool stopping() const noexcept;
 
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;

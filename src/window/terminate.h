@@ -10,4 +10,7 @@ namespace window {
 // the program.
 void quitOnTerminationRequest(QCoreApplication& app);
 
+// True once the system has asked the program to end. Safe to read from anywhere.
+bool terminationRequested() noexcept;
+
 }  // namespace window

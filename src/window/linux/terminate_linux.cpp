@@ -14,15 +14,21 @@ namespace window {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_requested = 0;
 
 void onTerminate(int) {
     // While the fatal message is up, its box runs its own event loop: leave at once.
     if (fatalInProgress()) _exit(1);
+    g_requested = 1;
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
 }
 
 }  // namespace
+
+bool terminationRequested() noexcept {
+    return g_requested != 0;
+}
 
 void quitOnTerminationRequest(QCoreApplication& app) {
     // A trace on a pipe whose reader left must fail with EPIPE, and one past the file-size
