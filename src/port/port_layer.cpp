@@ -31,7 +31,8 @@ PortLayer::PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& f
       m_sleeper(sleeper),
       m_fatal(fatal),
       m_opener(std::move(opener)),
-      m_os(os) {
+      m_os(os),
+      m_startNs(clock.nowNs()) {
     m_fatal.onFlush([this] { release(); });
     if (m_config.tracePath.empty()) return;
     std::optional<Error> error;
@@ -129,7 +130,11 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
             return;
         }
     }
-    const std::int64_t now = m_clock.nowNs();
+    std::int64_t now = m_clock.nowNs();
+    // The mirror of real hardware keeps the real clock; the emulator alone is a port whose
+    // writes take as long as a real one's.
+    if (!p->backend && now < p->lastNs + kPortWriteNs) now = p->lastNs + kPortWriteNs;
+    p->lastNs = now;
     p->last = byte;
     p->display->busWrite(pins, now);
     if (m_trace) m_trace->record(port, byte, now);

@@ -66,6 +66,13 @@ public:
     const hd44780::Controller* display(std::int16_t port) const noexcept;
 
     const PortConfig& config() const noexcept { return m_config; }
+    // Bus time when the layer was made: the program's start.
+    std::int64_t startNs() const noexcept { return m_startNs; }
+
+    // A parallel-port write on the ISA/LPC bus takes about 1 us. The emulated port takes
+    // as long in bus time, so that the set-up write and the E edge after it are as far
+    // apart as on the real part (tAS 40 ns, tDSW 80 ns), however fast Out32 returns.
+    static constexpr std::int64_t kPortWriteNs = 1'000;
 
 private:
     struct Port {
@@ -74,6 +81,7 @@ private:
         std::unique_ptr<hd44780::Controller> display;
         Note note;
         std::uint8_t last = 0;
+        std::int64_t lastNs = 0;  // bus time of the last write
         bool failed = false;
     };
     Port* find(std::int16_t port) noexcept;
@@ -85,6 +93,7 @@ private:
     Fatal& m_fatal;
     BackendOpener m_opener;
     Os& m_os;
+    std::int64_t m_startNs;
     std::function<void(const Note&)> m_told;
     bool m_noted = false;
     std::unique_ptr<VcdTrace> m_trace;

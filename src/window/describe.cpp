@@ -1,5 +1,7 @@
 #include "window/describe.h"
 
+#include <QLocale>
+
 namespace window {
 namespace {
 
@@ -21,7 +23,9 @@ QString limit(std::int64_t ns) {
 }
 
 QString at(std::int64_t ns) {
-    return QStringLiteral(" (t = %1 s)").arg(static_cast<double>(ns) / 1e9, 0, 'f', 6);
+    static const QLocale french(QLocale::French, QLocale::France);
+    return QStringLiteral(" (t = %1 s)")
+        .arg(french.toString(static_cast<double>(ns) / 1e9, 'f', 6));
 }
 
 QString hexByte(std::uint8_t v) {
@@ -34,7 +38,7 @@ QString oscillatorName(hd44780::Oscillator oscillator) {
     return QStringLiteral("%1 kHz").arg(oscillator.kHz);
 }
 
-QString describe(const hd44780::Violation& v) {
+QString describe(const hd44780::Violation& v, std::int64_t originNs) {
     using K = hd44780::ViolationKind;
     const QString shortBy = QStringLiteral(", %1 trop tôt").arg(duration(v.byNs));
     QString text;
@@ -83,10 +87,10 @@ QString describe(const hd44780::Violation& v) {
         case K::Count:
             break;
     }
-    return text + at(v.atNs);
+    return text + at(v.atNs - originNs);
 }
 
-QString describe(const hd44780::Warning& w) {
+QString describe(const hd44780::Warning& w, std::int64_t originNs) {
     using K = hd44780::WarningKind;
     QString text;
     switch (w.kind) {
@@ -111,7 +115,35 @@ QString describe(const hd44780::Warning& w) {
         case K::Count:
             break;
     }
-    return text + at(w.atNs);
+    return text + at(w.atNs - originNs);
+}
+
+}  // namespace window
+
+namespace window {
+
+QString remedy(hd44780::ViolationKind kind) {
+    using K = hd44780::ViolationKind;
+    switch (kind) {
+        case K::EnableHighTooShort:
+        case K::EnableCycleTooShort:
+        case K::LatchWhileBusy:
+        case K::LatchBeforePowerUp:
+            return QStringLiteral(
+                "Remède : lancez avec VELMORIN_DELAY=2 (pauses et impulsions deux fois plus "
+                "longues)");
+        case K::RsSetup:
+        case K::RsHold:
+        case K::DataSetup:
+        case K::DataHold:
+            // Pauses do not move two port writes apart: VELMORIN_DELAY cannot help here.
+            return QStringLiteral(
+                "Remède : aucun réglage n'y change rien, ces temps séparent deux écritures du "
+                "port ; vérifiez qu'aucun autre programme n'écrit sur ce port");
+        case K::Count:
+            break;
+    }
+    return {};
 }
 
 }  // namespace window

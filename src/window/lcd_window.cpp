@@ -28,16 +28,20 @@ void selectData(QComboBox* box, int data) {
 
 // The last n records of a ring, newest last, one per line.
 template <typename Ring>
-QString lastLines(const Ring& ring, std::size_t n) {
+QString lastLines(const Ring& ring, std::size_t n, std::int64_t originNs) {
     QStringList lines;
     for (std::size_t i = ring.size() > n ? ring.size() - n : 0; i < ring.size(); ++i)
-        lines << window::describe(ring[i]);
+        lines << window::describe(ring[i], originNs);
     return lines.join(u'\n');
 }
 }  // namespace
 
 LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* parent)
-    : QWidget(parent), m_layer(layer), m_clock(clock), m_module(layer.config().module) {
+    : QWidget(parent),
+      m_layer(layer),
+      m_clock(clock),
+      m_originNs(layer.startNs()),
+      m_module(layer.config().module) {
     setWindowTitle(QStringLiteral("Afficheur LCD"));
     setObjectName(QStringLiteral("AfficheurLCD"));
     auto* top = new QVBoxLayout(this);
@@ -186,17 +190,15 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
                               .arg(timing.count());
     if (panel.violations->text() != count) {
         panel.violations->setText(count);
-        panel.violations->setToolTip(
-            timing.recent().empty()
-                ? QString()
-                : window::describe(timing.recent().back()) +
-                      QStringLiteral("\nRemède : lancez avec VELMORIN_DELAY=2 (pauses et "
-                                     "impulsions deux fois plus longues)"));
+        panel.violations->setToolTip(timing.recent().empty()
+                                         ? QString()
+                                         : window::describe(timing.recent().back(), m_originNs) +
+                                               u'\n' + window::remedy(timing.recent().back().kind));
     }
     const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
     if (panel.warnings->text() != warned) {
         panel.warnings->setText(warned);
-        panel.warnings->setToolTip(lastLines(p.display->warnings(), kTooltipLines));
+        panel.warnings->setToolTip(lastLines(p.display->warnings(), kTooltipLines, m_originNs));
     }
     panel.view->refresh();
 }

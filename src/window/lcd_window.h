@@ -59,6 +59,7 @@ private:
 
     port::PortLayer& m_layer;
     const port::Clock& m_clock;
+    std::int64_t m_originNs;  // tooltips count from the program's start
     hd44780::Geometry m_module;
     QComboBox* m_size = nullptr;
     QComboBox* m_rom = nullptr;

@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "driver_rig.h"
 #include "fake_os.h"
 #include "port/opener.h"
 #include "port/testing/recorder.h"
@@ -293,6 +294,19 @@ TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
     EXPECT_EQ(vcd.of("lpt_0x278", "RS").back().value, "0");
     EXPECT_TRUE(rig.fatal.empty());
     ::unlink(path.c_str());
+}
+
+// Out32 returns at once on the emulator, yet a set-up write and the E edge after it must be
+// a port write apart, as on the real bus: without that every nibble breaks tAS.
+TEST(PortLayer, TheEmulatedPortTakesARealPortWriteTime) {
+    LayerRig rig(testsupport::withBackend("emulator"));
+    testsupport::TestDriver driver(rig.layer, rig.layer, rig.clock);
+    driver.PortLPT = port::kLpt1;
+    driver.LCD_Init();
+    driver.EcrireCCRAM(0xC0, 't');
+    const hd44780::Controller& lcd = *rig.layer.display(port::kLpt1);
+    EXPECT_EQ(lcd.timing().count(), 0u);
+    EXPECT_EQ(lcd.cell(1, 0, {20, 2}).code, 't');
 }
 
 TEST(Recorder, KeepsWritesAndSleepsInOrderWithTimes) {
