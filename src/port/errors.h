@@ -24,7 +24,9 @@ enum class Problem : std::uint8_t {
     UnknownBackend,     // VELMORIN_LPT
     UnknownDevice,      // a device text no backend takes
     DevicePathMissing,  // "@0x27"
+    I2cAddressMissing,  // "/dev/i2c-1" alone
     BadI2cAddress,      // detail: the address text
+    GpioLinesMissing,   // "/dev/gpiochip0" alone
     GpioLineCount,      // count: how many were given
     BadGpioLine,        // detail: the line text
     GpioLineTwice,      // detail: the line text
@@ -37,6 +39,8 @@ enum class Problem : std::uint8_t {
     DeviceUnusable,  // err: why stat failed
     NotCharacterDevice,
     NotPpdevDevice,
+    NotI2cDevice,
+    NotGpioDevice,
     // Opening a backend (device).
     ParportHeld,  // detail: the driver holding it
     OpenFailed,   // err

@@ -19,7 +19,7 @@ Error settingError(Problem what, std::string detail = {}) {
 }
 
 std::optional<Error> parseMode(const std::string& value, PortConfig& config) {
-    if (value.empty() || value == "auto") {
+    if (value == "auto") {
         config.mode = Mode::Auto;
     } else if (value == "emulator") {
         config.mode = Mode::Emulator;
@@ -74,19 +74,18 @@ std::optional<Error> parseModule(const std::string& value, PortConfig& config) {
     return std::nullopt;
 }
 
-// Reads one setting's text into the config; an empty text counts as the setting's own
-// default only where the parser says so.
+// Reads one setting's text into the config. An empty text is no setting at all, as an
+// unset one: "VELMORIN_DELAY= velmorin" is how a shell unsets it for one run.
 struct SettingRow {
     const char* name;
     std::optional<Error> (*parse)(const std::string& value, PortConfig& config);
-    bool readWhenEmpty;  // an empty value is parsed (and may be refused), not skipped
 };
 
 constexpr SettingRow kSettings[] = {
-    {"VELMORIN_LPT", parseMode, false},
-    {"VELMORIN_TRACE", parseTrace, false},
-    {"VELMORIN_DELAY", parseDelay, true},
-    {"VELMORIN_MODULE", parseModule, true},
+    {"VELMORIN_LPT", parseMode},
+    {"VELMORIN_TRACE", parseTrace},
+    {"VELMORIN_DELAY", parseDelay},
+    {"VELMORIN_MODULE", parseModule},
 };
 
 }  // namespace
@@ -144,12 +143,12 @@ ConfigResult configFromEnvironment(const std::function<const char*(const char*)>
     };
     for (const SettingRow& s : kSettings) {
         const char* v = getenv(s.name);
-        if (!v || (!*v && !s.readWhenEmpty)) continue;
+        if (!v || !*v) continue;
         failWith(s.parse(v, result.config), s.name, v);
     }
     for (const SupportedPort& p : kSupportedPorts) {
         const char* v = getenv(p.deviceSetting);
-        if (!v) continue;
+        if (!v || !*v) continue;
         failWith(parseDevice(v, result.config.devices[portIndex(p)]), p.deviceSetting, v);
     }
     return result;

@@ -153,6 +153,15 @@ std::string body(const port::Error& e) {
                    "/dev/gpiochipN@RS,E,D4,D5,D6,D7)";
         case Problem::DevicePathMissing:
             return setting + "le chemin du périphérique manque avant « @ »";
+        case Problem::I2cAddressMissing:
+            return setting +
+                   "un bus I2C demande l'adresse du backpack après « @ » (par exemple "
+                   "/dev/i2c-1@0x27 ; i2cdetect -y 1 la trouve)";
+        case Problem::GpioLinesMissing:
+            return setting +
+                   "une puce GPIO demande ses six lignes après « @ » (RS,E,D4,D5,D6,D7, par "
+                   "exemple "
+                   "/dev/gpiochip0@25,24,23,17,18,22)";
         case Problem::BadI2cAddress:
             return setting + "adresse I2C « " + e.detail +
                    " » invalide (attendu : 0x03 à 0x77 en hexadécimal, par exemple @0x27)";
@@ -168,11 +177,15 @@ std::string body(const port::Error& e) {
                    std::to_string(port::kMaxDelay) +
                    " : chaque pause et chaque phase de l'impulsion E dure N fois plus longtemps)";
         case Problem::ModuleTwoSizes:
-            return setting + "deux tailles";
+            return setting + "deux tailles : « " + e.detail +
+                   " » vient après une autre ; une seule parmi " + moduleSizeList() +
+                   " (par exemple 20x4,a02)";
         case Problem::ModuleTwoRoms:
-            return setting + "deux ROM";
+            return setting + "deux ROM : « " + e.detail +
+                   " » vient après une autre ; une seule, a00 ou a02";
         case Problem::ModuleTwoOscillators:
-            return setting + "deux oscillateurs";
+            return setting + "deux oscillateurs : « " + e.detail +
+                   " » vient après un autre ; un seul, " + oscillatorChoices();
         case Problem::ModuleUnknownPart:
             return setting + "« " + e.detail + " » inconnu (une taille parmi " + moduleSizeList() +
                    " ; puis a00 ou a02, " + oscillatorChoices() + " ; par exemple 20x4,a02)";
@@ -182,6 +195,11 @@ std::string body(const port::Error& e) {
             return named + " n'est pas un périphérique caractère ; rien n'y a été ouvert";
         case Problem::NotPpdevDevice:
             return named + " n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert";
+        case Problem::NotI2cDevice:
+            return named +
+                   " n'est pas un bus I2C (/dev/i2c-N du pilote i2c-dev) ; rien n'y a été ouvert";
+        case Problem::NotGpioDevice:
+            return named + " n'est pas une puce GPIO (/dev/gpiochipN) ; rien n'y a été ouvert";
         case Problem::ParportHeld:
             return e.device + " est tenu par le pilote « " + e.detail +
                    " » ; libérez le port : sudo rmmod " + e.detail +
@@ -243,10 +261,46 @@ std::string body(const port::Error& e) {
     return {};
 }
 
+// What the user typed, as a sentence may quote it: at most 80 characters, and every byte
+// that is not printable UTF-8 as \xNN, so that a stray byte or a pasted file cannot garble
+// the terminal or flood it.
+std::string shown(const std::string& text) {
+    constexpr std::size_t kMaxCharacters = 80;
+    std::string out;
+    std::size_t i = 0;
+    for (std::size_t characters = 0; i < text.size() && characters < kMaxCharacters; ++characters) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // The length of a well-formed UTF-8 sequence starting here, or 0.
+        std::size_t n = c < 0x80             ? 1
+                        : c < 0xC2           ? 0  // a continuation byte, or an overlong lead
+                        : (c & 0xE0) == 0xC0 ? 2
+                        : (c & 0xF0) == 0xE0 ? 3
+                        : (c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+        for (std::size_t k = 1; k < n; ++k)
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                n = 0;
+        if (n == 0 || c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+            ++i;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
+    }
+    return i < text.size() ? out + "…" : out;
+}
+
 }  // namespace
 
 std::string sentence(const port::Error& error) {
-    return body(error) + hintText(error);
+    port::Error e = error;
+    e.value = shown(e.value);
+    e.detail = shown(e.detail);
+    e.device = shown(e.device);
+    return body(e) + hintText(e);
 }
 
 std::string describe(const port::Description& d) {

@@ -108,6 +108,8 @@ TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
         {"/dev/gpiochip0@25,24,23,17,18,22", BackendId::Gpio, nullptr},
         {"/dev/gpiochip0@1,2,3,4,5,1024", BackendId::Gpio, "« 1024 »"},
         {"/dev/gpiochip0@1,2", BackendId::Gpio, "2 donnés"},
+        {"/dev/i2c-1", BackendId::Pcf8574, "/dev/i2c-1@0x27"},
+        {"/dev/gpiochip0", BackendId::Gpio, "six lignes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -183,11 +185,11 @@ TEST(Ppdev, FailuresNameTheDeviceTheErrorAndTheRemedy) {
         {"no permission",
          [](FakeSys& s) { s.openErrno[s.dev(0)] = EACCES; },
          "auto",
-         {"parport0", "groupe lp", "VELMORIN_LPT=emulator"}},
+         {"parport0", "permission refusée", "groupe lp", "VELMORIN_LPT=emulator"}},
         {"device node missing",
          [](FakeSys& s) { s.openErrno[s.dev(0)] = ENOENT; },
          "auto",
-         {"parport0", "n'existe plus"}},
+         {"parport0", "fichier ou dossier introuvable", "n'existe plus"}},
         {"registration refused",
          [](FakeSys& s) { s.claimErrno = ENXIO; },
          "ppdev",
@@ -307,6 +309,14 @@ TEST(Devices, NamedDevicesAreCheckedBeforeTheyAreOpened) {
          },
          {"VELMORIN_LPT1=", "modprobe ppdev"},
          true},
+        {"a serial port named as an I2C bus",
+         [](FakeSys& s) { return s.node("ttyS0", 4) + "@0x27"; },
+         {"VELMORIN_LPT1=/dev/ttyS0", "n'est pas un bus I2C"},
+         false},
+        {"a misc device named as a GPIO chip",
+         [](FakeSys& s) { return s.node("cpu_dma_latency", 10) + "@1,2,3,4,5,6"; },
+         {"VELMORIN_LPT1=/dev/cpu_dma_latency", "n'est pas une puce GPIO"},
+         false},
         {"i2c-dev not loaded",
          [](FakeSys&) { return std::string("/dev/i2c-1@0x27"); },
          {"VELMORIN_LPT1=", "modprobe i2c-dev", "raspi-config"},
@@ -390,7 +400,8 @@ TEST(I2cAndGpio, FailuresSayWhatToDo) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeSys sys;
-        const auto config = withDevice(sys.node(c.node, 89) + "@" + c.at);
+        const unsigned major = std::string(c.node).rfind("i2c-", 0) == 0 ? 89 : 254;
+        const auto config = withDevice(sys.node(c.node, major) + "@" + c.at);
         c.arrange(sys);
         Layer l(config, sys);
         l.layer.Out32(0x378, 1);

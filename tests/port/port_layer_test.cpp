@@ -47,6 +47,20 @@ std::string said(const port::ConfigResult& r) {
     return r.error ? window::sentence(*r.error) : std::string();
 }
 
+// A value is quoted at most 80 characters long, its unprintable bytes escaped.
+TEST(PortConfig, SentencesQuoteValuesCutAndEscaped) {
+    const std::string raw = "\xff\x1b[2J" + std::string(100'000, 'x');
+    Env env{{{"VELMORIN_DELAY", raw}}};
+    const std::string s = said(port::configFromEnvironment(env.fn()));
+    EXPECT_NE(s.find("VELMORIN_DELAY=\"\\xFF\\x1B[2Jxxx"), std::string::npos) << s;
+    EXPECT_EQ(s.find('\x1b'), std::string::npos);
+    EXPECT_NE(s.find("x…\""), std::string::npos) << s;
+    EXPECT_LT(s.size(), 400u);
+    Env accents{{{"VELMORIN_MODULE", "é20x4"}}};
+    EXPECT_NE(said(port::configFromEnvironment(accents.fn())).find("« é20x4 »"), std::string::npos)
+        << "well-formed UTF-8 stays as it is";
+}
+
 TEST(PortConfig, BackendChoiceFromTheEnvironment) {
     struct Case {
         const char* value;
@@ -102,7 +116,12 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
         {"VELMORIN_DELAY", "-1", "1 à 16", {}},
         {"VELMORIN_DELAY", "2.5", "1 à 16", {}},
         {"VELMORIN_DELAY", "x", "1 à 16", {}},
-        {"VELMORIN_DELAY", "", "1 à 16", {}},
+        {"VELMORIN_DELAY", "", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 1); }},  // as unset
+        {"VELMORIN_MODULE", "", nullptr,
+         [](auto& c) {
+             EXPECT_EQ(c.module, (hd44780::Geometry{20, 2}));
+         }},
+        {"VELMORIN_LPT1", "", nullptr, [](auto& c) { EXPECT_EQ(c.devices[0].row, nullptr); }},
         {"VELMORIN_MODULE", "20x4", nullptr,
          [](auto& c) {
              EXPECT_EQ(c.module, (hd44780::Geometry{20, 4}));
@@ -114,7 +133,8 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
              EXPECT_EQ(c.emulator.oscillator, hd44780::Oscillator::k190kHz);
          }},
         {"VELMORIN_MODULE", "20x5", "20x5", {}},
-        {"VELMORIN_MODULE", "16x2,20x4", "deux tailles", {}},
+        {"VELMORIN_MODULE", "16x2,20x4", "deux tailles : « 20x4 » vient après une autre", {}},
+        {"VELMORIN_MODULE", "a00,20x4,a02", "deux ROM : « a02 »", {}},
         {"VELMORIN_MODULE", "16x2,a01", "a01", {}},
         {"VELMORIN_LPT1", "/dev/i2c-1@0x27", nullptr,
          [](auto& c) {

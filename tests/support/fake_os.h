@@ -29,7 +29,10 @@ struct FakeOs : port::Os {
     std::int64_t now = 1'000'000'000;
     int nextFd = 100;
 
-    FakeOs() { files["/proc/devices"] = {"Character devices:", "  1 mem", " 99 ppdev"}; }
+    FakeOs() {
+        files["/proc/devices"] = {"Character devices:", "  1 mem", " 89 i2c", " 99 ppdev",
+                                  "254 gpiochip"};
+    }
 
     // /dev/parportN at a base address ("888\t1912"), held by a driver or "none".
     std::string addParport(int n, const std::string& baseAddr, const std::string& active = "none") {

@@ -6,10 +6,12 @@ namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
     static const BackendRow kTable[] = {
-        linux_backends::kPpdev,
-        linux_backends::kIoport,
+        // Device texts go to the first row that claims them: the named buses and chips
+        // before the parallel port, which takes any other path.
         linux_backends::kPcf8574,
         linux_backends::kGpio,
+        linux_backends::kPpdev,
+        linux_backends::kIoport,
     };
     return kTable;
 }

@@ -28,9 +28,17 @@ std::vector<ParportInfo> listParports(Os& os);
 // driver, fallback when the list cannot be read.
 std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback);
 
-// The look every named device gets: it exists (st, from Os::stat) and is a character
-// device. hintIfMissing goes with a failed look.
-std::optional<Error> checkCharacterDevice(const PortDevice& device, const PathInfo& st,
-                                          Hint hintIfMissing);
+// The driver a named device must belong to.
+struct Driver {
+    const char* name;     // as /proc/devices lists it
+    unsigned usualMajor;  // where the list cannot be read; 0: then any
+    Problem notIt;        // the device is some other driver's
+    Hint hintIfMissing;   // the path cannot be looked at
+};
+
+// Looks at a named device without opening it: it is there, it is a character device, and
+// it is the driver's. Opening some device nodes has side effects (a tape rewinds on close,
+// an ioctl reaches the wrong driver), so nothing is opened before this.
+std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver);
 
 }  // namespace port::linux_backends

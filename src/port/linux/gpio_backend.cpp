@@ -58,12 +58,17 @@ private:
     Os& m_os;
 };
 
-// "/dev/gpiochip0@25,24,23,17,18,22": decimal line offsets after '@'.
+// "/dev/gpiochip0@25,24,23,17,18,22": a GPIO chip, or decimal line offsets after '@'.
 bool claims(const DeviceText& text) {
-    return text.hasOptions;
+    return text.hasOptions || baseName(text.path).rfind("gpiochip", 0) == 0;
 }
 
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
+    if (!text.hasOptions) {
+        Error e;
+        e.what = Problem::GpioLinesMissing;
+        return e;
+    }
     const auto lines = split(text.options, ',');
     Error e;
     if (lines.size() != device.gpioLines.size()) {
@@ -88,8 +93,9 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
     return std::nullopt;
 }
 
+// The gpiochip major is given out at boot: only /proc/devices knows it.
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    return checkCharacterDevice(device, os.stat(device.path), Hint::ListGpioChips);
+    return checkDevice(device, os, {"gpiochip", 0, Problem::NotGpioDevice, Hint::ListGpioChips});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {

@@ -79,9 +79,10 @@ private:
     bool m_answered = false;
 };
 
-// "/dev/i2c-1@0x27": an address after '@', in hex; a single field that is not hex is a
-// mistyped address, not GPIO lines.
+// "/dev/i2c-1@0x27": an I2C bus, or an address after '@' (hex, or a single field: a
+// mistyped address rather than GPIO lines).
 bool claims(const DeviceText& text) {
+    if (baseName(text.path).rfind("i2c-", 0) == 0) return true;
     if (!text.hasOptions) return false;
     const std::string first = text.options.substr(0, text.options.find(','));
     return first.rfind("0x", 0) == 0 || first.rfind("0X", 0) == 0 ||
@@ -89,10 +90,14 @@ bool claims(const DeviceText& text) {
 }
 
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
+    Error e;
+    if (!text.hasOptions) {
+        e.what = Problem::I2cAddressMissing;
+        return e;
+    }
     // A 7-bit address outside the reserved ones: 0x03-0x77.
     long a = -1;
     if (!parseHexByte(text.options, a) || a < 0x03 || a > 0x77) {
-        Error e;
         e.what = Problem::BadI2cAddress;
         e.detail = text.options;
         return e;
@@ -101,9 +106,10 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
     return std::nullopt;
 }
 
+// i2c-dev's major is 89.
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    const PathInfo st = os.stat(device.path);
-    return checkCharacterDevice(device, st, st.error == ENOENT ? Hint::LoadI2cDev : Hint::None);
+    const Hint missing = os.stat(device.path).error == ENOENT ? Hint::LoadI2cDev : Hint::None;
+    return checkDevice(device, os, {"i2c", 89, Problem::NotI2cDevice, missing});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {

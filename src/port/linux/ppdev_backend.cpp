@@ -28,7 +28,6 @@ namespace {
 
 constexpr const char* kProcParport = "/proc/sys/dev/parport";
 constexpr const char* kDev = "/dev";
-constexpr const char* kProcDevices = "/proc/devices";
 constexpr unsigned kPpdevMajor = 99;
 
 // Whether the ppdev character driver is registered. An unknown answer counts as yes.
@@ -115,13 +114,10 @@ std::optional<Error> parse(const DeviceText&, PortDevice&) {
 
 std::optional<Error> check(const PortDevice& device, Os& os) {
     const bool underDev = device.path.rfind(std::string(kDev) + "/parport", 0) == 0;
-    const PathInfo st = os.stat(device.path);
-    const Hint missing = st.error == ENOENT && underDev && !ppdevLoaded(os) ? Hint::LoadPpdev
-                                                                            : Hint::GiveParportPath;
-    if (auto e = checkCharacterDevice(device, st, missing)) return e;
-    if (st.major != driverMajor(os, "ppdev", kPpdevMajor).value_or(kPpdevMajor))
-        return failure(Problem::NotPpdevDevice, device.path);
-    return std::nullopt;
+    const Hint missing = os.stat(device.path).error == ENOENT && underDev && !ppdevLoaded(os)
+                             ? Hint::LoadPpdev
+                             : Hint::GiveParportPath;
+    return checkDevice(device, os, {"ppdev", kPpdevMajor, Problem::NotPpdevDevice, missing});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
@@ -167,26 +163,6 @@ std::vector<ParportInfo> listParports(Os& os) {
     std::sort(found.begin(), found.end(),
               [](const ParportInfo& a, const ParportInfo& b) { return a.name < b.name; });
     return found;
-}
-
-std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
-    const auto lines = os.readLines(kProcDevices);
-    if (!lines) return fallback;
-    for (const std::string& line : *lines) {
-        unsigned major = 0;
-        char name[32] = {};
-        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 && driver == name)
-            return major;
-    }
-    return std::nullopt;
-}
-
-std::optional<Error> checkCharacterDevice(const PortDevice& device, const PathInfo& st,
-                                          Hint hintIfMissing) {
-    if (st.error != 0)
-        return failure(Problem::DeviceUnusable, device.path, st.error, hintIfMissing);
-    if (!st.characterDevice) return failure(Problem::NotCharacterDevice, device.path);
-    return std::nullopt;
 }
 
 const BackendRow kPpdev{BackendId::Ppdev, "ppdev", false, true, claims, parse, check,

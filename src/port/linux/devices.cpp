@@ -1,0 +1,42 @@
+#include <cstdio>
+
+#include "port/linux/backends.h"
+
+namespace port::linux_backends {
+
+std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
+    const auto lines = os.readLines("/proc/devices");
+    if (!lines) return fallback;
+    for (const std::string& line : *lines) {
+        unsigned major = 0;
+        char name[32] = {};
+        if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 && driver == name)
+            return major;
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver) {
+    Error e;
+    e.device = device.path;
+    const PathInfo st = os.stat(device.path);
+    if (st.error != 0) {
+        e.what = Problem::DeviceUnusable;
+        e.err = st.error;
+        e.hint = driver.hintIfMissing;
+        return e;
+    }
+    if (!st.characterDevice) {
+        e.what = Problem::NotCharacterDevice;
+        return e;
+    }
+    const auto major = driverMajor(os, driver.name, driver.usualMajor);
+    if (major && *major == 0) return std::nullopt;  // unreadable list, no usual major
+    if (!major || st.major != *major) {
+        e.what = driver.notIt;
+        return e;
+    }
+    return std::nullopt;
+}
+
+}  // namespace port::linux_backends
