@@ -2,6 +2,9 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
 
 #include "port/fatal.h"
 #include "port/opener.h"
@@ -25,17 +28,53 @@ bool displayServerNamed() {
 
 bool g_appBuilt = false;
 QtMessageHandler g_qtDefault = nullptr;
+// Lets go of the trace and the port when the display goes away under us.
+std::function<void()> g_release;
 
-// Qt aborts on a fatal message (a display server that does not answer, typically); ours
-// ends the program the program's way instead: one sentence, status 1.
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// Qt's own list, from its fatal text: "Available platform plugins are: minimal, xcb."
+std::string availablePlatforms(const QString& text) {
+    const QString marker = QStringLiteral("Available platform plugins are: ");
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0) return {};
+    QString list = text.mid(at + marker.size()).section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (list.endsWith(QLatin1Char('.'))) list.chop(1);
+    return list.toStdString();
+}
+
+// Qt aborts on a fatal message (a display server that does not answer, typically), and
+// leaves with exit() when the X server dies; ours end the program the program's way
+// instead: one sentence, status 1, the trace whole.
 void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (type != QtFatalMsg) {
-        if (g_qtDefault) g_qtDefault(type, context, text);
+    const bool displayLost = text.contains(QLatin1String("X11 connection broke"));
+    if (type != QtFatalMsg && !displayLost) {
+        // Before the application exists, the platform's warnings only lead up to its fatal
+        // message, which our sentence replaces.
+        const bool platformNoise = !g_appBuilt && context.category &&
+                                   std::string_view(context.category).starts_with("qt.qpa");
+        if (g_qtDefault && !platformNoise) g_qtDefault(type, context, text);
         return;
     }
-    // Qt's own text for a missing display suggests reinstalling, which never helps here.
-    window::tell(g_appBuilt ? window::qtFatal(text.section(QLatin1Char('\n'), 0, 0).toStdString())
-                            : window::displayServerUnreachable(std::getenv("DISPLAY")));
+    if (g_release) g_release();
+    if (displayLost) {
+        window::tell(window::displayServerLost(env("DISPLAY")));
+    } else if (g_appBuilt) {
+        window::tell(window::qtFatal(text.section(QLatin1Char('\n'), 0, 0).toStdString()));
+    } else {
+        // Qt's own text suggests reinstalling, which never helps here: say what failed.
+        const std::string available = availablePlatforms(text);
+        if (!env("QT_QPA_PLATFORM").empty())
+            window::tell(window::platformUnavailable(env("QT_QPA_PLATFORM"), available));
+        else if (env("DISPLAY").empty() && !env("WAYLAND_DISPLAY").empty() &&
+                 available.find("wayland") == std::string::npos)
+            window::tell(window::waylandPluginMissing());
+        else
+            window::tell(window::displayServerUnreachable(env("DISPLAY")));
+    }
     std::_Exit(1);
 }
 
@@ -61,6 +100,7 @@ int main(int argc, char** argv) {
     if (const auto e = port::checkDevices(config.config, os)) fatal.fail(*e);
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener(os), os);
     layer.onNote([](const port::Note& note) { window::tell(window::toldNote(note)); });
+    g_release = [&layer] { layer.release(); };
     // Whatever a handler wrote is on disk before the program waits for the next event.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      &app, [&layer] { layer.flushTrace(); });

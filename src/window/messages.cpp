@@ -335,11 +335,27 @@ std::string noDisplayServer() {
            "xvfb-run ./scripts/run";
 }
 
-std::string displayServerUnreachable(const char* display) {
-    return std::string("impossible de se connecter au serveur d'affichage « ") +
-           (display ? display : "") +
-           " » ; vérifiez DISPLAY, ou lancez sans écran avec xvfb-run "
-           "./scripts/run";
+std::string displayServerUnreachable(const std::string& display) {
+    return "impossible de se connecter au serveur d'affichage « " + shown(display) +
+           " » ; vérifiez DISPLAY, ou lancez sans écran avec xvfb-run ./scripts/run";
+}
+
+std::string displayServerLost(const std::string& display) {
+    return "le serveur d'affichage « " + shown(display) +
+           " » a disparu ; la trace est écrite jusqu'à la dernière écriture, relancez le "
+           "programme quand il sera revenu";
+}
+
+std::string platformUnavailable(const std::string& platform, const std::string& available) {
+    return "la plateforme Qt « " + shown(platform) +
+           " » (QT_QPA_PLATFORM) n'a pas pu être chargée" +
+           (available.empty() ? std::string() : " ; plateformes disponibles : " + available) +
+           " ; videz QT_QPA_PLATFORM pour l'affichage du bureau";
+}
+
+std::string waylandPluginMissing() {
+    return "seul un serveur Wayland est là (WAYLAND_DISPLAY) et le greffon Wayland de Qt manque : "
+           "installez le paquet qt6-wayland, ou ouvrez une session X11 (DISPLAY)";
 }
 
 std::string qtFatal(const std::string& firstLine) {

@@ -19,7 +19,10 @@ std::string toldNote(const port::Note& note);
 
 // The program's own cases, found before the port layer exists.
 std::string noDisplayServer();
-std::string displayServerUnreachable(const char* display);
+std::string displayServerUnreachable(const std::string& display);
+std::string displayServerLost(const std::string& display);
+std::string platformUnavailable(const std::string& platform, const std::string& available);
+std::string waylandPluginMissing();
 std::string qtFatal(const std::string& firstLine);
 
 // "velmorin : <sentence>", the one way any line reaches stderr.

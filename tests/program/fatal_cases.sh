@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program against failures that need more than one bad setting: a trace already
 # written by another instance, a FIFO nobody reads, SIGTERM while the start-up error box is
-# open, and a display server that is not there. Each must end with status 1, within 5 s,
+# open, a display server that is not there or dies, an unknown Qt platform, Wayland without
+# Qt's plugin. Each must end with status 1, within 5 s,
 # with its French sentence.
 #   fatal_cases.sh BINARY
 set -u
@@ -31,6 +32,36 @@ check "FIFO without a reader" $? "$out" "personne ne lit"
 
 out=$(env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97 timeout 5 "$binary" 2>&1)
 check "a DISPLAY with no server" $? "$out" "serveur d'affichage « :97 »"
+
+out=$(env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=bogus timeout 5 "$binary" 2>&1)
+check "an unknown QT_QPA_PLATFORM" $? "$out" "plateforme Qt « bogus ».*offscreen"
+[ "$(grep -c . <<<"$out")" = 1 ] || check "one line only for QT_QPA_PLATFORM=bogus" 0 "$out" ""
+
+if ! ls /usr/lib/*/qt6/plugins/platforms/libqwayland* >/dev/null 2>&1; then
+    out=$(env -u QT_QPA_PLATFORM -u DISPLAY WAYLAND_DISPLAY=wayland-97 timeout 5 "$binary" 2>&1)
+    check "Wayland only, without Qt's Wayland plugin" $? "$out" "qt6-wayland"
+fi
+
+if command -v Xvfb >/dev/null; then
+    # The X server dies under a running program: our sentence, status 1, a whole trace.
+    Xvfb :96 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X96 ] && break; sleep 0.05; done
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:96 VELMORIN_TRACE=$work/x.vcd \
+        timeout 20 "$binary" 2>"$work/x.err" &
+    p=$!
+    for _ in $(seq 200); do
+        n=$(grep -c '^#' "$work/x.vcd" 2>/dev/null)
+        [ "${n:-0}" -gt 300 ] && break
+        sleep 0.05
+    done
+    kill $xvfb
+    wait $p
+    rc=$?
+    out=$(cat "$work/x.err")
+    check "the X server dies" $rc "$out" "serveur d'affichage « :96 » a disparu"
+    [[ $(tail -n 1 "$work/x.vcd") =~ ^[01] ]] || check "a whole trace after the X server died" 0 "" ""
+fi
 
 if command -v xvfb-run >/dev/null; then
     # Under X the error is shown in a box; SIGTERM must still end the program at once.
