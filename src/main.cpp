@@ -1,6 +1,7 @@
 // Velmorin: drives an HD44780 character LCD on a PC parallel port, or its emulation.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -111,5 +112,7 @@ int main(int argc, char** argv) {
     form1.show();
     display.show();
     display.placeBeside(form1);
+    // A window manager adds its frames once the windows are mapped: place them again then.
+    QTimer::singleShot(0, &display, [&] { display.placeBeside(form1); });
     return app.exec();
 }

@@ -118,20 +118,43 @@ LcdView* LcdWindow::view(std::int16_t port) const {
     return nullptr;
 }
 
-void LcdWindow::placeBeside(const QWidget& beside) {
-    const QRect b = beside.frameGeometry();
-    const QScreen* screen = beside.screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(b.topLeft(), size() * 4);
-    const QSize me = frameGeometry().size().expandedTo(sizeHint());
-    QPoint at(b.right() + kGap, b.top());
-    if (at.x() + me.width() > area.right()) {
-        at = QPoint(b.left(), b.bottom() + kGap);  // below
-        if (at.y() + me.height() > area.bottom())
-            at = QPoint(b.left() - kGap - me.width(), b.top());
+void LcdWindow::placeBeside(QWidget& form) {
+    const QScreen* screen = form.screen();
+    const QRect area =
+        screen ? screen->availableGeometry() : QRect(QPoint(0, 0), QSize(4096, 4096));
+    // Frame sizes, title bars included; a window not yet laid out counts its size hint.
+    auto frameSize = [](const QWidget& w) {
+        const QSize margins = w.frameGeometry().size() - w.geometry().size();
+        return w.frameGeometry().size().expandedTo(w.sizeHint() + margins);
+    };
+    const QSize f = frameSize(form);
+    const QSize d = frameSize(*this);
+    auto fit = [](int at, int length, int from, int room) {  // keep [at, at+length) in room
+        return qMax(from, qMin(at, from + room - length));
+    };
+    QPoint formAt = form.frameGeometry().topLeft();
+    QPoint mine;
+    // The gap between them narrows before they would have to overlap.
+    const int across = area.width() - f.width() - d.width();
+    const int down = area.height() - f.height() - d.height();
+    if (across >= 0 && qMax(f.height(), d.height()) <= area.height()) {
+        const int gap = qMin(kGap, across);
+        formAt.setX(fit(formAt.x(), f.width() + gap + d.width(), area.left(), area.width()));
+        formAt.setY(fit(formAt.y(), qMax(f.height(), d.height()), area.top(), area.height()));
+        mine = QPoint(formAt.x() + f.width() + gap, formAt.y());
+    } else if (down >= 0 && qMax(f.width(), d.width()) <= area.width()) {
+        const int gap = qMin(kGap, down);
+        formAt.setY(fit(formAt.y(), f.height() + gap + d.height(), area.top(), area.height()));
+        formAt.setX(fit(formAt.x(), qMax(f.width(), d.width()), area.left(), area.width()));
+        mine = QPoint(formAt.x(), formAt.y() + f.height() + gap);
+    } else {
+        // No room for both: Form1 whole in the top left corner, the display bottom right.
+        formAt = area.topLeft();
+        mine = QPoint(area.left() + qMax(0, area.width() - d.width()),
+                      area.top() + qMax(0, area.height() - d.height()));
     }
-    at.setX(qBound(area.left(), at.x(), qMax(area.left(), area.right() - me.width())));
-    at.setY(qBound(area.top(), at.y(), qMax(area.top(), area.bottom() - me.height())));
-    move(at);
+    form.move(formAt);
+    move(mine);
 }
 
 void LcdWindow::closeEvent(QCloseEvent* event) {

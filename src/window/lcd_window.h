@@ -31,9 +31,11 @@ public:
     int columns() const { return m_module.columns; }
     LcdView* view(std::int16_t port) const;
 
-    // Right of `beside` if it fits on its screen, else below, else to its left; always
-    // inside the screen's available area.
-    void placeBeside(const QWidget& beside);
+    // Places `form` and this window from their real frame sizes, once both are shown: side
+    // by side if they fit across the screen's available area, else one above the other,
+    // never overlapping where the area has room for both, and never leaving it. Form1
+    // keeps its own place where the pair fits there.
+    void placeBeside(QWidget& form);
 
 public slots:
     // Picks up newly opened ports and repaints what changed. Runs from the event loop, so

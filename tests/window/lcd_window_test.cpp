@@ -133,6 +133,42 @@ private slots:
         w.placeBeside(*rig.form);
         QVERIFY(rig.form->screen()->availableGeometry().contains(w.geometry().topLeft()));
     }
+
+    // At any font scaling (ctest runs this at 96, 144 and 192 dpi), both windows lie inside
+    // the screen's available area and do not overlap where the area has room for both.
+    void bothWindowsFitAndNeverOverlap() {
+        FormRig rig;
+        LcdWindow w(rig.layer, rig.clock);
+        rig.form->show();
+        w.show();
+        const QRect area = rig.form->screen()->availableGeometry();
+        for (const QPoint start :
+             {QPoint(0, 0), area.bottomRight(), QPoint(area.width() / 2, 10)}) {
+            rig.form->move(start);
+            w.placeBeside(*rig.form);
+            const QRect f = rig.form->frameGeometry(), d = w.frameGeometry();
+            const bool room = (f.width() + d.width() <= area.width() &&
+                               qMax(f.height(), d.height()) <= area.height()) ||
+                              (f.height() + d.height() <= area.height() &&
+                               qMax(f.width(), d.width()) <= area.width());
+            QVERIFY2(area.contains(f), qPrintable(QStringLiteral("Form1 %1,%2 %3x%4")
+                                                      .arg(f.x())
+                                                      .arg(f.y())
+                                                      .arg(f.width())
+                                                      .arg(f.height())));
+            QVERIFY2(area.contains(d) || !room,
+                     qPrintable(QStringLiteral("display %1,%2 %3x%4 in %5x%6, Form1 %7x%8")
+                                    .arg(d.x())
+                                    .arg(d.y())
+                                    .arg(d.width())
+                                    .arg(d.height())
+                                    .arg(area.width())
+                                    .arg(area.height())
+                                    .arg(f.width())
+                                    .arg(f.height())));
+            QVERIFY(!f.intersects(d) || !room);
+        }
+    }
 };
 
 QTEST_MAIN(LcdWindowTest)
