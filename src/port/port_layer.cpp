@@ -159,9 +159,10 @@ void PortLayer::flushTrace() noexcept {
             Error t;
             t.what = what;
             t.err = err;
-            t.hint = err == ENOSPC || err == EDQUOT || err == EFBIG ? Hint::TraceFreeSpace
-                     : err == EPIPE                                 ? Hint::TraceReaderGone
-                                                                    : Hint::TraceOtherFile;
+            t.hint = what == Problem::TraceReaderStalled              ? Hint::None
+                     : err == ENOSPC || err == EDQUOT || err == EFBIG ? Hint::TraceFreeSpace
+                     : err == EPIPE                                   ? Hint::TraceReaderGone
+                                                                      : Hint::TraceOtherFile;
             t.device = m_config.tracePath;
             return t;
         });

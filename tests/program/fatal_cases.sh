@@ -33,6 +33,24 @@ check "FIFO without a reader" $? "$out" "personne ne lit"
 out=$(env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:97 timeout 5 "$binary" 2>&1)
 check "a DISPLAY with no server" $? "$out" "serveur d'affichage « :97 »"
 
+# A pipe whose reader stops reading: the program gives up after 2 s instead of hanging.
+start=$(date +%s)
+( QT_QPA_PLATFORM=offscreen VELMORIN_TRACE=/dev/stdout timeout 20 "$binary" 2>"$work/stall.err"
+  echo $? >"$work/stall.rc" ) | sleep 12 &
+for _ in $(seq 200); do [ -s "$work/stall.rc" ] && break; sleep 0.05; done
+took=$(( $(date +%s) - start ))
+out=$(cat "$work/stall.err")
+if [ "$took" -le 9 ]; then
+    check "a trace reader that stops reading (${took} s)" "$(cat "$work/stall.rc")" "$out" "ne lit plus"
+else
+    check "a trace reader that stops reading: ended after ${took} s" 0 "$out" ""
+fi
+
+# A file-size limit: EFBIG, not SIGXFSZ; the file ends on a whole record.
+out=$(ulimit -f 64; QT_QPA_PLATFORM=offscreen VELMORIN_TRACE=$work/limit.vcd timeout 20 "$binary" 2>&1)
+check "a file-size limit" $? "$out" "fichier trop gros ; libérez de la place"
+[[ $(tail -n 1 "$work/limit.vcd") =~ ^[01][^\ ]+$ ]] || check "whole records under a size limit" 0 "" ""
+
 out=$(env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=bogus timeout 5 "$binary" 2>&1)
 check "an unknown QT_QPA_PLATFORM" $? "$out" "plateforme Qt « bogus ».*offscreen"
 [ "$(grep -c . <<<"$out")" = 1 ] || check "one line only for QT_QPA_PLATFORM=bogus" 0 "$out" ""
