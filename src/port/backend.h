@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hd44780/types.h"
 #include "port/errors.h"
@@ -34,12 +35,26 @@ public:
 
 struct BackendRow;
 
+// Which expander pin carries each module line, and how the backlight is switched on.
+struct Wiring {
+    static constexpr std::int8_t kNone = -1;
+    // RS, R/W, E, backlight, D4, D5, D6, D7: an expander pin 0-7, or kNone (R/W tied low on
+    // the board, no backlight fitted).
+    std::array<std::int8_t, 8> pin{};
+    bool backlightActiveLow = false;
+    std::string name;  // "mjkdz", "map=65470123"; empty for the board's usual wiring
+};
+
 // A device named in VELMORIN_LPT1 / VELMORIN_LPT2, parsed by its backend's row.
 struct PortDevice {
-    const BackendRow* row = nullptr;           // null: none named
-    std::string path;                          // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
-    std::uint8_t i2cAddress = 0;               // I2C: 7-bit address of the backpack
-    std::array<std::uint32_t, 6> gpioLines{};  // GPIO: offsets of RS, E, D4, D5, D6, D7
+    const BackendRow* row = nullptr;  // null: none named
+    std::string path;                 // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
+    std::uint8_t i2cAddress = 0;      // I2C: 7-bit address of the expander
+    bool i2cFindAddress = false;      // I2C: @auto, probe the expanders' ranges
+    Wiring wiring;                    // I2C expanders
+    // GPIO: offsets of RS, E, D4, D5, D6, D7, then optionally R/W and the backlight.
+    std::vector<std::uint32_t> gpioLines;
+    bool gpioBacklightLow = false;
 };
 
 // A device text split at its first '@': "/dev/i2c-1@0x27" -> path, options.

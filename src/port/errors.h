@@ -10,13 +10,15 @@
 namespace port {
 
 // The ways a module can be reached; each has a row in the backend table.
-enum class BackendId : std::uint8_t { Ppdev, Ioport, Pcf8574, Gpio };
+enum class BackendId : std::uint8_t { Ppdev, Ioport, Pcf8574, Mcp23008, Gpio };
 
 // How an open backend names itself in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
 struct Description {
     BackendId backend{};
     std::string device;  // the path, or the port address for direct I/O
     std::string detail;  // I2C address, GPIO line list
+    std::string wiring;  // an expander's wiring, where it is not the board's usual one
+    bool found = false;  // the I2C address was found by probing (@auto)
 };
 
 enum class Problem : std::uint8_t {
@@ -27,7 +29,13 @@ enum class Problem : std::uint8_t {
     I2cAddressMissing,  // "/dev/i2c-1" alone
     BadI2cAddress,      // detail: the address text
     GpioLinesMissing,   // "/dev/gpiochip0" alone
-    GpioLineCount,      // count: how many were given
+    BadI2cOption,       // detail: the option; the presets are listed
+    PinMapLength,       // detail: the map
+    PinMapPin,          // detail: the map; a pin that is not 0-7 (or "-" but for the backlight)
+    PinMapTwice,        // detail: the map
+    TwoWirings,         // detail: the second one
+    GpioLineCount,      // count: how many were given (6 to 8 expected)
+    BadGpioOption,      // detail: what follows the lines
     BadGpioLine,        // detail: the line text
     GpioLineTwice,      // detail: the line text
     BadDelay,
@@ -50,6 +58,8 @@ enum class Problem : std::uint8_t {
     IopermUnsupported,  // address, err
     IopermRefused,      // address, err
     I2cAddressRefused,  // device, detail: address; err
+    I2cNoneFound,       // device: nothing answered in the expanders' ranges
+    I2cManyFound,       // device, detail: the addresses that answered
     NotGpioChip,        // err
     GpioLineMissing,    // number: the line, count: the chip's lines
     GpioLinesRefused,   // detail: the lines; err
@@ -101,6 +111,7 @@ struct Error {
     long number = 0;
     long count = 0;
     Description description;  // WriteFailed: the backend that failed
+    std::string choices;      // what a setting accepts, where the backend lists it
 };
 
 // Something the user should know, said once: the emulator serves an address where the

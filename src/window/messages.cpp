@@ -166,8 +166,28 @@ std::string body(const port::Error& e) {
             return setting + "adresse I2C « " + e.detail +
                    " » invalide (attendu : 0x03 à 0x77 en hexadécimal, par exemple @0x27)";
         case Problem::GpioLineCount:
-            return setting + "il faut six numéros de ligne GPIO après « @ » (RS,E,D4,D5,D6,D7), " +
+            return setting +
+                   "il faut six numéros de ligne GPIO après « @ » (RS,E,D4,D5,D6,D7), puis "
+                   "R/W et le rétroéclairage s'ils sont câblés, " +
                    std::to_string(e.count) + " donnés";
+        case Problem::BadGpioOption:
+            return setting + "« " + e.detail +
+                   " » demande la ligne du rétroéclairage, la huitième (RS,E,D4,D5,D6,D7,RW,BL)";
+        case Problem::BadI2cOption:
+            return setting + "option « " + e.detail +
+                   " » inconnue (câblages et options : " + e.choices + ")";
+        case Problem::PinMapLength:
+            return setting + "« " + e.detail +
+                   " » : il faut huit broches, pour RS, R/W, E, rétroéclairage, D4, D5, D6, D7 "
+                   "(par exemple map=65470123)";
+        case Problem::PinMapPin:
+            return setting + "« " + e.detail +
+                   " » : chaque broche est un chiffre de 0 à 7 (« - » seulement pour un "
+                   "rétroéclairage absent, en quatrième place)";
+        case Problem::PinMapTwice:
+            return setting + "« " + e.detail + " » : une broche y sert deux fois";
+        case Problem::TwoWirings:
+            return setting + "deux câblages : « " + e.detail + " » vient après un autre ; un seul";
         case Problem::BadGpioLine:
             return setting + "ligne GPIO « " + e.detail + " » invalide (un entier de 0 à 1023)";
         case Problem::GpioLineTwice:
@@ -223,6 +243,16 @@ std::string body(const port::Error& e) {
         case Problem::I2cAddressRefused:
             return "impossible de choisir l'adresse " + e.device + " @ " + e.detail + " : " +
                    errnoText(e.err);
+        case Problem::I2cNoneFound:
+            return "aucun expandeur ne répond sur " + e.device +
+                   " (0x20-0x27, 0x38-0x3f) ; vérifiez l'alimentation et SDA/SCL, ou nommez "
+                   "l'adresse : " +
+                   e.device + "@0x27 (i2cdetect -y " +
+                   e.device.substr(e.device.find_last_of('-') + 1) + " liste ce qui répond)";
+        case Problem::I2cManyFound:
+            return "plusieurs appareils répondent sur " + e.device + " : " + e.detail +
+                   " ; nommez celui du module, par exemple " + e.device + "@" +
+                   e.detail.substr(0, e.detail.find(','));
         case Problem::NotGpioChip:
             return e.device + " n'est pas une puce GPIO : " + errnoText(e.err);
         case Problem::GpioLineMissing:
@@ -310,7 +340,10 @@ std::string describe(const port::Description& d) {
         case port::BackendId::Ioport:
             return "E/S directe " + d.device;
         case port::BackendId::Pcf8574:
-            return d.device + " @ " + d.detail + " (PCF8574)";
+        case port::BackendId::Mcp23008:
+            return d.device + " @ " + d.detail + (d.found ? " (trouvé)" : "") + " (" +
+                   (d.backend == port::BackendId::Pcf8574 ? "PCF8574" : "MCP23008") +
+                   (d.wiring.empty() ? "" : ", câblage " + d.wiring) + ")";
         case port::BackendId::Gpio:
             return d.device + " (GPIO " + d.detail + ")";
     }

@@ -146,7 +146,7 @@ TEST(PortConfig, SettingsParseOrNameTheVariable) {
          [](auto& c) {
              EXPECT_EQ(c.devices[1].row->id, BackendId::Gpio);
              EXPECT_EQ(c.devices[1].gpioLines,
-                       (std::array<std::uint32_t, 6>{25, 24, 23, 17, 18, 22}));
+                       (std::vector<std::uint32_t>{25, 24, 23, 17, 18, 22}));
          }},
         {"VELMORIN_LPT1", "/dev/i2c-1@0x78", "0x03 à 0x77", {}},
         {"VELMORIN_LPT1", "/dev/i2c-1@27", "0x03 à 0x77", {}},
@@ -219,7 +219,7 @@ class FailingBackend final : public port::PortBackend {
 public:
     int write(hd44780::Pins) noexcept override { return ++m_writes > 2 ? ENODEV : 0; }
     port::Description describe() const override {
-        return {port::BackendId::Ppdev, "/dev/parport9", {}};
+        return {port::BackendId::Ppdev, "/dev/parport9", {}, {}, false};
     }
 
 private:

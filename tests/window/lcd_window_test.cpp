@@ -58,7 +58,7 @@ private slots:
         public:
             int write(hd44780::Pins) noexcept override { return 0; }
             port::Description describe() const override {
-                return {port::BackendId::Ppdev, "/dev/parport0", {}};
+                return {port::BackendId::Ppdev, "/dev/parport0", {}, {}, false};
             }
         };
         port::SimulatedClock clock;

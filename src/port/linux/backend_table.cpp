@@ -8,10 +8,9 @@ std::span<const BackendRow> backendTable() noexcept {
     static const BackendRow kTable[] = {
         // Device texts go to the first row that claims them: the named buses and chips
         // before the parallel port, which takes any other path.
-        linux_backends::kPcf8574,
-        linux_backends::kGpio,
-        linux_backends::kPpdev,
-        linux_backends::kIoport,
+        linux_backends::kMcp23008,  // an I2C text that names the chip
+        linux_backends::kPcf8574,  linux_backends::kGpio,
+        linux_backends::kPpdev,    linux_backends::kIoport,
     };
     return kTable;
 }

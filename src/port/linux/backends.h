@@ -14,6 +14,7 @@ namespace port::linux_backends {
 extern const BackendRow kPpdev;
 extern const BackendRow kIoport;
 extern const BackendRow kPcf8574;
+extern const BackendRow kMcp23008;
 extern const BackendRow kGpio;
 
 struct ParportInfo {

@@ -1,11 +1,13 @@
-// A bare HD44780 module on six GPIO lines (RS, E, D4-D7; R/W grounded), driven through the
-// Linux GPIO character device, uAPI v2 (linux/gpio.h, Linux 5.10 and later).
+// A bare HD44780 module on six GPIO lines (RS, E, D4-D7; R/W grounded), or eight (R/W and
+// the backlight on lines too), driven through the Linux GPIO character device, uAPI v2
+// (linux/gpio.h, Linux 5.10 and later). Any expander the kernel drives as a gpiochip
+// (gpio-pcf857x, gpio-mcp23s08, gpio-74x164) reaches a module this way too.
 //
 // We use the kernel ABI directly rather than libgpiod: that library's API changed
 // incompatibly between its 1.6 and 2.x series (Debian 12 and 13 ship one each), while the
 // ioctls below are a stable kernel interface.
 //
-// One GPIO_V2_LINE_SET_VALUES_IOCTL per Out32 sets all six lines at once, so the lines
+// One GPIO_V2_LINE_SET_VALUES_IOCTL per Out32 sets all the lines at once, so the lines
 // change together as the parallel port's data pins do. A set takes a few microseconds on a
 // Raspberry Pi, well inside the enable pulse's phases.
 #include <linux/gpio.h>
@@ -23,9 +25,18 @@ namespace port::linux_backends {
 namespace {
 
 // The line request's own order: bit i of a set is the i-th requested line, and the user
-// names them RS, E, D4, D5, D6, D7.
-constexpr Cable kLineOrder{{0, 1, 2, 3, 4, 5}, 0};
-constexpr std::uint64_t kAllSix = 0x3F;
+// names them RS, E, D4, D5, D6, D7, then R/W (held low: write only) and the backlight
+// (held on).
+constexpr std::size_t kBusLines = 6;
+constexpr std::size_t kRwLine = 6;
+constexpr std::size_t kBacklightLine = 7;
+
+Cable lineCable(const PortDevice& device) {
+    Cable c{{0, 1, 2, 3, 4, 5}, 0};
+    if (device.gpioLines.size() > kBacklightLine && !device.gpioBacklightLow)
+        c.alwaysHigh = 1u << kBacklightLine;
+    return c;
+}
 
 std::string lineList(const PortDevice& device) {
     std::string s;
@@ -38,23 +49,26 @@ std::string lineList(const PortDevice& device) {
 
 class GpioBackend final : public PortBackend {
 public:
-    GpioBackend(int fd, const PortDevice& device, Os& os) : m_fd(fd), m_device(device), m_os(os) {}
+    GpioBackend(int fd, const PortDevice& device, Os& os)
+        : m_fd(fd), m_device(device), m_cable(lineCable(device)), m_os(os) {}
     ~GpioBackend() override { m_os.close(m_fd); }
 
     int write(hd44780::Pins pins) noexcept override {
         gpio_v2_line_values v{};
-        v.mask = kAllSix;
-        v.bits = kLineOrder.byte(pins);
+        // Every requested line in one set, so that they change together as a port's do.
+        v.mask = (1ull << m_device.gpioLines.size()) - 1;
+        v.bits = m_cable.byte(pins);
         const int rc = m_os.ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
     Description describe() const override {
-        return {BackendId::Gpio, m_device.path, lineList(m_device)};
+        return {BackendId::Gpio, m_device.path, lineList(m_device), {}, false};
     }
 
 private:
     int m_fd;
     PortDevice m_device;
+    Cable m_cable;
     Os& m_os;
 };
 
@@ -69,9 +83,19 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
         e.what = Problem::GpioLinesMissing;
         return e;
     }
-    const auto lines = split(text.options, ',');
+    auto lines = split(text.options, ',');
     Error e;
-    if (lines.size() != device.gpioLines.size()) {
+    // After the lines, "bl-low": a backlight that is on with its line low.
+    if (lines.size() > kBusLines && lower(lines.back()) == "bl-low") {
+        device.gpioBacklightLow = true;
+        lines.pop_back();
+        if (lines.size() <= kBacklightLine) {
+            e.what = Problem::BadGpioOption;
+            e.detail = "bl-low";
+            return e;
+        }
+    }
+    if (lines.size() < kBusLines || lines.size() > kBacklightLine + 1) {
         e.what = Problem::GpioLineCount;
         e.count = static_cast<long>(lines.size());
         return e;
@@ -83,7 +107,7 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
             e.what = Problem::BadGpioLine;
             return e;
         }
-        device.gpioLines[i] = static_cast<std::uint32_t>(n);
+        device.gpioLines.push_back(static_cast<std::uint32_t>(n));
         for (std::size_t k = 0; k < i; ++k)
             if (device.gpioLines[k] == device.gpioLines[i]) {
                 e.what = Problem::GpioLineTwice;
@@ -128,11 +152,12 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
     req.num_lines = static_cast<std::uint32_t>(device.gpioLines.size());
     std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
     req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
-    // Every line starts low: E low first, so nothing is latched while the lines settle.
+    // Every line starts low, E first, so nothing is latched while the lines settle; R/W is
+    // low from the start, the backlight on.
     req.config.num_attrs = 1;
     req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
-    req.config.attrs[0].attr.values = 0;
-    req.config.attrs[0].mask = kAllSix;
+    req.config.attrs[0].attr.values = lineCable(device).alwaysHigh;
+    req.config.attrs[0].mask = (1ull << device.gpioLines.size()) - 1;
     const int rc = os.ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
     os.close(fd);
     if (rc < 0) {

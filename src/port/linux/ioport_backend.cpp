@@ -20,7 +20,9 @@ public:
         m_os.outb(static_cast<std::uint16_t>(m_port), kParallelCable.byte(pins));
         return 0;
     }
-    Description describe() const override { return {BackendId::Ioport, hexAddress(m_port), {}}; }
+    Description describe() const override {
+        return {BackendId::Ioport, hexAddress(m_port), {}, {}, false};
+    }
 
 private:
     std::int16_t m_port;

@@ -78,7 +78,7 @@ public:
         const int rc = m_os.ioctl(m_fd, PPWDATA, &value);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
-    Description describe() const override { return {BackendId::Ppdev, m_device, {}}; }
+    Description describe() const override { return {BackendId::Ppdev, m_device, {}, {}, false}; }
 
 private:
     int m_fd;

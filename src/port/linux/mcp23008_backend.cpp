@@ -1,0 +1,81 @@
+// An HD44780 module behind an MCP23008 I2C expander (Adafruit's I2C/SPI backpack): a
+// register device, so each Out32 is one write of its GPIO register rather than a bare byte.
+//
+// Datasheet (MCP23008, DS21919): IODIR (0x00) resets to 0xFF, every pin an input; a 0 bit
+// makes the pin an output. GPIO (0x09) writes the output latch. At 100 kHz a write byte
+// data (address, register, value) takes about 0.3 ms, far longer than any E phase needs.
+#include <linux/i2c.h>
+
+#include <memory>
+
+#include "port/linux/backends.h"
+#include "port/linux/i2c_expander.h"
+
+namespace port::linux_backends {
+namespace {
+
+constexpr std::uint8_t kIodir = 0x00;
+constexpr std::uint8_t kGpio = 0x09;
+
+//                                 RS  R/W            E  BL  D4 D5 D6 D7
+constexpr i2c::Preset kPresets[] = {
+    // Adafruit: R/W tied low on the board, the backlight on GP7, on when high.
+    {"", {{1, Wiring::kNone, 2, 7, 3, 4, 5, 6}, false, {}}},
+};
+
+class Mcp23008Backend final : public PortBackend {
+public:
+    Mcp23008Backend(const PortDevice& device, const i2c::Bus& bus, Os& os)
+        : m_device(device), m_bus(bus), m_cable(i2c::cable(device.wiring)), m_os(os) {}
+    ~Mcp23008Backend() override { m_os.close(m_bus.fd); }
+
+    int write(hd44780::Pins pins) noexcept override {
+        const int err = i2c::writeByteData(m_os, m_bus.fd, kGpio, m_cable.byte(pins));
+        if (err == 0) m_answered = true;
+        return err;
+    }
+    Description describe() const override {
+        return i2c::describe(BackendId::Mcp23008, m_device, m_bus);
+    }
+    Hint failureHint(int err) const noexcept override { return i2c::failureHint(m_answered, err); }
+
+    // Every pin an output, before the first write.
+    int start() noexcept { return i2c::writeByteData(m_os, m_bus.fd, kIodir, 0x00); }
+
+private:
+    PortDevice m_device;
+    i2c::Bus m_bus;
+    Cable m_cable;
+    Os& m_os;
+    bool m_answered = false;
+};
+
+bool claims(const DeviceText& text) {
+    return i2c::claims(text) && i2c::namesChip(text, "mcp23008");
+}
+
+std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
+    return i2c::parse(text, device, "mcp23008", kPresets);
+}
+
+OpenResult openNamed(const PortDevice& device, Os& os) {
+    i2c::Bus bus;
+    if (auto e = i2c::open(device, os, bus)) return {nullptr, e, {}};
+    auto backend = std::make_unique<Mcp23008Backend>(device, bus, os);
+    if (const int err = backend->start(); err != 0) {
+        Error e;
+        e.what = Problem::WriteFailed;
+        e.err = err;
+        e.hint = backend->failureHint(err);
+        e.description = backend->describe();
+        return {nullptr, e, {}};
+    }
+    return {std::move(backend), {}, {}};
+}
+
+}  // namespace
+
+const BackendRow kMcp23008{BackendId::Mcp23008, nullptr,   false,  false, claims, parse,
+                           i2c::check,          openNamed, nullptr};
+
+}  // namespace port::linux_backends
