@@ -182,8 +182,8 @@ std::string body(const port::Error& e) {
                    "(par exemple map=65470123)";
         case Problem::PinMapPin:
             return setting + "« " + e.detail +
-                   " » : chaque broche est un chiffre de 0 à 7 (« - » seulement pour un "
-                   "rétroéclairage absent, en quatrième place)";
+                   " » : chaque broche est un chiffre de 0 à 7 (« - » seulement pour R/W relié à "
+                   "la masse, en deuxième place, ou un rétroéclairage absent, en quatrième)";
         case Problem::PinMapTwice:
             return setting + "« " + e.detail + " » : une broche y sert deux fois";
         case Problem::TwoWirings:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "fake_os.h"
 #include "port/linux/backends.h"
@@ -29,6 +30,9 @@ struct FakeSys : testsupport::FakeOs {
     int sendErrno = 0;  // every I2C transfer fails with this
     std::vector<std::uint8_t> sent;
     std::vector<std::string> i2cPaths;  // how each byte went: "smbus" or "write"
+    int slave = -1;                     // the address I2C_SLAVE chose
+    std::set<int> present{0x27};        // what answers a probe
+    std::vector<int> probed;
     std::vector<std::uint32_t> requested;
     int lineErrno = 0;
     std::vector<std::uint64_t> lineSets;
@@ -49,11 +53,18 @@ struct FakeSys : testsupport::FakeOs {
             } else if (request == I2C_FUNCS) {
                 *static_cast<unsigned long*>(arg) = i2cFuncs;
             } else if (request == I2C_SLAVE) {
+                slave = static_cast<int>(reinterpret_cast<std::uintptr_t>(arg));
                 return -slaveErrno;
             } else if (request == I2C_SMBUS) {
+                const auto* a = static_cast<i2c_smbus_ioctl_data*>(arg);
+                if (a->size == I2C_SMBUS_QUICK) {
+                    probed.push_back(slave);
+                    return present.count(slave) ? 0 : -ENXIO;
+                }
                 if (sendErrno) return -sendErrno;
-                sent.push_back(static_cast<i2c_smbus_ioctl_data*>(arg)->command);
-                i2cPaths.push_back("smbus");
+                sent.push_back(a->command);
+                if (a->size == I2C_SMBUS_BYTE_DATA) sent.push_back(a->data->byte);
+                i2cPaths.push_back(a->size == I2C_SMBUS_BYTE_DATA ? "byte data" : "smbus");
             } else if (request == GPIO_GET_CHIPINFO_IOCTL) {
                 static_cast<gpiochip_info*>(arg)->lines = 8;
             } else if (request == GPIO_V2_GET_LINE_IOCTL) {
@@ -109,6 +120,19 @@ TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
         {"/dev/gpiochip0@1,2,3,4,5,1024", BackendId::Gpio, "« 1024 »"},
         {"/dev/gpiochip0@1,2", BackendId::Gpio, "2 donnés"},
         {"/dev/i2c-1", BackendId::Pcf8574, "/dev/i2c-1@0x27"},
+        {"/dev/i2c-1@0x27,mjkdz", BackendId::Pcf8574, nullptr},
+        {"/dev/i2c-1@auto,lcdxio,bl-high", BackendId::Pcf8574, nullptr},
+        {"/dev/i2c-1@0x20,mcp23008,map=1-234567", BackendId::Mcp23008, nullptr},
+        {"/dev/i2c-1@0x27,ywrobot", BackendId::Pcf8574, "lcm1602, mjkdz, lcdxio"},
+        {"/dev/i2c-1@0x20,mcp23008,mjkdz", BackendId::Mcp23008, "« mjkdz » inconnue"},
+        {"/dev/i2c-1@0x27,map=6547012", BackendId::Pcf8574, "huit broches"},
+        {"/dev/i2c-1@0x27,map=65470128", BackendId::Pcf8574, "de 0 à 7"},
+        {"/dev/i2c-1@0x27,map=-5470123", BackendId::Pcf8574, "de 0 à 7"},
+        {"/dev/i2c-1@0x27,map=65470122", BackendId::Pcf8574, "deux fois"},
+        {"/dev/i2c-1@0x27,mjkdz,lcdxio", BackendId::Pcf8574, "deux câblages"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,7,8", BackendId::Gpio, "9 donnés"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,bl-low", BackendId::Gpio, "huitième"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,6", BackendId::Gpio, "deux fois"},
         {"/dev/gpiochip0", BackendId::Gpio, "six lignes"},
     };
     for (const Case& c : cases) {
@@ -350,6 +374,107 @@ TEST(I2c, EachOut32IsOneBackpackByteBySmbusOrPlainWrite) {
         EXPECT_EQ(sys.sent, (std::vector<std::uint8_t>{0x08, 0x0C, 0x39, 0x3D, 0xF9, 0x08}));
         EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(6, smbus ? "smbus" : "write"));
         EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
+    }
+}
+
+// The byte each board gets for RS, E, D4 and D7 alone, then nothing: worked out by hand
+// from the boards' wiring (RS, R/W, E, backlight, D4-D7 on expander pins) and polarity.
+TEST(I2c, EachWiringPutsTheLinesOnItsOwnPins) {
+    struct Case {
+        const char* options;
+        std::vector<std::uint8_t> bytes;  // RS, E, D4, D7, none
+        const char* panel;
+    };
+    const Case cases[] = {
+        // P0 RS, P2 E, P4-P7 D4-D7, P3 backlight on when high.
+        {"", {0x09, 0x0C, 0x18, 0x88, 0x08}, "/dev/i2c-1 @ 0x27 (PCF8574)"},
+        {",lcm1602",
+         {0x01, 0x04, 0x10, 0x80, 0x00},
+         "/dev/i2c-1 @ 0x27 (PCF8574, câblage lcm1602)"},
+        // P6 RS, P4 E, P0-P3 D4-D7, P7 backlight on when low.
+        {",mjkdz", {0x40, 0x10, 0x01, 0x08, 0x00}, "/dev/i2c-1 @ 0x27 (PCF8574, câblage mjkdz)"},
+        // P4 RS, P6 E, P0-P3 D4-D7, P7 backlight on when low.
+        {",LCDXIO", {0x10, 0x40, 0x01, 0x08, 0x00}, "/dev/i2c-1 @ 0x27 (PCF8574, câblage lcdxio)"},
+        {",map=65470123",
+         {0xC0, 0x90, 0x81, 0x88, 0x80},
+         "/dev/i2c-1 @ 0x27 (PCF8574, câblage map=65470123)"},
+        {",map=012-4567",
+         {0x01, 0x04, 0x10, 0x80, 0x00},
+         "/dev/i2c-1 @ 0x27 (PCF8574, câblage map=012-4567)"},
+        {",mjkdz,bl-high",
+         {0xC0, 0x90, 0x81, 0x88, 0x80},
+         "/dev/i2c-1 @ 0x27 (PCF8574, câblage mjkdz, bl-high)"},
+        {",bl-low", {0x01, 0x04, 0x10, 0x80, 0x00}, "/dev/i2c-1 @ 0x27 (PCF8574, câblage bl-low)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        FakeSys sys;
+        Layer l(withDevice(sys.node("i2c-1", 89) + "@0x27" + c.options), sys);
+        for (std::int16_t v : {0x01, 0x02, 0x10, 0x80, 0x00}) l.layer.Out32(0x378, v);
+        ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+        EXPECT_EQ(sys.sent, c.bytes);
+        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), c.panel);
+    }
+}
+
+// The MCP23008 is a register device: every pin an output first (IODIR 0x00 = 0x00), then one
+// write of GPIO (0x09) per Out32. Adafruit's board: GP1 RS, GP2 E, GP3-GP6 D4-D7, GP7
+// backlight on when high.
+TEST(I2c, TheMcp23008TakesEachByteInItsGpioRegister) {
+    FakeSys sys;
+    Layer l(withDevice(sys.node("i2c-1", 89) + "@0x20,mcp23008"), sys);
+    for (std::int16_t v : {0x01, 0x02, 0x10, 0x80, 0x00}) l.layer.Out32(0x378, v);
+    ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+    EXPECT_EQ(sys.sent, (std::vector<std::uint8_t>{0x00, 0x00, 0x09, 0x82, 0x09, 0x84, 0x09, 0x88,
+                                                   0x09, 0xC0, 0x09, 0x80}));
+    EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(6, "byte data"));
+    EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
+}
+
+// @auto probes the expanders' ranges only, and takes the one that answers.
+TEST(I2c, AutoFindsTheOneExpanderThatAnswers) {
+    struct Case {
+        std::set<int> present;
+        const char* outcome;  // the panel, or words of the refusal
+    };
+    const Case cases[] = {
+        {{0x27}, "/dev/i2c-1 @ 0x27 (trouvé) (PCF8574, câblage mjkdz)"},
+        {{0x3F, 0x50}, "/dev/i2c-1 @ 0x3f (trouvé) (PCF8574, câblage mjkdz)"},
+        {{}, "aucun expandeur ne répond sur /dev/i2c-1"},
+        {{0x20, 0x27}, "plusieurs appareils répondent sur /dev/i2c-1 : 0x20, 0x27"},
+    };
+    for (const Case& c : cases) {
+        FakeSys sys;
+        sys.present = c.present;
+        Layer l(withDevice(sys.node("i2c-1", 89) + "@auto,mjkdz"), sys);
+        l.layer.Out32(0x378, 0x01);
+        const std::string said =
+            l.fatal.empty() ? window::describe(*l.layer.ports()[0].device) : l.fatal[0];
+        EXPECT_NE(said.find(c.outcome), std::string::npos) << said;
+        EXPECT_EQ(sys.probed.size(), 16u);
+        EXPECT_TRUE(std::all_of(sys.probed.begin(), sys.probed.end(), [](int a) {
+            return (a >= 0x20 && a <= 0x27) || (a >= 0x38 && a <= 0x3F);
+        }));
+    }
+}
+
+TEST(Gpio, RwAndBacklightLinesAreHeldWhateverIsSent) {
+    struct Case {
+        const char* lines;
+        std::vector<std::uint64_t> sets;  // for 0x00, 0x12, 0x81
+    };
+    const Case cases[] = {
+        {"0,1,2,3,4,5,6,7", {0x80, 0x86, 0xA1}},         // R/W (bit 6) low, backlight on
+        {"0,1,2,3,4,5,6,7,bl-low", {0x00, 0x06, 0x21}},  // backlight on when low
+        {"0,1,2,3,4,5,6", {0x00, 0x06, 0x21}},           // R/W only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        FakeSys sys;
+        Layer l(withDevice(sys.node("gpiochip0", 254) + "@" + c.lines), sys);
+        for (std::int16_t v : {0x00, 0x12, 0x81}) l.layer.Out32(0x378, v);
+        ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+        EXPECT_EQ(sys.lineSets, c.sets);
     }
 }
 

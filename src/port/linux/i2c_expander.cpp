@@ -39,7 +39,7 @@ std::optional<Error> parseMap(const std::string& option, Wiring& wiring) {
     unsigned used = 0;
     for (std::size_t i = 0; i < map.size(); ++i) {
         const char c = map[i];
-        if (c == '-' && i == kBacklight) {
+        if (c == '-' && (i == kBacklight || i == kRw)) {  // not fitted, or tied low
             wiring.pin[i] = Wiring::kNone;
             continue;
         }

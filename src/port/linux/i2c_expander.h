@@ -3,7 +3,7 @@
 //
 // Device text: /dev/i2c-N@ADDRESS[,OPTION...], ADDRESS 0x03-0x77 or "auto", OPTION a wiring
 // preset, map=PPPPPPPP (expander pins of RS, R/W, E, backlight, D4-D7; "-" for a backlight
-// that is not fitted), bl-low or bl-high, or the chip's name.
+// that is not fitted, or an R/W tied low on the board), bl-low or bl-high, or the chip's name.
 #pragma once
 
 #include <cstdint>
