@@ -1,8 +1,8 @@
 # Rebuilds the port bytes a program wrote through six GPIO lines from the kernel's gpio_value
 # events ("... 4.612280: gpio_value: 1016 set 0"), one event per line per set.
-#   awk -v lines=RS,E,D4,D5,D6,D7 -f gpio-events.awk EVENTS
+#   awk -v lines=RS,E,D4,D5,D6,D7[,RW,BL] -f gpio-events.awk EVENTS
 # lines: the line offsets, as in VELMORIN_LPT1=/dev/gpiochip0@...; the chip's base is the
-# lowest GPIO number seen. Prints "0xNN TIME" per set (TIME of the E line, in µs); the first
+# lowest GPIO number seen. R/W must be 0 and the backlight 1 in every set, the first too. Prints "0xNN TIME" per set (TIME of the E line, in µs); the first
 # set (the request's initial values) is left out. E-high and E-low phases go to stderr.
 BEGIN {
     n = split(lines, off, ",")
@@ -23,7 +23,9 @@ END {
             for (j = 1; j <= n; j++) if (off[j] == o) idx = j
             if (!idx) { print "gpio-events: line " o " is not one of " lines > "/dev/stderr"; exit 1 }
             if (seen[g, idx]++) { print "gpio-events: set " g " drives line " o " twice" > "/dev/stderr"; exit 1 }
-            if (val[k]) byte += 2 ^ bit[idx]
+            if (idx == 7 && val[k]) { print "gpio-events: set " g " has R/W high" > "/dev/stderr"; exit 1 }
+            if (idx == 8 && !val[k]) { print "gpio-events: set " g " has the backlight off" > "/dev/stderr"; exit 1 }
+            if (idx <= 6 && val[k]) byte += 2 ^ bit[idx]
             if (idx == 2) tE = stamp[k]
         }
         if (g == 1) continue  # the initial values of the request

@@ -33,6 +33,17 @@ Bytes readBytes(const std::string& path) {
 constexpr port::Cable kBackpackCable{{0, 2, 4, 5, 6, 7}, 0x08};
 const port::Cable* g_cable = &port::kParallelCable;
 
+// A wiring given on the command line, worked out by hand from the board: "6,4,0,1,2,3,0x00".
+const port::Cable* parseCable(const std::string& text) {
+    static port::Cable cable{};
+    std::stringstream in(text);
+    std::string field;
+    for (std::size_t i = 0; i < cable.bit.size() && std::getline(in, field, ','); ++i)
+        cable.bit[i] = static_cast<std::uint8_t>(std::stoul(field));
+    if (std::getline(in, field, ',')) cable.alwaysHigh = static_cast<std::uint8_t>(std::stoul(field, nullptr, 16));
+    return &cable;
+}
+
 // What the driver writes for a given call sequence, as the cable under test carries it.
 template <typename F>
 Bytes driverBytes(F&& f) {
@@ -74,6 +85,8 @@ int main(int argc, char** argv) {
             startupOnly = true;
         else if (a == "--backpack")
             g_cable = &kBackpackCable;
+        else if (a == "--cable" && i + 1 < argc)  // RS,E,D4,D5,D6,D7,HIGH: bits, held-high mask
+            g_cable = parseCable(argv[++i]);
     }
     std::printf("bytes: %zu\n", bytes.size());
 

@@ -29,7 +29,8 @@ gpio_guest() {  # NAME SECONDS LINES
     cut -d' ' -f1 "$work/$1.timed" >"$work/$1.bytes"
 }
 
-for lines in 0,1,2,3,4,5 5,4,3,2,1,0; do
+# Six lines, in two orders; then all eight, R/W on line 6 and the backlight on line 7.
+for lines in 0,1,2,3,4,5 5,4,3,2,1,0 7,6,5,4,3,2,1,0; do
     name=lines${lines//,/}
     gpio_guest "$name" 4 "$lines"
     echo "@$lines: $(wc -l <"$work/$name.events") events, $(count "$name") sets, guest status $(status "$name")"

@@ -30,6 +30,46 @@ else
     output backpack
 fi
 
+# The mjkdz board: P6 RS, P4 E, P0-P3 D4-D7, backlight P7 on when low (held low).
+guest mjkdz 5 -- VELMORIN_LPT1=/dev/i2c-0@0x27,mjkdz
+i2c_bytes mjkdz
+if "$check" "$work/mjkdz.bytes" --cable 6,4,0,1,2,3,0x00 --ticks 1 >"$work/mjkdz.check"; then
+    pass "@0x27,mjkdz: $(count mjkdz) bytes, the start-up and a tick through the mjkdz wiring"
+else
+    bad "mjkdz wiring"
+    cat "$work/mjkdz.check"
+    output mjkdz
+fi
+
+# The MCP23008: IODIR = 0x00 first, then one (GPIO register 0x09, value) write per Out32;
+# Adafruit's board: GP1 RS, GP2 E, GP3-GP6 D4-D7, GP7 backlight on when high.
+guest mcp 5 -- VELMORIN_LPT1=/dev/i2c-0@0x27,mcp23008
+i2c_bytes mcp
+if awk 'NR <= 2 { if ($1 != "0x00") exit 1; next }
+        NR % 2 == 1 { if ($1 != "0x09") exit 1; next }
+        { print }' "$work/mcp.bytes" >"$work/mcp.values" &&
+    "$check" "$work/mcp.values" --cable 1,2,3,4,5,6,0x80 --ticks 1 >"$work/mcp.check"; then
+    pass "@0x27,mcp23008: 0x00 0x00, then $(wc -l <"$work/mcp.values") (0x09, value) writes: start-up and a tick"
+else
+    bad "MCP23008"
+    head -n 6 "$work/mcp.bytes"
+    cat "$work/mcp.check" 2>/dev/null
+    output mcp
+fi
+
+# @auto finds the device at 0x27, probing the expanders' ranges and nothing else.
+guest found 5 -- VELMORIN_LPT1=/dev/i2c-0@auto
+i2c_bytes found
+others=$(grep -o 'addr:0x[0-9a-f]*' "$work/found/trace.log" | sort -u |
+    grep -vE 'addr:0x(2[0-7]|3[89a-f])$' | tr '\n' ' ')
+if "$check" "$work/found.bytes" --backpack --ticks 1 >"$work/found.check" && [ -z "$others" ]; then
+    pass "@auto: found 0x27, start-up and a tick there, no address outside 0x20-0x27, 0x38-0x3f"
+else
+    bad "@auto (addresses outside the ranges: ${others:-none})"
+    cat "$work/found.check"
+    output found
+fi
+
 guest nobody 3 -- VELMORIN_LPT1=/dev/i2c-0@0x3f
 if [ "$(status nobody)" = 1 ] && output nobody | grep -q 'rien ne répond' &&
     ! grep -q 'addr:0x3f) data' "$work/nobody/trace.log"; then
