@@ -114,6 +114,14 @@ struct Error {
     std::string choices;      // what a setting accepts, where the backend lists it
 };
 
+// A failure with only its kind and the offending part known yet; the caller adds the rest.
+inline Error problem(Problem what, std::string detail = {}) {
+    Error e;
+    e.what = what;
+    e.detail = std::move(detail);
+    return e;
+}
+
 // Something the user should know, said once: the emulator serves an address where the
 // machine has parallel ports elsewhere (a PCI card).
 struct Note {

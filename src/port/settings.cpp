@@ -11,13 +11,6 @@
 namespace port {
 namespace {
 
-Error settingError(Problem what, std::string detail = {}) {
-    Error e;
-    e.what = what;
-    e.detail = std::move(detail);
-    return e;
-}
-
 std::optional<Error> parseMode(const std::string& value, PortConfig& config) {
     if (value == "auto") {
         config.mode = Mode::Auto;
@@ -27,7 +20,7 @@ std::optional<Error> parseMode(const std::string& value, PortConfig& config) {
         config.mode = Mode::Backend;
         config.backend = row;
     } else {
-        return settingError(Problem::UnknownBackend);
+        return problem(Problem::UnknownBackend);
     }
     return std::nullopt;
 }
@@ -39,7 +32,7 @@ std::optional<Error> parseTrace(const std::string& value, PortConfig& config) {
 
 std::optional<Error> parseDelay(const std::string& value, PortConfig& config) {
     long n = 0;
-    if (!parseDecimal(value, 1, kMaxDelay, n)) return settingError(Problem::BadDelay);
+    if (!parseDecimal(value, 1, kMaxDelay, n)) return problem(Problem::BadDelay);
     config.delay = static_cast<int>(n);
     return std::nullopt;
 }
@@ -52,24 +45,24 @@ std::optional<Error> parseModule(const std::string& value, PortConfig& config) {
         bool known = false;
         for (const hd44780::Geometry& g : hd44780::kModuleSizes) {
             if (part == hd44780::moduleSizeName(g)) {
-                if (size) return settingError(Problem::ModuleTwoSizes, raw);
+                if (size) return problem(Problem::ModuleTwoSizes, raw);
                 config.module = g;
                 size = known = true;
             }
         }
         if (part == "a00" || part == "a02") {
-            if (rom) return settingError(Problem::ModuleTwoRoms, raw);
+            if (rom) return problem(Problem::ModuleTwoRoms, raw);
             config.emulator.rom = part == "a00" ? hd44780::Rom::A00 : hd44780::Rom::A02;
             rom = known = true;
         }
         for (const hd44780::Oscillator& o : hd44780::kOscillators) {
             if (part == std::to_string(o.kHz) + "khz") {
-                if (osc) return settingError(Problem::ModuleTwoOscillators, raw);
+                if (osc) return problem(Problem::ModuleTwoOscillators, raw);
                 config.emulator.oscillator = o;
                 osc = known = true;
             }
         }
-        if (!known) return settingError(Problem::ModuleUnknownPart, raw);
+        if (!known) return problem(Problem::ModuleUnknownPart, raw);
     }
     return std::nullopt;
 }
@@ -116,14 +109,14 @@ std::optional<Error> parseDevice(const std::string& text, PortDevice& device) {
     t.path = text.substr(0, at);
     t.hasOptions = at != std::string::npos;
     if (t.hasOptions) t.options = text.substr(at + 1);
-    if (t.path.empty()) return settingError(Problem::DevicePathMissing);
+    if (t.path.empty()) return problem(Problem::DevicePathMissing);
     for (const BackendRow& row : backendTable()) {
         if (!row.claims || !row.claims(t)) continue;
         device.row = &row;
         device.path = t.path;
         return row.parse(t, device);
     }
-    return settingError(Problem::UnknownDevice);
+    return problem(Problem::UnknownDevice);
 }
 
 std::string backendChoices() {

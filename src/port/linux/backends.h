@@ -42,4 +42,7 @@ struct Driver {
 // an ioctl reaches the wrong driver), so nothing is opened before this.
 std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver);
 
+// A device that would not open, with the remedy for its errno.
+Error openFailed(const std::string& path, int err, Hint hint);
+
 }  // namespace port::linux_backends

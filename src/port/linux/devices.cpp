@@ -39,4 +39,12 @@ std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver&
     return std::nullopt;
 }
 
+Error openFailed(const std::string& path, int err, Hint hint) {
+    Error e = problem(Problem::OpenFailed);
+    e.device = path;
+    e.err = err;
+    e.hint = hint;
+    return e;
+}
+
 }  // namespace port::linux_backends

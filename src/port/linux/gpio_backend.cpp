@@ -123,15 +123,14 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
+    const int fd = os.open(device.path, OpenFor::Device);
+    if (fd < 0)
+        return {nullptr,
+                openFailed(device.path, -fd,
+                           -fd == EACCES || -fd == EPERM ? Hint::JoinGroupGpio : Hint::None),
+                {}};
     Error e;
     e.device = device.path;
-    const int fd = os.open(device.path, OpenFor::Device);
-    if (fd < 0) {
-        e.what = Problem::OpenFailed;
-        e.err = -fd;
-        e.hint = e.err == EACCES || e.err == EPERM ? Hint::JoinGroupGpio : Hint::None;
-        return {nullptr, e, {}};
-    }
     gpiochip_info info{};
     if (const int rc = os.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
         os.close(fd);

@@ -25,13 +25,6 @@ namespace {
 
 enum Pin : std::size_t { kRs, kRw, kE, kBacklight, kD4 };
 
-Error problem(Problem what, std::string detail = {}) {
-    Error e;
-    e.what = what;
-    e.detail = std::move(detail);
-    return e;
-}
-
 // "map=65470123": the expander pins of RS, R/W, E, backlight, D4, D5, D6, D7.
 std::optional<Error> parseMap(const std::string& option, Wiring& wiring) {
     const std::string map = option.substr(4);
@@ -150,17 +143,14 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 }
 
 std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {
+    const int fd = os.open(device.path, OpenFor::Device);
+    if (fd < 0)
+        return openFailed(device.path, -fd,
+                          -fd == ENOENT                   ? Hint::LoadI2cDev
+                          : -fd == EACCES || -fd == EPERM ? Hint::JoinGroupI2c
+                                                          : Hint::None);
     Error e;
     e.device = device.path;
-    const int fd = os.open(device.path, OpenFor::Device);
-    if (fd < 0) {
-        e.what = Problem::OpenFailed;
-        e.err = -fd;
-        e.hint = e.err == ENOENT                     ? Hint::LoadI2cDev
-                 : e.err == EACCES || e.err == EPERM ? Hint::JoinGroupI2c
-                                                     : Hint::None;
-        return e;
-    }
     if (os.ioctl(fd, I2C_FUNCS, &bus.funcs) < 0) bus.funcs = 0;
     bus.address = device.i2cAddress;
     if (device.i2cFindAddress) {

@@ -96,7 +96,7 @@ OpenResult openDevice(const std::string& device, Os& os) {
         return {nullptr, e, {}};
     }
     const int fd = os.open(device, OpenFor::Device);
-    if (fd < 0) return {nullptr, failure(Problem::OpenFailed, device, -fd, remedy(-fd, os)), {}};
+    if (fd < 0) return {nullptr, openFailed(device, -fd, remedy(-fd, os)), {}};
     if (const int rc = os.ioctl(fd, PPCLAIM, nullptr); rc < 0) {
         os.close(fd);
         return {nullptr, failure(Problem::ClaimFailed, device, -rc, remedy(-rc, os)), {}};
