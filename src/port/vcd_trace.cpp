@@ -74,7 +74,7 @@ VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::
     append("$version " + version + " $end\n$timescale 1 ns $end\n");
     int next = 0;
     for (std::int16_t p : ports) {
-        Signal s{p, {}, -1, 0};
+        Signal s{p, {}, -1, {}, 0};
         for (Id& id : s.ids) {
             int n = next++;
             do {

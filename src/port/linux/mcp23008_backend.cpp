@@ -18,7 +18,7 @@ constexpr std::uint8_t kIodir = 0x00;
 constexpr std::uint8_t kGpio = 0x09;
 
 //                                 RS  R/W            E  BL  D4 D5 D6 D7
-constexpr i2c::Preset kPresets[] = {
+const i2c::Preset kPresets[] = {
     // Adafruit: R/W tied low on the board, the backlight on GP7, on when high.
     {"", {{1, Wiring::kNone, 2, 7, 3, 4, 5, 6}, false, {}}},
 };

@@ -19,7 +19,7 @@ namespace port::linux_backends {
 namespace {
 
 //                                 RS  R/W  E  BL  D4 D5 D6 D7        backlight on when
-constexpr i2c::Preset kPresets[] = {
+const i2c::Preset kPresets[] = {
     {"", {{0, 1, 2, 3, 4, 5, 6, 7}, false, {}}},        // YwRobot, DFRobot, ...: high
     {"lcm1602", {{0, 1, 2, 3, 4, 5, 6, 7}, true, {}}},  // low
     {"mjkdz", {{6, 5, 4, 7, 0, 1, 2, 3}, true, {}}},    // also sold as GY-I2CLCD: low
