@@ -28,8 +28,7 @@ namespace {
 // names them RS, E, D4, D5, D6, D7, then R/W (held low: write only) and the backlight
 // (held on).
 constexpr std::size_t kBusLines = 6;
-constexpr std::size_t kRwLine = 6;
-constexpr std::size_t kBacklightLine = 7;
+constexpr std::size_t kBacklightLine = 7;  // R/W, if named, is line 6: never set
 
 Cable lineCable(const PortDevice& device) {
     Cable c{{0, 1, 2, 3, 4, 5}, 0};
