@@ -34,12 +34,13 @@ struct Driver {
     const char* name;     // as /proc/devices lists it
     unsigned usualMajor;  // where the list cannot be read; 0: then any
     Problem notIt;        // the device is some other driver's
-    Hint hintIfMissing;   // the path cannot be looked at
+    Hint ifAbsent;        // the path is not there (ENOENT)
+    Hint ifUnusable;      // it cannot be looked at for another reason
 };
 
 // Looks at a named device without opening it: it is there, it is a character device, and
-// it is the driver's. Opening some device nodes has side effects (a tape rewinds on close,
-// an ioctl reaches the wrong driver), so nothing is opened before this.
+// it is the driver's, in one look. Opening some device nodes has side effects (a tape rewinds on
+// close, an ioctl reaches the wrong driver), so nothing is opened before this.
 std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver);
 
 // A device that would not open, with the remedy for its errno.

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 
 #include "port/linux/backends.h"
@@ -23,7 +24,7 @@ std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver&
     if (st.error != 0) {
         e.what = Problem::DeviceUnusable;
         e.err = st.error;
-        e.hint = driver.hintIfMissing;
+        e.hint = st.error == ENOENT ? driver.ifAbsent : driver.ifUnusable;
         return e;
     }
     if (!st.characterDevice) {

@@ -118,7 +118,9 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
 
 // The gpiochip major is given out at boot: only /proc/devices knows it.
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    return checkDevice(device, os, {"gpiochip", 0, Problem::NotGpioDevice, Hint::ListGpioChips});
+    return checkDevice(
+        device, os,
+        {"gpiochip", 0, Problem::NotGpioDevice, Hint::ListGpioChips, Hint::ListGpioChips});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {

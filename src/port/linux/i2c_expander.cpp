@@ -138,8 +138,8 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device, std::stri
 
 // i2c-dev's major is 89.
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    const Hint missing = os.stat(device.path).error == ENOENT ? Hint::LoadI2cDev : Hint::None;
-    return checkDevice(device, os, {"i2c", 89, Problem::NotI2cDevice, missing});
+    return checkDevice(device, os,
+                       {"i2c", 89, Problem::NotI2cDevice, Hint::LoadI2cDev, Hint::None});
 }
 
 std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {

@@ -114,10 +114,10 @@ std::optional<Error> parse(const DeviceText&, PortDevice&) {
 
 std::optional<Error> check(const PortDevice& device, Os& os) {
     const bool underDev = device.path.rfind(std::string(kDev) + "/parport", 0) == 0;
-    const Hint missing = os.stat(device.path).error == ENOENT && underDev && !ppdevLoaded(os)
-                             ? Hint::LoadPpdev
-                             : Hint::GiveParportPath;
-    return checkDevice(device, os, {"ppdev", kPpdevMajor, Problem::NotPpdevDevice, missing});
+    // A missing /dev/parportN is the module's absence when the module is not loaded.
+    const Hint absent = underDev && !ppdevLoaded(os) ? Hint::LoadPpdev : Hint::GiveParportPath;
+    return checkDevice(
+        device, os, {"ppdev", kPpdevMajor, Problem::NotPpdevDevice, absent, Hint::GiveParportPath});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
