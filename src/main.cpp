@@ -102,9 +102,10 @@ int main(int argc, char** argv) {
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener(os), os);
     layer.onNote([](const port::Note& note) { window::tell(window::toldNote(note)); });
     g_release = [&layer] { layer.release(); };
-    // Whatever a handler wrote is on disk before the program waits for the next event.
+    // Whatever a handler wrote is on the module and on disk before the program waits for
+    // the next event.
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     &app, [&layer] { layer.flushTrace(); });
+                     &app, [&layer] { layer.flush(); });
 
     // The display is initialised (Form_Load) before either window shows.
     Form1 form1(layer, layer, layer, fatal);
@@ -114,5 +115,7 @@ int main(int argc, char** argv) {
     display.placeBeside(form1);
     // A window manager adds its frames once the windows are mapped: place them again then.
     QTimer::singleShot(0, &display, [&] { display.placeBeside(form1); });
-    return app.exec();
+    const int status = app.exec();
+    layer.flush();  // the last handler's writes, when it asked to quit
+    return status;
 }

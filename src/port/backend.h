@@ -26,8 +26,12 @@ namespace port {
 class PortBackend {
 public:
     virtual ~PortBackend() = default;
-    // Puts the pins on the module's lines. Returns 0, or the errno of the failure.
+    // Puts the pins on the module's lines, or queues them for flush(). Returns 0, or the
+    // errno of the failure.
     virtual int write(hd44780::Pins pins) noexcept = 0;
+    // Sends what write() queued. Called before every pause, when the program waits for
+    // events, and before it ends, so a pause is never inside a queue. 0, or the errno.
+    virtual int flush() noexcept { return 0; }
     virtual Description describe() const = 0;
     // The remedy for a failed write, where the backend knows one.
     virtual Hint failureHint(int /*err*/) const noexcept { return Hint::None; }

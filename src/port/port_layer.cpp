@@ -117,18 +117,7 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
     const auto byte = static_cast<std::uint8_t>(value & 0xFF);
     const hd44780::Pins pins = kParallelCable.pins(byte);
     if (p->backend) {
-        if (const int err = p->backend->write(pins); err != 0) {
-            p->failed = true;
-            m_fatal.fail(safely(Problem::WriteFailed, err, [&] {
-                Error e;
-                e.what = Problem::WriteFailed;
-                e.err = err;
-                e.hint = p->backend->failureHint(err);
-                e.description = p->backend->describe();
-                return e;
-            }));
-            return;
-        }
+        if (const int err = p->backend->write(pins); err != 0) return writeFailed(*p, err);
     }
     std::int64_t now = m_clock.nowNs();
     // The mirror of real hardware keeps the real clock; the emulator alone is a port whose
@@ -140,14 +129,34 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
     if (m_trace) m_trace->record(port, byte, now);
 }
 
+void PortLayer::writeFailed(Port& p, int err) noexcept {
+    p.failed = true;
+    m_fatal.fail(safely(Problem::WriteFailed, err, [&] {
+        Error e;
+        e.what = Problem::WriteFailed;
+        e.err = err;
+        e.hint = p.backend->failureHint(err);
+        e.description = p.backend->describe();
+        return e;
+    }));
+}
+
 std::int16_t PortLayer::Inp32(std::int16_t port) noexcept {
     const Port* p = find(port);
     return p ? static_cast<std::int16_t>(p->last) : 0;
 }
 
 void PortLayer::Sleep(std::uint32_t milliseconds) noexcept {
-    flushTrace();
+    flush();
     m_sleeper.Sleep(milliseconds * static_cast<std::uint32_t>(m_config.delay));
+}
+
+void PortLayer::flush() noexcept {
+    for (auto& p : m_ports) {
+        if (p->failed || !p->backend) continue;
+        if (const int err = p->backend->flush(); err != 0) writeFailed(*p, err);
+    }
+    flushTrace();
 }
 
 void PortLayer::flushTrace() noexcept {
@@ -172,7 +181,7 @@ void PortLayer::flushTrace() noexcept {
 }
 
 void PortLayer::release() noexcept {
-    flushTrace();
+    flush();
     m_trace.reset();  // closes the file, and with it the lock
     for (auto& p : m_ports) {
         p->backend.reset();  // a claimed port is released, a device closed

@@ -34,17 +34,19 @@ public:
 
     void Out32(std::int16_t port, std::int16_t value) noexcept override;
     std::int16_t Inp32(std::int16_t port) noexcept override;
-    // Flushes the trace, so that a killed program loses nothing written before its last
-    // pause, then sleeps (VELMORIN_DELAY times as long).
+    // Sends the writes a backend queued and flushes the trace, so that a pause is never
+    // inside a queue and a killed program loses nothing written before its last pause,
+    // then sleeps (VELMORIN_DELAY times as long).
     void Sleep(std::uint32_t milliseconds) noexcept override;
     std::int64_t nowNs() const noexcept override { return m_clock.nowNs(); }
     // Spins VELMORIN_DELAY times as long: both phases of the enable pulse stretch.
     void spinFor(std::int64_t ns) noexcept override { m_clock.spinFor(ns * m_config.delay); }
 
-    // Writes out the trace; a failure is fatal.
-    void flushTrace() noexcept;
-    // On the fatal path, before the user is told: the trace is written out and closed,
-    // every device let go, and nothing is written from then on.
+    // Sends every queued write and writes out the trace; a failure is fatal. Called when
+    // the program waits for events and before it ends.
+    void flush() noexcept;
+    // On the fatal path, before the user is told: queued writes sent, the trace written
+    // out and closed, every device let go, and nothing is written from then on.
     void release() noexcept;
 
     // Hears the first note an opener leaves (once per program: the panel shows each port's).
@@ -86,6 +88,8 @@ private:
     };
     Port* find(std::int16_t port) noexcept;
     Port* open(std::int16_t port) noexcept;
+    void writeFailed(Port& p, int err) noexcept;
+    void flushTrace() noexcept;
 
     PortConfig m_config;
     Clock& m_clock;

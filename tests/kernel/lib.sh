@@ -4,7 +4,7 @@
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 rig=$here/qemu-lpt/run-in-guest.sh
 work=$(mktemp -d /tmp/velmorin-kernel.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 plugin=/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqoffscreen.so
 
 skip() { echo "SKIP: $*"; exit 77; }

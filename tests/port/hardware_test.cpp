@@ -29,20 +29,21 @@ struct FakeSys : testsupport::FakeOs {
     int slaveErrno = 0;
     int sendErrno = 0;  // every I2C transfer fails with this
     std::vector<std::uint8_t> sent;
-    std::vector<std::string> i2cPaths;  // how each byte went: "smbus" or "write"
-    int slave = -1;                     // the address I2C_SLAVE chose
-    std::set<int> present{0x27};        // what answers a probe
+    std::vector<std::string> i2cPaths;  // how each transaction went: "smbus", "write", ...
+    std::vector<std::vector<std::uint8_t>> transactions;  // the bytes after the address
+    int slave = -1;                                       // the address I2C_SLAVE chose
+    std::set<int> present{0x27};                          // what answers a probe
     std::vector<int> probed;
     std::vector<std::uint32_t> requested;
     int lineErrno = 0;
     std::vector<std::uint64_t> lineSets;
 
     FakeSys() {
-        onWrite = [this](int, const void* data, std::size_t) -> long {
+        onWrite = [this](int, const void* data, std::size_t n) -> long {
             if (sendErrno) return -sendErrno;
-            sent.push_back(*static_cast<const std::uint8_t*>(data));
-            i2cPaths.push_back("write");
-            return 1;
+            const auto* bytes = static_cast<const std::uint8_t*>(data);
+            record("write", {bytes, bytes + n});
+            return static_cast<long>(n);
         };
         onIoctl = [this](int, unsigned long request, void* arg) {
             if (request == PPCLAIM) {
@@ -62,9 +63,15 @@ struct FakeSys : testsupport::FakeOs {
                     return present.count(slave) ? 0 : -ENXIO;
                 }
                 if (sendErrno) return -sendErrno;
-                sent.push_back(a->command);
-                if (a->size == I2C_SMBUS_BYTE_DATA) sent.push_back(a->data->byte);
-                i2cPaths.push_back(a->size == I2C_SMBUS_BYTE_DATA ? "byte data" : "smbus");
+                std::vector<std::uint8_t> bytes{a->command};
+                if (a->size == I2C_SMBUS_BYTE_DATA) bytes.push_back(a->data->byte);
+                if (a->size == I2C_SMBUS_I2C_BLOCK_DATA)
+                    bytes.insert(bytes.end(), a->data->block + 1,
+                                 a->data->block + 1 + a->data->block[0]);
+                record(a->size == I2C_SMBUS_BYTE_DATA        ? "byte data"
+                       : a->size == I2C_SMBUS_I2C_BLOCK_DATA ? "block"
+                                                             : "smbus",
+                       bytes);
             } else if (request == GPIO_GET_CHIPINFO_IOCTL) {
                 static_cast<gpiochip_info*>(arg)->lines = 8;
             } else if (request == GPIO_V2_GET_LINE_IOCTL) {
@@ -81,6 +88,11 @@ struct FakeSys : testsupport::FakeOs {
             }
             return 0;
         };
+    }
+    void record(const char* how, const std::vector<std::uint8_t>& bytes) {
+        sent.insert(sent.end(), bytes.begin(), bytes.end());
+        i2cPaths.push_back(how);
+        transactions.push_back(bytes);
     }
 };
 
@@ -361,20 +373,71 @@ TEST(Devices, NamedDevicesAreCheckedBeforeTheyAreOpened) {
     }
 }
 
-// Each Out32 is one byte to the backpack: RS and D4-D7 in place, E moved to P2, the
-// backlight (P3) on, R/W (P1) low.
-TEST(I2c, EachOut32IsOneBackpackByteBySmbusOrPlainWrite) {
-    for (bool smbus : {true, false}) {
-        SCOPED_TRACE(smbus ? "SMBus send byte" : "plain write");
+using Bytes = std::vector<std::uint8_t>;
+template <class T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The writes between two pauses go to the backpack in as few transactions as the adapter
+// offers, never one across a Sleep, never more than 32 bytes in an SMBus block. Each
+// Out32 is one byte: RS and D4-D7 in place, E moved to P2, the backlight (P3) on.
+TEST(I2c, WritesBetweenPausesShareTransactionsAsTheAdapterAllows) {
+    // 0x31 0x33 0x31, Sleep, 0x21 0x23 0x21 and forty 0x00, then the program waits.
+    const Bytes before{0x39, 0x3D, 0x39};
+    const Bytes after = Bytes{0x29, 0x2D, 0x29} + Bytes(40, 0x08);
+    struct Case {
+        const char* adapter;
+        unsigned long funcs;
+        const char* how;
+        std::vector<Bytes> transactions;
+    };
+    std::vector<Bytes> single;
+    for (std::uint8_t b : before + after) single.push_back({b});
+    const Case cases[] = {
+        {"plain I2C (Raspberry Pi)",
+         I2C_FUNC_I2C | I2C_FUNC_SMBUS_WRITE_BYTE,
+         "write",
+         {before, after}},
+        {"I2C block (ICH9)",
+         I2C_FUNC_SMBUS_WRITE_I2C_BLOCK | I2C_FUNC_SMBUS_WRITE_BYTE,
+         "block",
+         {before, Bytes{0x29, 0x2D, 0x29} + Bytes(29, 0x08), Bytes(11, 0x08)}},
+        {"send byte only (PIIX4)", I2C_FUNC_SMBUS_WRITE_BYTE, "smbus", single},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.adapter);
         FakeSys sys;
-        sys.i2cFuncs = smbus ? I2C_FUNC_SMBUS_WRITE_BYTE : I2C_FUNC_I2C;
+        sys.i2cFuncs = c.funcs;
         Layer l(withDevice(sys.node("i2c-1", 89) + "@0x27"), sys);
-        for (std::int16_t v : {0x00, 0x02, 0x31, 0x33, 0xF1, 0x0C}) l.layer.Out32(0x378, v);
+        for (std::int16_t v : {0x31, 0x33, 0x31}) l.layer.Out32(0x378, v);
+        l.layer.Sleep(1);
+        for (std::int16_t v : {0x21, 0x23, 0x21}) l.layer.Out32(0x378, v);
+        for (int i = 0; i < 40; ++i) l.layer.Out32(0x378, 0x00);
+        l.layer.flush();
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
-        EXPECT_EQ(sys.sent, (std::vector<std::uint8_t>{0x08, 0x0C, 0x39, 0x3D, 0xF9, 0x08}));
-        EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(6, smbus ? "smbus" : "write"));
+        EXPECT_EQ(sys.transactions, c.transactions);
+        EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(c.transactions.size(), c.how));
         EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
     }
+}
+
+// A queue that fails to go out is fatal at the flush, naming the device; the mirror has
+// already shown it, the module never did.
+TEST(I2c, AFailedFlushIsFatal) {
+    FakeSys sys;
+    sys.i2cFuncs = I2C_FUNC_I2C;
+    Layer l(withDevice(sys.node("i2c-1", 89) + "@0x27"), sys);
+    l.layer.Out32(0x378, 0x31);
+    l.layer.Sleep(1);
+    l.layer.Out32(0x378, 0x33);
+    sys.sendErrno = EIO;
+    EXPECT_TRUE(l.fatal.empty());
+    l.layer.Sleep(1);
+    ASSERT_EQ(l.fatal.size(), 1u);
+    EXPECT_NE(l.fatal[0].find("/dev/i2c-1 @ 0x27"), std::string::npos) << l.fatal[0];
+    EXPECT_EQ(sys.transactions, std::vector<Bytes>{{0x39}});
 }
 
 // The byte each board gets for RS, E, D4 and D7 alone, then nothing: worked out by hand
@@ -417,18 +480,40 @@ TEST(I2c, EachWiringPutsTheLinesOnItsOwnPins) {
     }
 }
 
-// The MCP23008 is a register device: every pin an output first (IODIR 0x00 = 0x00), then one
-// write of GPIO (0x09) per Out32. Adafruit's board: GP1 RS, GP2 E, GP3-GP6 D4-D7, GP7
-// backlight on when high.
+// The MCP23008 is a register device: byte mode (IOCON 0x05 = SEQOP) and every pin an output
+// (IODIR 0x00 = 0x00) first, then the GPIO register (0x09) takes the values: one write byte
+// data each, or all of them after one 0x09 where the adapter packs them. Adafruit's board:
+// GP1 RS, GP2 E, GP3-GP6 D4-D7, GP7 backlight on when high.
 TEST(I2c, TheMcp23008TakesEachByteInItsGpioRegister) {
-    FakeSys sys;
-    Layer l(withDevice(sys.node("i2c-1", 89) + "@0x20,mcp23008"), sys);
-    for (std::int16_t v : {0x01, 0x02, 0x10, 0x80, 0x00}) l.layer.Out32(0x378, v);
-    ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
-    EXPECT_EQ(sys.sent, (std::vector<std::uint8_t>{0x00, 0x00, 0x09, 0x82, 0x09, 0x84, 0x09, 0x88,
-                                                   0x09, 0xC0, 0x09, 0x80}));
-    EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(6, "byte data"));
-    EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
+    const std::vector<Bytes> setUp{{0x05, 0x20}, {0x00, 0x00}};
+    const std::vector<std::int16_t> lines{0x01, 0x02, 0x10, 0x80, 0x00};
+    struct Case {
+        unsigned long funcs;
+        std::vector<std::int16_t> out;
+        std::vector<Bytes> values;
+    };
+    const Case cases[] = {
+        {I2C_FUNC_SMBUS_WRITE_BYTE_DATA,
+         lines,
+         {{0x09, 0x82}, {0x09, 0x84}, {0x09, 0x88}, {0x09, 0xC0}, {0x09, 0x80}}},
+        {I2C_FUNC_SMBUS_WRITE_BYTE_DATA | I2C_FUNC_SMBUS_WRITE_I2C_BLOCK,
+         lines,
+         {{0x09, 0x82, 0x84, 0x88, 0xC0, 0x80}}},
+        // 0x09 and 31 values fill a block: 32 bytes.
+        {I2C_FUNC_SMBUS_WRITE_BYTE_DATA | I2C_FUNC_SMBUS_WRITE_I2C_BLOCK,
+         std::vector<std::int16_t>(32, 0x00),
+         {Bytes{0x09} + Bytes(31, 0x80), {0x09, 0x80}}},
+    };
+    for (const Case& c : cases) {
+        FakeSys sys;
+        sys.i2cFuncs = c.funcs;
+        Layer l(withDevice(sys.node("i2c-1", 89) + "@0x20,mcp23008"), sys);
+        for (std::int16_t v : c.out) l.layer.Out32(0x378, v);
+        l.layer.flush();
+        ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
+        EXPECT_EQ(sys.transactions, std::vector<Bytes>(setUp) + c.values);
+        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
+    }
 }
 
 // @auto probes the expanders' ranges only, and takes the one that answers.

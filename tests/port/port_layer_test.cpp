@@ -281,7 +281,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
     }
     ::unlink(fifo.c_str());
     holder.layer.Out32(port::kLpt1, 0x21);
-    holder.layer.flushTrace();
+    holder.layer.flush();
     EXPECT_NE(slurp(held).find("b00100001"), std::string::npos)
         << "the second program did not truncate the first one's trace";
     ::unlink(held.c_str());

@@ -12,6 +12,7 @@
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -200,14 +201,67 @@ Cable cable(const Wiring& w) {
     return c;
 }
 
-int sendByte(Os& os, int fd, std::uint8_t value) noexcept {
-    return smbus(os, fd, value, I2C_SMBUS_BYTE, nullptr);  // the byte travels as the command
-}
-
 int writeByteData(Os& os, int fd, std::uint8_t command, std::uint8_t value) noexcept {
     i2c_smbus_data data{};
     data.byte = value;
     return smbus(os, fd, command, I2C_SMBUS_BYTE_DATA, &data);
+}
+
+Batch::Batch(Os& os, const Bus& bus, std::optional<std::uint8_t> reg) noexcept
+    : m_os(os), m_fd(bus.fd), m_register(reg.has_value()), m_count(reg ? 1 : 0) {
+    const unsigned long single = reg ? I2C_FUNC_SMBUS_WRITE_BYTE_DATA : I2C_FUNC_SMBUS_WRITE_BYTE;
+    if (bus.funcs & I2C_FUNC_I2C) {
+        m_mode = Mode::Write;
+        m_capacity = kPage;
+    } else if (bus.funcs & I2C_FUNC_SMBUS_WRITE_I2C_BLOCK) {
+        m_mode = Mode::Block;
+        m_capacity = kBlock;
+    } else {
+        // An adapter that offers neither still gets its one write() a byte, as it always has.
+        m_mode = bus.funcs & single ? Mode::Single : Mode::Write;
+        m_capacity = m_count + 1;
+    }
+    if (reg) m_bytes[0] = *reg;
+}
+
+int Batch::put(std::uint8_t byte) noexcept {
+    m_bytes[m_count++] = byte;
+    return m_count == m_capacity ? flush() : 0;
+}
+
+int Batch::flush() noexcept {
+    const std::size_t first = m_register ? 1 : 0;
+    if (m_count == first) return 0;
+    const std::size_t n = m_count;
+    m_count = first;
+    int err = 0;
+    switch (m_mode) {
+        case Mode::Write: {
+            const long sent = m_os.write(m_fd, m_bytes.data(), n);
+            err = sent == static_cast<long>(n) ? 0 : sent < 0 ? static_cast<int>(-sent) : EIO;
+            break;
+        }
+        case Mode::Block: {
+            // A block holds at least one byte after its command (the controller pads an empty
+            // one): a lone port byte goes as a send byte.
+            if (n == 1) {
+                err = smbus(m_os, m_fd, m_bytes[0], I2C_SMBUS_BYTE, nullptr);
+                break;
+            }
+            i2c_smbus_data data{};
+            data.block[0] = static_cast<std::uint8_t>(n - 1);
+            std::copy(m_bytes.begin() + 1, m_bytes.begin() + static_cast<long>(n), data.block + 1);
+            err = smbus(m_os, m_fd, m_bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data);
+            break;
+        }
+        case Mode::Single:
+            // Send byte: the byte travels as the command. Write byte data: register, value.
+            err = m_register ? writeByteData(m_os, m_fd, m_bytes[0], m_bytes[1])
+                             : smbus(m_os, m_fd, m_bytes[0], I2C_SMBUS_BYTE, nullptr);
+            break;
+    }
+    if (err == 0) m_answered = true;
+    return err;
 }
 
 Hint failureHint(bool answered, int err) noexcept {

@@ -6,6 +6,8 @@
 // that is not fitted, or an R/W tied low on the board), bl-low or bl-high, or the chip's name.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,8 +48,45 @@ std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus);
 Cable cable(const Wiring& wiring);
 
 // SMBus transactions: 0, or the errno.
-int sendByte(Os& os, int fd, std::uint8_t value) noexcept;
 int writeByteData(Os& os, int fd, std::uint8_t command, std::uint8_t value) noexcept;
+
+// The writes to one expander between two pauses, packed into as few transactions as the
+// adapter offers. An expander takes any number of bytes after its address, each becoming
+// its output (or, for a register device, its register's value) as it is acknowledged, so
+// the bytes and their order on the bus are those of one transaction per write; only the
+// start, address and stop between them go.
+//  - I2C_FUNC_I2C (a Raspberry Pi's controller, most USB adapters): one write() of up to
+//    kPage bytes;
+//  - else I2C_FUNC_SMBUS_WRITE_I2C_BLOCK (the ICH family): an I2C block write, whose command
+//    byte is the first byte, then at most 31 more. The part takes 32 data bytes, but some
+//    controllers time out there (QEMU's ICH9): 32 in all keeps clear of it;
+//  - else one SMBus transaction per write: send byte, or write byte data for a register.
+class Batch {
+public:
+    static constexpr std::size_t kPage = 4096;
+    static constexpr std::size_t kBlock = 32;
+
+    // reg: the register every byte writes (sequential addressing off), or none for a
+    // bare port byte.
+    Batch(Os& os, const Bus& bus, std::optional<std::uint8_t> reg) noexcept;
+    // Queues one byte, and sends the queue once it is full. 0, or the errno of the send.
+    int put(std::uint8_t byte) noexcept;
+    // Sends what is queued: 0, or the errno (the queue is dropped either way).
+    int flush() noexcept;
+    // Whether the expander has taken a transaction yet.
+    bool answered() const noexcept { return m_answered; }
+
+private:
+    enum class Mode { Write, Block, Single };
+    Os& m_os;
+    int m_fd;
+    Mode m_mode;
+    bool m_register;
+    std::size_t m_capacity;  // bytes of one transaction after the address
+    std::size_t m_count;
+    bool m_answered = false;
+    std::array<std::uint8_t, kPage> m_bytes{};
+};
 
 // Until the expander has answered once, a transfer error means nothing is at the address.
 Hint failureHint(bool answered, int err) noexcept;

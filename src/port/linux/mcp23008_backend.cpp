@@ -1,11 +1,11 @@
 // An HD44780 module behind an MCP23008 I2C expander (Adafruit's I2C/SPI backpack): a
-// register device, so each Out32 is one write of its GPIO register rather than a bare byte.
+// register device, so each Out32 is a value of its GPIO register rather than a bare byte.
 //
 // Datasheet (MCP23008, DS21919): IODIR (0x00) resets to 0xFF, every pin an input; a 0 bit
-// makes the pin an output. GPIO (0x09) writes the output latch. At 100 kHz a write byte
-// data (address, register, value) takes about 0.3 ms, far longer than any E phase needs.
-#include <linux/i2c.h>
-
+// makes the pin an output. GPIO (0x09) writes the output latch. IOCON.SEQOP (bit 5 of
+// 0x05) set stops the address pointer moving on after each byte ("byte mode"), so every
+// byte of one transaction after the register is another write of GPIO: the writes between
+// two pauses go as one transaction, the bytes spaced as on a PCF8574 (see its backend).
 #include <memory>
 
 #include "port/linux/backends.h"
@@ -15,6 +15,8 @@ namespace port::linux_backends {
 namespace {
 
 constexpr std::uint8_t kIodir = 0x00;
+constexpr std::uint8_t kIocon = 0x05;
+constexpr std::uint8_t kIoconSeqop = 1u << 5;
 constexpr std::uint8_t kGpio = 0x09;
 
 //                                 RS  R/W            E  BL  D4 D5 D6 D7
@@ -26,27 +28,36 @@ const i2c::Preset kPresets[] = {
 class Mcp23008Backend final : public PortBackend {
 public:
     Mcp23008Backend(const PortDevice& device, const i2c::Bus& bus, Os& os)
-        : m_device(device), m_bus(bus), m_cable(i2c::cable(device.wiring)), m_os(os) {}
+        : m_device(device),
+          m_bus(bus),
+          m_cable(i2c::cable(device.wiring)),
+          m_os(os),
+          m_batch(os, bus, kGpio) {}
     ~Mcp23008Backend() override { m_os.close(m_bus.fd); }
 
-    int write(hd44780::Pins pins) noexcept override {
-        const int err = i2c::writeByteData(m_os, m_bus.fd, kGpio, m_cable.byte(pins));
-        if (err == 0) m_answered = true;
-        return err;
-    }
+    int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
+    int flush() noexcept override { return m_batch.flush(); }
     Description describe() const override {
         return i2c::describe(BackendId::Mcp23008, m_device, m_bus);
     }
-    Hint failureHint(int err) const noexcept override { return i2c::failureHint(m_answered, err); }
+    Hint failureHint(int err) const noexcept override {
+        return i2c::failureHint(m_answered || m_batch.answered(), err);
+    }
 
-    // Every pin an output, before the first write.
-    int start() noexcept { return i2c::writeByteData(m_os, m_bus.fd, kIodir, 0x00); }
+    // Byte mode, then every pin an output, before the first write.
+    int start() noexcept {
+        int err = i2c::writeByteData(m_os, m_bus.fd, kIocon, kIoconSeqop);
+        if (err == 0) err = i2c::writeByteData(m_os, m_bus.fd, kIodir, 0x00);
+        m_answered = err == 0;
+        return err;
+    }
 
 private:
     PortDevice m_device;
     i2c::Bus m_bus;
     Cable m_cable;
     Os& m_os;
+    i2c::Batch m_batch;
     bool m_answered = false;
 };
 

@@ -80,7 +80,8 @@ cp /bin/busybox "$root/bin/busybox"
 # Copy a module (decompressing .ko.xz/.ko.zst/.ko.gz: busybox insmod takes plain .ko).
 fetch_mod() {
     local name=$1 f
-    f=$(find "$moddir" -regex ".*/${name}\.ko\(\.xz\|\.zst\|\.gz\)?" | head -n1)
+    local pat; pat=$(printf '%s' "$name" | sed 's/[-_]/[-_]/g')   # i2c_smbus matches i2c-smbus.ko
+    f=$(find "$moddir" -regex ".*/${pat}\.ko\(\.xz\|\.zst\|\.gz\)?" | head -n1)
     [ -n "$f" ] || die "module $name not found in $moddir"
     case $f in
         *.xz) xz -dc "$f" ;; *.zst) zstd -dcq "$f" ;; *.gz) gzip -dc "$f" ;; *) cat "$f" ;;
@@ -96,7 +97,7 @@ add_mod() {
     for dep in $deps; do add_mod "${dep//-/_}"; done
     order+=("$name")
 }
-for m in parport parport_pc ppdev i2c-piix4 i2c-dev; do add_mod "$m"; done
+for m in parport parport_pc ppdev i2c-piix4 i2c-i801 i2c-dev; do add_mod "$m"; done
 printf '%s\n' "${order[@]}" > "$root/lib/modules/load-order"
 log "modules: ${order[*]}"
 

@@ -3,8 +3,11 @@
 # that has an emulated ISA parallel port at 0x378 driven by the real Debian
 # kernel's parport + parport_pc + ppdev, and print every byte the program wrote
 # to the port's data register, in order, parsed from QEMU's trace log.
-# The guest also has /dev/i2c-0 (PIIX4 SMBus) with a device at 0x27 that acknowledges every byte;
-# -k DIR keeps trace.log, whose "i2c_send send(addr:0x27) data:0x.." lines list what was sent there.
+# The guest also has /dev/i2c-0 with a device at 0x27 that acknowledges every byte: the PIIX4 SMBus
+# (machine pc, SMBus transfers only), or with -M q35 the ICH9 SMBus (i2c-i801), which also does
+# I2C block writes (I2C_SMBUS_I2C_BLOCK_DATA: up to 32 bytes in one transaction under QEMU 7.2; 33
+# time out there, a QEMU fault). -k DIR keeps trace.log, whose "i2c_send send(addr:0x27) data:0x.."
+# lines list what was sent, and "i2c_event start(addr:0x27)" lines open each transaction.
 #
 # Usage: run-in-guest.sh [options] PROGRAM [ARGS...]
 #   -t          timed list: index, µs since first data write, µs since previous, value
@@ -17,6 +20,7 @@
 #   -k DIR      keep artifacts in DIR: trace.log console.log output.log strobed.bin
 #   -i IRQ      give parport_pc irq=IRQ (QEMU wires the port to IRQ 7); default none
 #   -m MB       guest memory (default 256)   -T SEC  timeout (default 120)
+#   -M MACHINE  QEMU machine: pc (default, PIIX4 SMBus) or q35 (ICH9 SMBus; SPD EEPROMs at 0x50-0x57)
 #   -p ADDR     put the port at I/O address ADDR instead of 0x378 (Velmorin's copy)
 #   -n          do not load the ppdev module (Velmorin's copy)
 #   -s MODULE   do not load MODULE, e.g. i2c_dev (Velmorin's copy; repeatable)
@@ -27,18 +31,18 @@ set -uo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CACHE=${LPTRIG_CACHE:-/tmp/velmorin-qemu-lpt/cache}
-mode=hex quiet=0 keep= mem=256 timeout=120 irq=none io=0x378 noppdev=0 skip=none
+mode=hex quiet=0 keep= mem=256 timeout=120 irq=none machine=pc io=0x378 noppdev=0 skip=none
 envs=() files=()
 
 usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit "${1:-2}"; }
 die() { echo "run-in-guest: $*" >&2; exit 125; }
 
-while getopts "taqe:f:k:i:m:T:p:ns:h" opt; do
+while getopts "taqe:f:k:i:m:M:T:p:ns:h" opt; do
     case $opt in
         t) mode=timed ;; a) mode=all ;; q) quiet=1 ;;
         e) [[ $OPTARG == [A-Za-z_]*=* ]] || die "-e wants VAR=VALUE"; envs+=("$OPTARG") ;;
         f) files+=("$OPTARG") ;;
-        k) keep=$OPTARG ;; i) irq=$OPTARG ;; m) mem=$OPTARG ;; T) timeout=$OPTARG ;;
+        k) keep=$OPTARG ;; i) irq=$OPTARG ;; m) mem=$OPTARG ;; M) machine=$OPTARG ;; T) timeout=$OPTARG ;;
         p) io=$OPTARG ;; n) noppdev=1 ;; s) skip=$skip,$OPTARG ;;
         h) usage 0 ;; *) usage ;;
     esac
@@ -93,7 +97,7 @@ cat "$CACHE/base.cpio" "$work/overlay.cpio" > "$work/initrd"
 
 start=$(date +%s.%N)
 timeout -k 5 "$timeout" qemu-system-x86_64 \
-    -nodefaults -no-user-config -machine pc,accel=tcg -m "$mem" -display none \
+    -nodefaults -no-user-config -machine "$machine",accel=tcg -m "$mem" -display none \
     -kernel "$CACHE/vmlinuz" -initrd "$work/initrd" \
     -append "console=ttyS0 quiet panic=-1 lptrig.irq=$irq lptrig.io=$io lptrig.noppdev=$noppdev lptrig.skip=$skip" -no-reboot \
     -chardev file,id=con,path="$work/console.log" -serial chardev:con \
