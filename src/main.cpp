@@ -1,6 +1,7 @@
 // Velmorin: drives an HD44780 character LCD on a PC parallel port, or its emulation.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QSettings>
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     port::SteadyClock clock(os);
 
     // Every setting is checked before the first write.
-    const port::ConfigResult config = port::configFromEnvironment(std::getenv);
+    const port::ConfigResult config =
+        port::readConfig(std::getenv, os, port::settingsFiles(std::getenv));
     if (config.error) fatal.fail(*config.error);
     if (const auto e = port::checkDevices(config.config, os)) fatal.fail(*e);
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener(os), os);
@@ -109,7 +111,11 @@ int main(int argc, char** argv) {
 
     // The display is initialised (Form_Load) before either window shows.
     Form1 form1(layer, layer, layer, fatal);
-    LcdWindow display(layer, clock);
+    // The display window's module choices, in Qt's own small state file, never in the
+    // user's settings file.
+    QSettings state(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velmorin"),
+                    QStringLiteral("state"));
+    LcdWindow display(layer, clock, &state);
     form1.show();
     display.show();
     display.placeBeside(form1);

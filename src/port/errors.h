@@ -43,6 +43,10 @@ enum class Problem : std::uint8_t {
     ModuleTwoRoms,
     ModuleTwoOscillators,
     ModuleUnknownPart,  // detail: the unknown part
+    // Settings files (file, line).
+    SettingsFileUnreadable,  // err
+    SettingsLineMalformed,   // detail: the line
+    SettingsUnknownName,     // setting: the name given
     // A named device, looked at before anything opens it (setting, device).
     DeviceUnusable,  // err: why stat failed
     NotCharacterDevice,
@@ -105,6 +109,8 @@ struct Error {
     int err = 0;  // errno of the failed call
     std::string setting;
     std::string value;
+    std::string file;  // the settings file that gave the setting; empty: the environment
+    int line = 0;
     std::string device;
     std::string detail;
     std::int16_t address = 0;

@@ -3,12 +3,17 @@
 namespace port {
 namespace {
 
-std::optional<Error> checkNamed(const char* setting, const PortDevice& device, Os& os) {
+std::optional<Error> checkNamed(const char* setting, const PortConfig& config,
+                                const PortDevice& device, Os& os) {
     if (!device.row) return std::nullopt;
     std::optional<Error> e = device.row->check(device, os);
     if (e) {
         e->setting = setting;
         e->device = device.path;
+        if (const SettingOrigin* o = config.origin(setting)) {
+            e->file = o->file;
+            e->line = o->line;
+        }
     }
     return e;
 }
@@ -18,7 +23,8 @@ std::optional<Error> checkNamed(const char* setting, const PortDevice& device, O
 std::optional<Error> checkDevices(const PortConfig& config, Os& os) {
     if (!config.namedDevicesApply()) return std::nullopt;
     for (const SupportedPort& p : kSupportedPorts)
-        if (auto e = checkNamed(p.deviceSetting, config.devices[portIndex(p)], os)) return e;
+        if (auto e = checkNamed(p.deviceSetting, config, config.devices[portIndex(p)], os))
+            return e;
     return std::nullopt;
 }
 
@@ -29,7 +35,8 @@ BackendOpener hardwareOpener(Os& os) {
         if (!port || config.mode == Mode::Emulator) return {};
         const PortDevice& named = config.device(address);
         if (config.namedDevicesApply() && named.row) {
-            if (auto e = checkNamed(port->deviceSetting, named, os)) return {nullptr, e, {}};
+            if (auto e = checkNamed(port->deviceSetting, config, named, os))
+                return {nullptr, e, {}};
             return named.row->openNamed(named, os);
         }
         if (config.mode == Mode::Backend) return config.backend->openAt(*port, true, os);

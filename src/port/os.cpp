@@ -3,8 +3,8 @@
 namespace port {
 
 std::string firstLine(Os& os, const std::string& path) {
-    const auto lines = os.readLines(path);
-    return lines && !lines->empty() ? lines->front() : std::string();
+    std::vector<std::string> lines;
+    return os.readLines(path, lines) == 0 && !lines.empty() ? lines.front() : std::string();
 }
 
 }  // namespace port

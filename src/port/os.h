@@ -49,9 +49,9 @@ public:
     // or -errno.
     virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
 
-    // --- kernel tables (/proc, /sys)
-    // Every line of a text file, or none when it cannot be read.
-    virtual std::optional<std::vector<std::string>> readLines(const std::string& path) = 0;
+    // --- kernel tables (/proc, /sys) and settings files
+    // Every line of a text file: 0, or -errno (-ENOENT for a file that is not there).
+    virtual int readLines(const std::string& path, std::vector<std::string>& lines) = 0;
     // The names in a directory, in no particular order; empty when it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
 

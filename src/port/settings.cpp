@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -37,34 +38,8 @@ std::optional<Error> parseDelay(const std::string& value, PortConfig& config) {
     return std::nullopt;
 }
 
-std::optional<Error> parseModule(const std::string& value, PortConfig& config) {
-    bool size = false, rom = false, osc = false;
-    for (const std::string& raw : split(lower(value), ',')) {
-        std::string part = raw;
-        part.erase(std::remove(part.begin(), part.end(), ' '), part.end());
-        bool known = false;
-        for (const hd44780::Geometry& g : hd44780::kModuleSizes) {
-            if (part == hd44780::moduleSizeName(g)) {
-                if (size) return problem(Problem::ModuleTwoSizes, raw);
-                config.module = g;
-                size = known = true;
-            }
-        }
-        if (part == "a00" || part == "a02") {
-            if (rom) return problem(Problem::ModuleTwoRoms, raw);
-            config.emulator.rom = part == "a00" ? hd44780::Rom::A00 : hd44780::Rom::A02;
-            rom = known = true;
-        }
-        for (const hd44780::Oscillator& o : hd44780::kOscillators) {
-            if (part == std::to_string(o.kHz) + "khz") {
-                if (osc) return problem(Problem::ModuleTwoOscillators, raw);
-                config.emulator.oscillator = o;
-                osc = known = true;
-            }
-        }
-        if (!known) return problem(Problem::ModuleUnknownPart, raw);
-    }
-    return std::nullopt;
+std::optional<Error> parseModuleSetting(const std::string& value, PortConfig& config) {
+    return parseModule(value, config.module, config.emulator);
 }
 
 // Reads one setting's text into the config. An empty text is no setting at all, as an
@@ -78,10 +53,96 @@ constexpr SettingRow kSettings[] = {
     {"VELMORIN_LPT", parseMode},
     {"VELMORIN_TRACE", parseTrace},
     {"VELMORIN_DELAY", parseDelay},
-    {"VELMORIN_MODULE", parseModule},
+    {"VELMORIN_MODULE", parseModuleSetting},
 };
 
+// Every setting's name, in the table's order: the four above, then the ports' devices.
+std::vector<std::string> settingNames() {
+    std::vector<std::string> names;
+    for (const SettingRow& s : kSettings) names.push_back(s.name);
+    for (const SupportedPort& p : kSupportedPorts) names.push_back(p.deviceSetting);
+    return names;
+}
+
+std::optional<Error> apply(const std::string& name, const std::string& value, PortConfig& config) {
+    for (const SettingRow& s : kSettings)
+        if (name == s.name) return s.parse(value, config);
+    for (const SupportedPort& p : kSupportedPorts)
+        if (name == p.deviceSetting) return parseDevice(value, config.devices[portIndex(p)]);
+    return problem(Problem::SettingsUnknownName);
+}
+
+std::string trimmed(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// "NAME=value", "NAME = value  # why", "NAME=\"a value\"". False for a line of another form.
+bool splitLine(const std::string& raw, std::string& name, std::string& value) {
+    std::string line = raw;
+    for (std::size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1))
+        if (at == 0 || line[at - 1] == ' ' || line[at - 1] == '\t') {
+            line.erase(at);
+            break;
+        }
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    name = trimmed(line.substr(0, eq));
+    value = trimmed(line.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return !name.empty() &&
+           name.find_first_not_of(
+               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
+               std::string::npos;
+}
+
 }  // namespace
+
+std::optional<Error> parseModule(const std::string& value, hd44780::Geometry& module,
+                                 hd44780::Options& options) {
+    bool size = false, rom = false, osc = false;
+    for (const std::string& raw : split(lower(value), ',')) {
+        std::string part = raw;
+        part.erase(std::remove(part.begin(), part.end(), ' '), part.end());
+        bool known = false;
+        for (const hd44780::Geometry& g : hd44780::kModuleSizes) {
+            if (part == hd44780::moduleSizeName(g)) {
+                if (size) return problem(Problem::ModuleTwoSizes, raw);
+                module = g;
+                size = known = true;
+            }
+        }
+        if (part == "a00" || part == "a02") {
+            if (rom) return problem(Problem::ModuleTwoRoms, raw);
+            options.rom = part == "a00" ? hd44780::Rom::A00 : hd44780::Rom::A02;
+            rom = known = true;
+        }
+        for (const hd44780::Oscillator& o : hd44780::kOscillators) {
+            if (part == std::to_string(o.kHz) + "khz") {
+                if (osc) return problem(Problem::ModuleTwoOscillators, raw);
+                options.oscillator = o;
+                osc = known = true;
+            }
+        }
+        if (!known) return problem(Problem::ModuleUnknownPart, raw);
+    }
+    return std::nullopt;
+}
+
+std::string moduleText(hd44780::Geometry module, const hd44780::Options& options) {
+    return hd44780::moduleSizeName(module) +
+           (options.rom == hd44780::Rom::A00 ? ",a00," : ",a02,") +
+           std::to_string(options.oscillator.kHz) + "khz";
+}
+
+const SettingOrigin* PortConfig::origin(std::string_view name) const noexcept {
+    for (const SettingOrigin& o : origins)
+        if (o.name == name) return &o;
+    return nullptr;
+}
 
 const PortDevice& PortConfig::device(std::int16_t address) const noexcept {
     static const PortDevice kNone;
@@ -119,6 +180,12 @@ std::optional<Error> parseDevice(const std::string& text, PortDevice& device) {
     return problem(Problem::UnknownDevice);
 }
 
+std::string settingChoices() {
+    std::string list;
+    for (const std::string& name : settingNames()) list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
 std::string backendChoices() {
     std::string list = "auto, emulator";
     for (const BackendRow& row : backendTable())
@@ -126,25 +193,67 @@ std::string backendChoices() {
     return list;
 }
 
-ConfigResult configFromEnvironment(const std::function<const char*(const char*)>& getenv) {
+ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::string>& files) {
     ConfigResult result;
-    auto failWith = [&](std::optional<Error> e, const char* name, const std::string& value) {
-        if (!e || result.error) return;
-        e->setting = name;
-        e->value = value;
-        result.error = std::move(e);
+    // Each name's winning origin; an empty value unsets what a file below it gave.
+    std::vector<SettingOrigin> given;
+    auto give = [&](SettingOrigin o) -> std::optional<Error> {
+        PortConfig scratch;  // every value is judged, even one a higher source overrides
+        if (!o.value.empty()) {
+            if (auto e = apply(o.name, o.value, scratch)) {
+                e->setting = o.name;
+                e->value = o.value;
+                e->file = o.file;
+                e->line = o.line;
+                return e;
+            }
+        }
+        std::erase_if(given, [&](const SettingOrigin& g) { return g.name == o.name; });
+        if (!o.value.empty()) given.push_back(std::move(o));
+        return std::nullopt;
     };
-    for (const SettingRow& s : kSettings) {
-        const char* v = getenv(s.name);
-        if (!v || !*v) continue;
-        failWith(s.parse(v, result.config), s.name, v);
+    for (auto file = files.rbegin(); file != files.rend() && !result.error; ++file) {
+        std::vector<std::string> lines;
+        if (const int rc = os.readLines(*file, lines); rc == -ENOENT) {
+            continue;
+        } else if (rc < 0) {
+            Error e = problem(Problem::SettingsFileUnreadable);
+            e.file = *file;
+            e.err = -rc;
+            result.error = e;
+            break;
+        }
+        for (std::size_t i = 0; i < lines.size() && !result.error; ++i) {
+            const std::string line = trimmed(lines[i]);
+            if (line.empty() || line[0] == '#') continue;
+            SettingOrigin o{{}, {}, *file, static_cast<int>(i + 1)};
+            if (!splitLine(line, o.name, o.value)) {
+                Error e = problem(Problem::SettingsLineMalformed, line);
+                e.file = o.file;
+                e.line = o.line;
+                result.error = e;
+            } else {
+                result.error = give(std::move(o));
+            }
+        }
     }
-    for (const SupportedPort& p : kSupportedPorts) {
-        const char* v = getenv(p.deviceSetting);
-        if (!v || !*v) continue;
-        failWith(parseDevice(v, result.config.devices[portIndex(p)]), p.deviceSetting, v);
+    const std::vector<std::string> names = settingNames();
+    for (const std::string& name : names) {
+        if (result.error) break;
+        if (const char* v = getenv(name.c_str())) result.error = give({name, v, {}, 0});
     }
+    // The winners, in the table's order, into the config.
+    for (const std::string& name : names)
+        for (const SettingOrigin& o : given)
+            if (o.name == name) {
+                (void)apply(o.name, o.value, result.config);  // judged above
+                result.config.origins.push_back(o);
+            }
     return result;
+}
+
+ConfigResult configFromEnvironment(const Getenv& getenv) {
+    return readConfig(getenv, systemOs(), {});
 }
 
 }  // namespace port

@@ -1,4 +1,6 @@
-// The port layer's settings, each read by its own row of a names table.
+// The port layer's settings, each read by its own row of a names table, from the
+// environment or from a settings file (NAME=value lines, # comments). The environment wins
+// over the user's file, the user's file over the system's.
 //
 //   VELMORIN_LPT     auto (default), emulator, or a backend row's name (ppdev, ioport ...)
 //   VELMORIN_LPT1/2  a device for that address, in the form of a backend row
@@ -12,10 +14,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "hd44780/controller.h"
 #include "port/backend.h"
 #include "port/errors.h"
+#include "port/os.h"
 #include "port/ports.h"
 
 namespace port {
@@ -27,6 +32,14 @@ enum class Mode : std::uint8_t {
     Backend,   // the one backend named
 };
 
+// Where a setting's value came from.
+struct SettingOrigin {
+    std::string name;
+    std::string value;
+    std::string file;  // empty: the environment
+    int line = 0;
+};
+
 struct PortConfig {
     Mode mode = Mode::Auto;
     const BackendRow* backend = nullptr;                     // Mode::Backend
@@ -34,7 +47,10 @@ struct PortConfig {
     std::string tracePath;
     int delay = 1;
     hd44780::Geometry module;
-    hd44780::Options emulator;  // ROM, oscillator
+    hd44780::Options emulator;           // ROM, oscillator
+    std::vector<SettingOrigin> origins;  // every setting given, in the names table's order
+
+    const SettingOrigin* origin(std::string_view name) const noexcept;
 
     const PortDevice& device(std::int16_t address) const noexcept;
     // Whether named devices take their addresses (not with the emulator or direct I/O).
@@ -48,11 +64,29 @@ struct ConfigResult {
     std::optional<Error> error;  // the first setting that made no sense
 };
 
-ConfigResult configFromEnvironment(const std::function<const char*(const char*)>& getenv);
+using Getenv = std::function<const char*(const char*)>;
+
+// The settings files, the one that wins first: the user's, then the system's. Each
+// platform knows its own places.
+std::vector<std::string> settingsFiles(const Getenv& getenv);
+
+// Every setting from the environment and the files. A missing file is no file; an
+// unreadable one, a malformed line, an unknown name or a bad value anywhere is an error.
+ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::string>& files);
+ConfigResult configFromEnvironment(const Getenv& getenv);
+
+// VELMORIN_MODULE's form ("20x4,a02,190khz"): the module a text names, over what
+// module and options already hold, and the text of a module.
+std::optional<Error> parseModule(const std::string& text, hd44780::Geometry& module,
+                                 hd44780::Options& options);
+std::string moduleText(hd44780::Geometry module, const hd44780::Options& options);
 
 // "/dev/parport0", "/dev/i2c-1@0x27", "/dev/gpiochip0@25,24,23,17,18,22": the first
 // backend row that claims the text parses it. Empty text names no device.
 std::optional<Error> parseDevice(const std::string& text, PortDevice& device);
+
+// "VELMORIN_LPT, VELMORIN_TRACE, ...": every setting's name.
+std::string settingChoices();
 
 // "auto, emulator, ppdev, ioport": every value VELMORIN_LPT takes.
 std::string backendChoices();

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,8 +17,9 @@
 
 namespace {
 constexpr int kPollMs = 40;
-constexpr int kGap = 40;                  // pixels between the two windows
-constexpr std::size_t kTooltipLines = 5;  // the last few warnings shown
+constexpr int kGap = 40;                              // pixels between the two windows
+constexpr std::size_t kTooltipLines = 5;              // the last few warnings shown
+const QString kModuleKey = QStringLiteral("module");  // VELMORIN_MODULE's form
 
 // Moves a box to a value chosen elsewhere. A box already there is left alone, which ends
 // the round trip through its change signal.
@@ -36,10 +38,12 @@ QString lastLines(const Ring& ring, std::size_t n, std::int64_t originNs) {
 }
 }  // namespace
 
-LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* parent)
+LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings* state,
+                     QWidget* parent)
     : QWidget(parent),
       m_layer(layer),
       m_clock(clock),
+      m_state(state),
       m_originNs(layer.startNs()),
       m_module(layer.config().module) {
     setWindowTitle(QStringLiteral("Afficheur LCD"));
@@ -72,17 +76,31 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* 
     top->addStretch();
     top->setSizeConstraint(QLayout::SetFixedSize);
 
+    hd44780::Options options = m_layer.config().emulator;
+    if (m_state && !m_layer.config().origin("VELMORIN_MODULE")) {
+        // A remembered text that no longer parses (another version's) is forgotten.
+        hd44780::Geometry module = m_module;
+        hd44780::Options remembered = options;
+        if (!port::parseModule(m_state->value(kModuleKey).toString().toStdString(), module,
+                               remembered)) {
+            m_module = module;
+            options = remembered;
+        }
+    }
     setModule(m_module);
-    setRom(m_layer.config().emulator.rom);
-    setOscillator(m_layer.config().emulator.oscillator);
+    setRom(options.rom);
+    setOscillator(options.oscillator);
     connect(m_size, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) setModule(hd44780::kModuleSizes[static_cast<std::size_t>(index)]);
+        remember();
     });
     connect(m_rom, &QComboBox::currentIndexChanged, this, [this](int index) {
         setRom(static_cast<hd44780::Rom>(m_rom->itemData(index).toInt()));
+        remember();
     });
     connect(m_oscillator, &QComboBox::currentIndexChanged, this, [this](int index) {
         setOscillator(hd44780::Oscillator{m_oscillator->itemData(index).toUInt()});
+        remember();
     });
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
@@ -110,6 +128,13 @@ void LcdWindow::setOscillator(hd44780::Oscillator oscillator) {
     m_layer.setOscillator(oscillator);
     selectData(m_oscillator, static_cast<int>(oscillator.kHz));
     poll();
+}
+
+void LcdWindow::remember() {
+    if (!m_state) return;
+    m_state->setValue(
+        kModuleKey, QString::fromStdString(port::moduleText(m_module, m_layer.config().emulator)));
+    m_state->sync();  // the fatal path ends the program without destructors
 }
 
 LcdView* LcdWindow::view(std::int16_t port) const {
@@ -169,6 +194,7 @@ void LcdWindow::closeEvent(QCloseEvent* event) {
 
 void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
     auto* title = new QLabel(this);
+    title->setToolTip(QString::fromStdString(window::settingOrigins(m_layer.config().origins)));
     auto* view = new LcdView(*p.display, m_clock, this);
     view->setObjectName(QString::fromStdString("lcd_" + port::hexAddress(p.address)));
     view->setModule(m_module);

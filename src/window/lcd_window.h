@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLabel;
+class QSettings;
 class QTimer;
 class QVBoxLayout;
 class LcdView;
@@ -20,8 +21,10 @@ class LcdWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Starts with the module the settings name (VELMORIN_MODULE).
-    LcdWindow(port::PortLayer& layer, const port::Clock& clock, QWidget* parent = nullptr);
+    // Starts with the module the settings name (VELMORIN_MODULE), else the one chosen last
+    // time, which state (if given) remembers.
+    LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings* state = nullptr,
+              QWidget* parent = nullptr);
 
     // The module the user owns: size, character ROM and oscillator, for every panel.
     void setModule(hd44780::Geometry module);
@@ -58,9 +61,11 @@ private:
     };
     void addPanel(const port::PortLayer::PortView& p);
     void updatePanel(Panel& panel, const port::PortLayer::PortView& p);
+    void remember();
 
     port::PortLayer& m_layer;
     const port::Clock& m_clock;
+    QSettings* m_state;
     std::int64_t m_originNs;  // tooltips count from the program's start
     hd44780::Geometry m_module;
     QComboBox* m_size = nullptr;

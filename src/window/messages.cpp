@@ -209,6 +209,16 @@ std::string body(const port::Error& e) {
         case Problem::ModuleUnknownPart:
             return setting + "« " + e.detail + " » inconnu (une taille parmi " + moduleSizeList() +
                    " ; puis a00 ou a02, " + oscillatorChoices() + " ; par exemple 20x4,a02)";
+        case Problem::SettingsFileUnreadable:
+            return "impossible de lire le fichier de réglages " + e.file + " : " +
+                   errnoText(e.err) + " ; rendez-le lisible (chmod 644) ou retirez-le";
+        case Problem::SettingsLineMalformed:
+            return "« " + e.detail +
+                   " » n'est pas de la forme NOM=valeur ; corrigez la ligne, ou faites-en un "
+                   "commentaire en la commençant par #";
+        case Problem::SettingsUnknownName:
+            return "réglage « " + e.setting + " » inconnu (réglages : " + port::settingChoices() +
+                   ")";
         case Problem::DeviceUnusable:
             return named + " : " + errnoText(e.err);
         case Problem::NotCharacterDevice:
@@ -330,7 +340,24 @@ std::string sentence(const port::Error& error) {
     e.value = shown(e.value);
     e.detail = shown(e.detail);
     e.device = shown(e.device);
-    return body(e) + hintText(e);
+    e.setting = shown(e.setting);
+    e.file = shown(e.file);
+    // A setting from a file names the line to mend.
+    const std::string where = e.file.empty() || e.line == 0
+                                  ? std::string()
+                                  : e.file + ", ligne " + std::to_string(e.line) + " : ";
+    return where + body(e) + hintText(e);
+}
+
+std::string settingOrigins(const std::vector<port::SettingOrigin>& origins) {
+    if (origins.empty()) return "aucun réglage : tout par défaut";
+    std::string text;
+    for (const port::SettingOrigin& o : origins)
+        text += (text.empty() ? "" : "\n") + o.name + "=" + shown(o.value) + " (" +
+                (o.file.empty() ? std::string("environnement")
+                                : shown(o.file) + ", ligne " + std::to_string(o.line)) +
+                ")";
+    return text;
 }
 
 std::string describe(const port::Description& d) {

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "port/errors.h"
+#include "port/settings.h"
 
 namespace window {
 
 // The sentence for a failure, without the program's prefix.
 std::string sentence(const port::Error& error);
+// Every setting given and where it came from, one a line, for the panel's tooltip.
+std::string settingOrigins(const std::vector<port::SettingOrigin>& origins);
 // How an open backend appears in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
 std::string describe(const port::Description& description);
 // A note as the panel shows it, and as it is said once on stderr.

@@ -179,6 +179,79 @@ struct LayerRig {
         : layer(std::move(config), clock, clock, fatalPath, std::move(opener)) {}
 };
 
+// The environment wins over the user's file, the user's file over the system's; an empty
+// value unsets. Every line of every file is judged, and a fault names its file and line.
+TEST(PortConfig, SettingsFilesUnderTheEnvironment) {
+    const std::string user = "/home/u/.config/velmorin/velmorin.conf", etc = "/etc/velmorin.conf";
+    struct Case {
+        const char* name;
+        std::vector<std::string> userLines, etcLines;
+        std::map<std::string, std::string> env;
+        const char* outcome;  // the tooltip's text, or words of the sentence
+    };
+    const Case cases[] = {
+        {"user over system",
+         {"VELMORIN_DELAY=3"},
+         {"VELMORIN_DELAY=2", "VELMORIN_LPT=emulator"},
+         {},
+         "VELMORIN_LPT=emulator (/etc/velmorin.conf, ligne 2)\n"
+         "VELMORIN_DELAY=3 (/home/u/.config/velmorin/velmorin.conf, ligne 1)"},
+        {"environment over both",
+         {"VELMORIN_DELAY=3"},
+         {},
+         {{"VELMORIN_DELAY", "4"}},
+         "VELMORIN_DELAY=4 (environnement)"},
+        {"an empty value unsets",
+         {"VELMORIN_DELAY=3"},
+         {},
+         {{"VELMORIN_DELAY", ""}},
+         "aucun réglage : tout par défaut"},
+        {"comments, blanks, quotes",
+         {"# my module", "", "  VELMORIN_TRACE = \"/tmp/a b#1.vcd\"  # why",
+          "\tVELMORIN_LPT1=/dev/i2c-1@0x27\r"},
+         {},
+         {},
+         "VELMORIN_TRACE=/tmp/a b#1.vcd (/home/u/.config/velmorin/velmorin.conf, ligne 3)\n"
+         "VELMORIN_LPT1=/dev/i2c-1@0x27 (/home/u/.config/velmorin/velmorin.conf, ligne 4)"},
+        {"malformed line",
+         {"# ok", "VELMORIN_DELAY 2"},
+         {},
+         {},
+         "/home/u/.config/velmorin/velmorin.conf, ligne 2 : « VELMORIN_DELAY 2 » n'est pas de la "
+         "forme NOM=valeur"},
+        {"unknown name",
+         {},
+         {"VELMORIN_LCD=1"},
+         {},
+         "/etc/velmorin.conf, ligne 1 : réglage « VELMORIN_LCD » inconnu (réglages : VELMORIN_LPT, "
+         "VELMORIN_TRACE, VELMORIN_DELAY, VELMORIN_MODULE, VELMORIN_LPT1, VELMORIN_LPT2)"},
+        {"a bad value the environment overrides",
+         {},
+         {"VELMORIN_DELAY=0"},
+         {{"VELMORIN_DELAY", "2"}},
+         "/etc/velmorin.conf, ligne 1 : VELMORIN_DELAY=\"0\" : valeur invalide"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::FakeOs os;
+        if (!c.userLines.empty()) os.files[user] = c.userLines;
+        if (!c.etcLines.empty()) os.files[etc] = c.etcLines;
+        Env env{c.env};
+        const auto r = port::readConfig(env.fn(), os, {user, etc});
+        const std::string got = r.error ? said(r) : window::settingOrigins(r.config.origins);
+        EXPECT_EQ(got.rfind(c.outcome, 0), 0u) << got;
+    }
+    testsupport::FakeOs os;
+    os.openErrno[user] = EACCES;
+    const std::string s = said(port::readConfig(Env{}.fn(), os, {user, etc}));
+    EXPECT_EQ(s, "impossible de lire le fichier de réglages " + user +
+                     " : permission refusée ; rendez-le lisible (chmod 644) ou retirez-le");
+    Env home{{{"HOME", "/home/u"}}}, xdg{{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}}};
+    EXPECT_EQ(port::settingsFiles(home.fn()), (std::vector<std::string>{user, etc}));
+    EXPECT_EQ(port::settingsFiles(xdg.fn()),
+              (std::vector<std::string>{"/cfg/velmorin/velmorin.conf", etc}));
+}
+
 TEST(PortLayer, EachAddressHasItsOwnEmulatedDisplay) {
     LayerRig rig;
     EXPECT_EQ(rig.layer.display(port::kLpt1), nullptr) << "opened on first write only";

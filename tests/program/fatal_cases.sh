@@ -2,7 +2,7 @@
 # The real program against failures that need more than one bad setting: a trace already
 # written by another instance, a FIFO nobody reads, SIGTERM while the start-up error box is
 # open, a display server that is not there or dies, an unknown Qt platform, Wayland without
-# Qt's plugin. Each must end with status 1, within 5 s,
+# Qt's plugin, a bad settings file. Each must end with status 1, within 5 s,
 # with its French sentence.
 #   fatal_cases.sh BINARY
 set -u
@@ -59,6 +59,22 @@ if ! ls /usr/lib/*/qt6/plugins/platforms/libqwayland* >/dev/null 2>&1; then
     out=$(env -u QT_QPA_PLATFORM -u DISPLAY WAYLAND_DISPLAY=wayland-97 timeout 5 "$binary" 2>&1)
     check "Wayland only, without Qt's Wayland plugin" $? "$out" "qt6-wayland"
 fi
+
+# A settings file, as the menu launcher has it: its trace is written; a bad line ends the
+# program naming the file and the line.
+mkdir -p "$work/cfg/velmorin"
+printf '# from the menu\nVELMORIN_TRACE = %s\n' "$work/conf.vcd" >"$work/cfg/velmorin/velmorin.conf"
+XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 2 "$binary" 2>/dev/null
+rc=$?
+if [ "$rc" = 124 ] && [ "$(grep -c '^#' "$work/conf.vcd" 2>/dev/null)" -gt 300 ]; then
+    echo "ok   VELMORIN_TRACE from velmorin.conf: $(grep -c '^#' "$work/conf.vcd") timestamps written"
+else
+    echo "FAIL VELMORIN_TRACE from velmorin.conf: status $rc"
+    failures=$((failures + 1))
+fi
+printf 'VELMORIN_DELAY=2\nVELMORIN_LCD=1\n' >"$work/cfg/velmorin/velmorin.conf"
+out=$(XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 5 "$binary" 2>&1)
+check "an unknown name in velmorin.conf" $? "$out" "cfg/velmorin/velmorin.conf, ligne 2 : réglage « VELMORIN_LCD » inconnu"
 
 if command -v Xvfb >/dev/null; then
     # The X server dies under a running program: our sentence, status 1, a whole trace.

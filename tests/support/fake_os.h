@@ -88,9 +88,12 @@ struct FakeOs : port::Os {
         return -ETIMEDOUT;
     }
     bool regularFiles = false;  // what fstat() says of every descriptor
-    std::optional<std::vector<std::string>> readLines(const std::string& path) override {
-        if (auto it = files.find(path); it != files.end()) return it->second;
-        return std::nullopt;
+    int readLines(const std::string& path, std::vector<std::string>& lines) override {
+        if (auto it = openErrno.find(path); it != openErrno.end()) return -it->second;
+        auto it = files.find(path);
+        if (it == files.end()) return -ENOENT;
+        lines = it->second;
+        return 0;
     }
     std::vector<std::string> listDirectory(const std::string& path) override {
         std::vector<std::string> names;

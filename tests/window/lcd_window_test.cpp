@@ -1,5 +1,8 @@
+#include <QComboBox>
 #include <QLabel>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "form_rig.h"
@@ -122,6 +125,37 @@ private slots:
 
         w.setRom(hd44780::Rom::A02);
         QCOMPARE(rig.lcd().rom(), hd44780::Rom::A02);
+    }
+
+    // The module chosen in the window is there again at the next start, unless
+    // VELMORIN_MODULE names one.
+    void theChosenModuleIsRememberedBelowTheSetting() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("state.ini"));
+        {
+            QSettings state(file, QSettings::IniFormat);
+            testsupport::PortRig rig;
+            LcdWindow w(rig.layer, rig.clock, &state);
+            w.findChild<QComboBox*>(QStringLiteral("moduleSize"))
+                ->setCurrentText(QStringLiteral("16x2"));
+            auto* rom = w.findChild<QComboBox*>(QStringLiteral("moduleRom"));
+            rom->setCurrentIndex(rom->findData(static_cast<int>(hd44780::Rom::A02)));
+        }
+        QSettings state(file, QSettings::IniFormat);
+        QCOMPARE(state.value(QStringLiteral("module")).toString(),
+                 QStringLiteral("16x2,a02,270khz"));
+        testsupport::PortRig again;
+        LcdWindow w(again.layer, again.clock, &state);
+        QCOMPARE(w.module(), (hd44780::Geometry{16, 2}));
+        QCOMPARE(again.layer.config().emulator.rom, hd44780::Rom::A02);
+
+        port::PortConfig named = testsupport::emulatorConfig();
+        named.origins.push_back({"VELMORIN_MODULE", "20x4", {}, 0});
+        named.module = {20, 4};
+        testsupport::PortRig setting({}, named);
+        LcdWindow v(setting.layer, setting.clock, &state);
+        QCOMPARE(v.module(), (hd44780::Geometry{20, 4}));
+        QCOMPARE(setting.layer.config().emulator.rom, hd44780::Rom::A00);
     }
 
     void theOnlyOutputCannotBeLostAndStaysOnScreen() {

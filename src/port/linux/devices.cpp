@@ -6,9 +6,9 @@
 namespace port::linux_backends {
 
 std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
-    const auto lines = os.readLines("/proc/devices");
-    if (!lines) return fallback;
-    for (const std::string& line : *lines) {
+    std::vector<std::string> lines;
+    if (os.readLines("/proc/devices", lines) != 0) return fallback;
+    for (const std::string& line : lines) {
         unsigned major = 0;
         char name[32] = {};
         if (std::sscanf(line.c_str(), " %u %31s", &major, name) == 2 && driver == name)

@@ -9,9 +9,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 #include "port/os.h"
 
@@ -93,12 +93,29 @@ public:
         return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : failed();
     }
 
-    std::optional<std::vector<std::string>> readLines(const std::string& path) override {
-        std::ifstream in(path);
-        if (!in) return std::nullopt;
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
+    int readLines(const std::string& path, std::vector<std::string>& lines) override {
+        lines.clear();
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return failed();
+        struct stat st {};
+        int rc = ::fstat(fd, &st) != 0 ? failed() : S_ISDIR(st.st_mode) ? -EISDIR : 0;
+        std::string text;
+        char buf[4096];
+        while (rc == 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) rc = failed();
+            if (n <= 0) break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        if (rc != 0) return rc;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            lines.push_back(text.substr(at, end - at));
+            at = end + 1;
+        }
+        return 0;
     }
     std::vector<std::string> listDirectory(const std::string& path) override {
         std::vector<std::string> names;
