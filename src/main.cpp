@@ -21,11 +21,15 @@
 namespace {
 
 bool displayServerNamed() {
+#ifdef _WIN32
+    return true;  // the desktop is always there
+#else
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform) return true;  // the user chose one (offscreen, vnc ...)
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (w && *w);
+#endif
 }
 
 bool g_appBuilt = false;
@@ -69,6 +73,10 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     } else {
         // Qt's own text suggests reinstalling, which never helps here: say what failed.
         const std::string available = availablePlatforms(text);
+#ifdef _WIN32
+        // No display server to blame here: the platform plugin is missing or broken.
+        window::tell(window::windowsPlatformUnavailable(available));
+#else
         if (!env("QT_QPA_PLATFORM").empty())
             window::tell(window::platformUnavailable(env("QT_QPA_PLATFORM"), available));
         else if (env("DISPLAY").empty() && !env("WAYLAND_DISPLAY").empty() &&
@@ -76,6 +84,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
             window::tell(window::waylandPluginMissing());
         else
             window::tell(window::displayServerUnreachable(env("DISPLAY")));
+#endif
     }
     std::_Exit(1);
 }

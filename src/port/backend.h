@@ -96,6 +96,12 @@ struct BackendRow {
 // This platform's backends, in the order auto tries them and device texts are matched.
 std::span<const BackendRow> backendTable() noexcept;
 
+// The VELMORIN_LPT values of other platforms' backends ("inpout" on Linux, "ppdev" on
+// Windows), and whether a device text is another platform's ("/dev/..." on Windows): a
+// clear error, not an unknown value.
+std::span<const char* const> otherPlatformBackends() noexcept;
+bool otherPlatformDevice(std::string_view path) noexcept;
+
 // The row a VELMORIN_LPT value names, or null.
 const BackendRow* backendNamed(std::string_view name) noexcept;
 

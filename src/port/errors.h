@@ -10,7 +10,7 @@
 namespace port {
 
 // The ways a module can be reached; each has a row in the backend table.
-enum class BackendId : std::uint8_t { Ppdev, Ioport, Pcf8574, Mcp23008, Gpio };
+enum class BackendId : std::uint8_t { Ppdev, Ioport, Pcf8574, Mcp23008, Gpio, Inpout };
 
 // How an open backend names itself in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
 struct Description {
@@ -42,7 +42,9 @@ enum class Problem : std::uint8_t {
     ModuleTwoSizes,
     ModuleTwoRoms,
     ModuleTwoOscillators,
-    ModuleUnknownPart,  // detail: the unknown part
+    ModuleUnknownPart,     // detail: the unknown part
+    OtherPlatformBackend,  // a backend this platform does not have (ppdev on Windows ...)
+    OtherPlatformDevice,   // a device text of another platform's (/dev/... on Windows)
     // Settings files (file, line).
     SettingsFileUnreadable,  // err
     SettingsLineMalformed,   // detail: the line
@@ -67,6 +69,11 @@ enum class Problem : std::uint8_t {
     NotGpioChip,        // err
     GpioLineMissing,    // number: the line, count: the chip's lines
     GpioLinesRefused,   // detail: the lines; err
+    // The port library (device: its name; detail: the folders searched, "; "-separated).
+    LibraryMissing,       // hint Library32Only when only the 32-bit build is there
+    LibraryWrongBits,     // number: the system's error (193)
+    LibraryNoOut32,       // the library lacks its Out32 export
+    LibraryDriverClosed,  // IsInpOutDriverOpen() says its driver is not open
     // The port layer.
     UnsupportedAddress,  // address
     PrepareFailed,       // address, detail: what threw
@@ -101,6 +108,7 @@ enum class Hint : std::uint8_t {
     TraceFreeSpace,   // a full disk, a quota, a size limit
     TraceReaderGone,  // the pipe\'s reader has quit
     TraceOtherFile,
+    Library32Only,  // inpout32.dll is there, the 64-bit program needs inpoutx64.dll
 };
 
 struct Error {
@@ -138,7 +146,10 @@ struct Note {
         std::int64_t base;
     };
     std::vector<Found> parports;
-    bool empty() const noexcept { return parports.empty(); }
+    // Or: the port library that auto looked for and did not find, and where it looked.
+    std::string library;
+    std::string searched;
+    bool empty() const noexcept { return parports.empty() && library.empty(); }
 };
 
 }  // namespace port

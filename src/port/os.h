@@ -55,6 +55,14 @@ public:
     // The names in a directory, in no particular order; empty when it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
 
+    // --- the port library, where the platform has one (Windows)
+    // Loads a library by name from the program's folder or the system's, never from the
+    // current folder: a handle, or null with the system's error code in error.
+    virtual void* loadLibrary(const std::string& name, unsigned long& error) = 0;
+    virtual void* librarySymbol(void* library, const char* name) = 0;
+    // Where loadLibrary looks, in order: the program's folder, the system's.
+    virtual std::vector<std::string> libraryFolders() = 0;
+
     // --- direct port I/O, where the processor has an I/O space
     virtual bool hasPortIo() const noexcept = 0;
     // Grants the calling thread access to one I/O port: 0, or -errno.
@@ -75,5 +83,7 @@ Os& systemOs();
 
 // The first line of a text file; empty when it has none or cannot be read.
 std::string firstLine(Os& os, const std::string& path);
+// A file's text cut at its line ends.
+std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace port

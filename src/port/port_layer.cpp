@@ -8,6 +8,12 @@
 namespace port {
 namespace {
 
+#ifdef EDQUOT
+constexpr int kQuotaExceeded = EDQUOT;
+#else
+constexpr int kQuotaExceeded = ENOSPC;  // no errno of its own here
+#endif
+
 // Facts about a failure, gathered where nothing may throw: when copying its strings fails
 // (no memory), the bare kind and errno still go out.
 template <class Build>
@@ -168,10 +174,10 @@ void PortLayer::flushTrace() noexcept {
             Error t;
             t.what = what;
             t.err = err;
-            t.hint = what == Problem::TraceReaderStalled              ? Hint::None
-                     : err == ENOSPC || err == EDQUOT || err == EFBIG ? Hint::TraceFreeSpace
-                     : err == EPIPE                                   ? Hint::TraceReaderGone
-                                                                      : Hint::TraceOtherFile;
+            t.hint = what == Problem::TraceReaderStalled                      ? Hint::None
+                     : err == ENOSPC || err == kQuotaExceeded || err == EFBIG ? Hint::TraceFreeSpace
+                     : err == EPIPE ? Hint::TraceReaderGone
+                                    : Hint::TraceOtherFile;
             t.device = m_config.tracePath;
             return t;
         });

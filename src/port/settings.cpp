@@ -21,6 +21,8 @@ std::optional<Error> parseMode(const std::string& value, PortConfig& config) {
         config.mode = Mode::Backend;
         config.backend = row;
     } else {
+        for (const char* other : otherPlatformBackends())
+            if (value == other) return problem(Problem::OtherPlatformBackend);
         return problem(Problem::UnknownBackend);
     }
     return std::nullopt;
@@ -177,6 +179,7 @@ std::optional<Error> parseDevice(const std::string& text, PortDevice& device) {
         device.path = t.path;
         return row.parse(t, device);
     }
+    if (otherPlatformDevice(t.path)) return problem(Problem::OtherPlatformDevice);
     return problem(Problem::UnknownDevice);
 }
 

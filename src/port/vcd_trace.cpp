@@ -38,15 +38,16 @@ int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& er
     Error e;
     e.device = path;
     const int fd = os.open(path, OpenFor::Trace);
-    if (fd < 0) {
-        e.err = -fd;
-        e.what = e.err == ENXIO ? Problem::TraceNoReader : Problem::TraceOpenFailed;
+    // Where the lock comes with the open (a share mode), a second writer is refused there.
+    if (fd == -EWOULDBLOCK || (fd >= 0 && os.lockExclusive(fd) == -EWOULDBLOCK)) {
+        if (fd >= 0) os.close(fd);
+        e.what = Problem::TraceLocked;
         error = e;
         return -1;
     }
-    if (os.lockExclusive(fd) == -EWOULDBLOCK) {
-        os.close(fd);
-        e.what = Problem::TraceLocked;
+    if (fd < 0) {
+        e.err = -fd;
+        e.what = e.err == ENXIO ? Problem::TraceNoReader : Problem::TraceOpenFailed;
         error = e;
         return -1;
     }

@@ -24,7 +24,8 @@ QString boxText(const std::string& sentence) {
 
 bool interactivePlatform() {
     const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    return platform == QLatin1String("xcb") || platform == QLatin1String("windows") ||
+           platform.startsWith(QLatin1String("wayland"));
 }
 
 bool fatalInProgress() noexcept {

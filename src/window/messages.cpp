@@ -34,8 +34,10 @@ std::string errnoText(int err) {
             return "opération inappropriée pour ce périphérique";
         case EIO:
             return "erreur d'entrée-sortie";
+#ifdef EREMOTEIO  // Linux
         case EREMOTEIO:
             return "erreur d'entrée-sortie distante";
+#endif
         case ENOSPC:
             return "plus de place sur le périphérique";
         case EFBIG:
@@ -56,8 +58,10 @@ std::string errnoText(int err) {
             return "argument invalide";
         case EOPNOTSUPP:
             return "opération non prise en charge";
+#ifdef EDQUOT
         case EDQUOT:
             return "quota de disque dépassé";
+#endif
         default:
             return std::strerror(err);
     }
@@ -135,6 +139,9 @@ std::string hintText(const port::Error& e) {
                    "un autre fichier avec VELMORIN_TRACE";
         case Hint::TraceOtherFile:
             return " ; choisissez un autre fichier avec VELMORIN_TRACE";
+        case Hint::Library32Only:
+            return " ; seule inpout32.dll, la version 32 bits, est là : ce programme 64 bits a "
+                   "besoin d'inpoutx64.dll";
     }
     return {};
 }
@@ -209,6 +216,35 @@ std::string body(const port::Error& e) {
         case Problem::ModuleUnknownPart:
             return setting + "« " + e.detail + " » inconnu (une taille parmi " + moduleSizeList() +
                    " ; puis a00 ou a02, " + oscillatorChoices() + " ; par exemple 20x4,a02)";
+        case Problem::OtherPlatformBackend:
+#ifdef _WIN32
+            return setting + "ce moyen d'accès n'existe que sous Linux (valeurs acceptées ici : " +
+                   port::backendChoices() + ")";
+#else
+            return setting +
+                   "la bibliothèque de port n'existe que sous Windows (valeurs acceptées ici : " +
+                   port::backendChoices() + ")";
+#endif
+        case Problem::OtherPlatformDevice:
+            return setting +
+                   "les périphériques /dev (ppdev, I2C, GPIO) n'existent que sous Linux ; ici, "
+                   "le port parallèle passe par inpoutx64.dll (VELMORIN_LPT=inpout)";
+        case Problem::LibraryMissing:
+            return e.device + " introuvable (cherchée dans : " + e.detail + ") ; copiez " +
+                   e.device + " à côté de velmorin.exe";
+        case Problem::LibraryWrongBits:
+            return e.device + " ne se charge pas (erreur " + std::to_string(e.number) +
+                   " : ce n'est pas une bibliothèque 64 bits) ; ce programme 64 bits a besoin de "
+                   "la version 64 bits d'InpOut, inpoutx64.dll";
+        case Problem::LibraryNoOut32:
+            return e.device +
+                   " n'exporte pas Out32 : ce n'est pas la bibliothèque de port attendue ; "
+                   "remplacez-la par l'inpoutx64.dll d'InpOut";
+        case Problem::LibraryDriverClosed:
+            return e.device +
+                   " est chargée mais son pilote n'est pas installé ; installez-le une fois, en "
+                   "lançant velmorin.exe en administrateur (clic droit, « Exécuter en tant "
+                   "qu'administrateur »)";
         case Problem::SettingsFileUnreadable:
             return "impossible de lire le fichier de réglages " + e.file + " : " +
                    errnoText(e.err) + " ; rendez-le lisible (chmod 644) ou retirez-le";
@@ -373,12 +409,17 @@ std::string describe(const port::Description& d) {
                    (d.wiring.empty() ? "" : ", câblage " + d.wiring) + ")";
         case port::BackendId::Gpio:
             return d.device + " (GPIO " + d.detail + ")";
+        case port::BackendId::Inpout:
+            return d.device;
     }
     return d.device;
 }
 
 std::string panelNote(const port::Note& note) {
     if (note.empty()) return {};
+    if (!note.library.empty())
+        return note.library + " introuvable (cherchée dans : " + note.searched +
+               ") : afficheur émulé seul";
     std::string text = "aucun port à " + port::hexAddress(note.address);
     for (const port::Note::Found& p : note.parports)
         text += " ; " + p.device + " est à " + port::hexAddress(static_cast<std::int16_t>(p.base));
@@ -386,6 +427,9 @@ std::string panelNote(const port::Note& note) {
 }
 
 std::string toldNote(const port::Note& note) {
+    if (!note.library.empty())
+        return panelNote(note) + " ; copiez " + note.library +
+               " à côté de velmorin.exe pour écrire sur le port";
     return panelNote(note) + " (afficheur émulé ; " + note.setting +
            "=/dev/parportN pour le choisir)";
 }
@@ -411,6 +455,13 @@ std::string platformUnavailable(const std::string& platform, const std::string& 
            " » (QT_QPA_PLATFORM) n'a pas pu être chargée" +
            (available.empty() ? std::string() : " ; plateformes disponibles : " + available) +
            " ; videz QT_QPA_PLATFORM pour l'affichage du bureau";
+}
+
+std::string windowsPlatformUnavailable(const std::string& available) {
+    return "la plateforme Qt « windows » n'a pas pu être chargée" +
+           (available.empty() ? std::string() : " (plateformes trouvées : " + available + ")") +
+           " ; vérifiez que platforms\\qwindows.dll est bien à côté de velmorin.exe, ou "
+           "décompressez à nouveau le dossier du programme";
 }
 
 std::string waylandPluginMissing() {

@@ -25,6 +25,7 @@ std::string noDisplayServer();
 std::string displayServerUnreachable(const std::string& display);
 std::string displayServerLost(const std::string& display);
 std::string platformUnavailable(const std::string& platform, const std::string& available);
+std::string windowsPlatformUnavailable(const std::string& available);
 std::string waylandPluginMissing();
 std::string qtFatal(const std::string& firstLine);
 

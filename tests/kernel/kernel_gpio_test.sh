@@ -32,7 +32,7 @@ gpio_guest() {  # NAME SECONDS LINES
 # Six lines, in two orders; then all eight, R/W on line 6 and the backlight on line 7.
 for lines in 0,1,2,3,4,5 5,4,3,2,1,0 7,6,5,4,3,2,1,0; do
     name=lines${lines//,/}
-    gpio_guest "$name" 4 "$lines"
+    gpio_guest "$name" 6 "$lines"
     echo "@$lines: $(wc -l <"$work/$name.events") events, $(count "$name") sets, guest status $(status "$name")"
     if "$check" "$work/$name.bytes" --ticks 1 >"$work/$name.check"; then
         pass "VELMORIN_LPT1=/dev/gpiochip0@$lines: start-up and a clock tick on the lines"

@@ -28,7 +28,7 @@ transmission() {
                      k, clocks / 100, clocks / 100 / 32 }' "$work/$1.timed"
 }
 
-guest backpack 5 -- VELMORIN_LPT1=/dev/i2c-0@0x27
+guest backpack 7 -- VELMORIN_LPT1=/dev/i2c-0@0x27
 i2c_bytes backpack
 echo "backpack: $(count backpack) bytes sent to 0x27, guest status $(status backpack)"
 if "$check" "$work/backpack.bytes" --backpack --ticks 1 >"$work/backpack.check"; then
@@ -58,7 +58,7 @@ else
 fi
 
 # The mjkdz board: P6 RS, P4 E, P0-P3 D4-D7, backlight P7 on when low (held low).
-guest mjkdz 5 -- VELMORIN_LPT1=/dev/i2c-0@0x27,mjkdz
+guest mjkdz 7 -- VELMORIN_LPT1=/dev/i2c-0@0x27,mjkdz
 i2c_bytes mjkdz
 if "$check" "$work/mjkdz.bytes" --cable 6,4,0,1,2,3,0x00 --ticks 1 >"$work/mjkdz.check"; then
     pass "@0x27,mjkdz: $(count mjkdz) bytes, the start-up and a tick through the mjkdz wiring"
@@ -72,7 +72,7 @@ fi
 # that each start with the GPIO register, 0x09, and carry values: one on the PIIX4, up to
 # 31 on the ICH9. Adafruit's board: GP1 RS, GP2 E, GP3-GP6 D4-D7, GP7 backlight on when high.
 for machine in pc q35; do
-    guest mcp-$machine 5 -M $machine -- VELMORIN_LPT1=/dev/i2c-0@0x27,mcp23008
+    guest mcp-$machine 7 -M $machine -- VELMORIN_LPT1=/dev/i2c-0@0x27,mcp23008
     i2c_bytes mcp-$machine
     if awk 'NR <= 4 { if ($3 != (NR == 1 ? "0x05" : NR == 2 ? "0x20" : "0x00")) exit 1; next }
             $2 != last { last = $2; if ($3 != "0x09") exit 1; next }
@@ -88,7 +88,7 @@ for machine in pc q35; do
 done
 
 # @auto finds the device at 0x27, probing the expanders' ranges and nothing else.
-guest found 5 -- VELMORIN_LPT1=/dev/i2c-0@auto
+guest found 7 -- VELMORIN_LPT1=/dev/i2c-0@auto
 i2c_bytes found
 others=$(grep -o 'addr:0x[0-9a-f]*' "$work/found/trace.log" | sort -u |
     grep -vE 'addr:0x(2[0-7]|3[89a-f])$' | tr '\n' ' ')

@@ -1,9 +1,11 @@
 #include "port/vcd_trace.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 
@@ -135,6 +137,7 @@ TEST(VcdTrace, FailedWritesEndOnAWholeRecordAndPipesDoNotHang) {
     }
 }
 
+#ifndef _WIN32
 // Another program's POSIX record lock (lockf, fcntl) keeps the trace as firmly as a flock.
 TEST(VcdTrace, APosixLockHeldElsewhereRefusesTheTrace) {
     const std::string path = testsupport::scratchPath("vcd_posix_lock") + ".vcd";
@@ -163,5 +166,7 @@ TEST(VcdTrace, APosixLockHeldElsewhereRefusesTheTrace) {
     ::waitpid(child, nullptr, 0);
     std::remove(path.c_str());
 }
+
+#endif
 
 }  // namespace

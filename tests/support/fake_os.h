@@ -106,6 +106,26 @@ struct FakeOs : port::Os {
         }
         return names;
     }
+    // Libraries by name: their symbols, or the error loading them gives.
+    std::map<std::string, std::map<std::string, void*>> libraries;
+    std::map<std::string, unsigned long> libraryErrors;
+    std::vector<std::string> folders{"C:\\velmorin", "C:\\windows\\system32"};
+    void* loadLibrary(const std::string& name, unsigned long& error) override {
+        calls.push_back("load " + name);
+        if (auto it = libraryErrors.find(name); it != libraryErrors.end()) {
+            error = it->second;
+            return nullptr;
+        }
+        auto it = libraries.find(name);
+        error = it == libraries.end() ? 126 : 0;  // ERROR_MOD_NOT_FOUND
+        return it == libraries.end() ? nullptr : &it->second;
+    }
+    void* librarySymbol(void* library, const char* name) override {
+        auto& symbols = *static_cast<std::map<std::string, void*>*>(library);
+        auto it = symbols.find(name);
+        return it == symbols.end() ? nullptr : it->second;
+    }
+    std::vector<std::string> libraryFolders() override { return folders; }
     bool hasPortIo() const noexcept override { return portIo; }
     int portAccess(std::uint16_t) override {
         ++portAccessCalls;

@@ -66,15 +66,15 @@ private slots:
         };
         port::SimulatedClock clock;
         port::Fatal fatal([](const port::Error&) {});
-        port::PortLayer layer({}, clock, clock, fatal,
-                              [](std::int16_t port, const port::PortConfig&) {
-                                  port::OpenResult r;
-                                  if (port == 0x378)
-                                      r.backend = std::make_unique<Sink>();
-                                  else
-                                      r.note = {0x278, "VELMORIN_LPT2", {{"/dev/parport0", 0x378}}};
-                                  return r;
-                              });
+        port::PortLayer layer(
+            {}, clock, clock, fatal, [](std::int16_t port, const port::PortConfig&) {
+                port::OpenResult r;
+                if (port == 0x378)
+                    r.backend = std::make_unique<Sink>();
+                else
+                    r.note = {0x278, "VELMORIN_LPT2", {{"/dev/parport0", 0x378}}, {}, {}};
+                return r;
+            });
         layer.Out32(0x378, 0x42);
         layer.Out32(0x278, 0x01);
         LcdWindow w(layer, clock);

@@ -15,4 +15,13 @@ std::span<const BackendRow> backendTable() noexcept {
     return kTable;
 }
 
+std::span<const char* const> otherPlatformBackends() noexcept {
+    static const char* const kNames[] = {"inpout"};
+    return kNames;
+}
+
+bool otherPlatformDevice(std::string_view) noexcept {
+    return false;  // every device text is some Linux backend's form, or a typo
+}
+
 }  // namespace port

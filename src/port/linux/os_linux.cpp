@@ -9,7 +9,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -109,13 +108,8 @@ public:
             text.append(buf, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        if (rc != 0) return rc;
-        for (std::size_t at = 0; at < text.size();) {
-            const std::size_t end = std::min(text.find('\n', at), text.size());
-            lines.push_back(text.substr(at, end - at));
-            at = end + 1;
-        }
-        return 0;
+        if (rc == 0) lines = splitLines(text);
+        return rc;
     }
     std::vector<std::string> listDirectory(const std::string& path) override {
         std::vector<std::string> names;
@@ -124,6 +118,14 @@ public:
             names.push_back(entry.path().filename().string());
         return names;
     }
+
+    // Linux has no port library: its backends reach the port through the kernel.
+    void* loadLibrary(const std::string&, unsigned long& error) override {
+        error = ENOSYS;
+        return nullptr;
+    }
+    void* librarySymbol(void*, const char*) override { return nullptr; }
+    std::vector<std::string> libraryFolders() override { return {}; }
 
     bool hasPortIo() const noexcept override { return VELMORIN_HAVE_IOPORT; }
     int portAccess([[maybe_unused]] std::uint16_t port) override {

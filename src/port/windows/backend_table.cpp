@@ -1,0 +1,21 @@
+// Windows: the port library. The kernel interfaces of the Linux backends (ppdev, i2c-dev,
+// the GPIO character device, ioperm) have no counterpart here.
+#include "port/windows/backends.h"
+
+namespace port {
+
+std::span<const BackendRow> backendTable() noexcept {
+    static const BackendRow kTable[] = {windows_backends::kInpout};
+    return kTable;
+}
+
+std::span<const char* const> otherPlatformBackends() noexcept {
+    static const char* const kNames[] = {"ppdev", "ioport"};
+    return kNames;
+}
+
+bool otherPlatformDevice(std::string_view path) noexcept {
+    return path.starts_with("/dev/");
+}
+
+}  // namespace port

@@ -1,0 +1,92 @@
+// The port library on Windows: InpOut's DLL writes a byte to an I/O port through its own
+// kernel driver. The 64-bit build is inpoutx64.dll, with the 32-bit build's exports:
+// Out32(short port, short data), Inp32(short port), and IsInpOutDriverOpen(), which says
+// whether the library could open (or, run once as administrator, install) that driver.
+//
+// The library is loaded on the port's first Out32, the moment the design's port library
+// loads, and only from the program's folder or the system's: a DLL planted in the current
+// folder must never run. Each Out32 is one call into it; the emulator keeps running beside
+// it as the mirror.
+#include <memory>
+
+#include "port/windows/backends.h"
+
+namespace port::windows_backends {
+namespace {
+
+// The system's error codes (winerror.h) the sentences tell apart.
+constexpr unsigned long kBadExeFormat = 193;  // ERROR_BAD_EXE_FORMAT: another bitness
+
+using Out32Fn = void (*)(short port, short data);
+using DriverOpenFn = int (*)();  // BOOL
+
+class InpoutBackend final : public PortBackend {
+public:
+    InpoutBackend(Out32Fn out32, std::int16_t port) : m_out32(out32), m_port(port) {}
+    int write(hd44780::Pins pins) noexcept override {
+        m_out32(m_port, static_cast<short>(kParallelCable.byte(pins)));
+        return 0;
+    }
+    Description describe() const override { return {BackendId::Inpout, kLibrary, {}, {}, false}; }
+
+private:
+    Out32Fn m_out32;
+    std::int16_t m_port;
+};
+
+std::string joined(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& f : folders) text += (text.empty() ? "" : "; ") + f;
+    return text;
+}
+
+OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
+    unsigned long code = 0;
+    void* library = os.loadLibrary(kLibrary, code);
+    const std::vector<std::string> folders = os.libraryFolders();
+    Error e;
+    e.device = kLibrary;
+    e.detail = joined(folders);
+    if (!library) {
+        if (code == kBadExeFormat) {
+            e.what = Problem::LibraryWrongBits;
+            e.number = static_cast<long>(code);
+            return {nullptr, e, {}};
+        }
+        // Only the 32-bit build beside the program: say which file this one needs.
+        bool only32 = false;
+        for (const std::string& f : folders)
+            if (os.stat(f + "\\" + kLibrary32).regularFile) only32 = true;
+        if (!required && !only32) {
+            OpenResult r;
+            r.note.address = port.address;
+            r.note.library = kLibrary;
+            r.note.searched = e.detail;
+            return r;
+        }
+        e.what = Problem::LibraryMissing;
+        e.hint = only32 ? Hint::Library32Only : Hint::None;
+        return {nullptr, e, {}};
+    }
+    const auto out32 = reinterpret_cast<Out32Fn>(os.librarySymbol(library, "Out32"));
+    if (!out32) {
+        e.what = Problem::LibraryNoOut32;
+        return {nullptr, e, {}};
+    }
+    // Older builds lack the query; their Out32 then simply does nothing without the driver.
+    if (const auto driverOpen =
+            reinterpret_cast<DriverOpenFn>(os.librarySymbol(library, "IsInpOutDriverOpen"));
+        driverOpen && !driverOpen()) {
+        e.what = Problem::LibraryDriverClosed;
+        return {nullptr, e, {}};
+    }
+    return {std::make_unique<InpoutBackend>(out32, port.address), {}, {}};
+}
+
+}  // namespace
+
+// Tried by auto for every address: the library is the design's own way to the port.
+const BackendRow kInpout{BackendId::Inpout, "inpout", true,    true,  nullptr,
+                         nullptr,           nullptr,  nullptr, openAt};
+
+}  // namespace port::windows_backends

@@ -1,0 +1,210 @@
+// The operating-system seam on Windows.
+//
+// Windows facts:
+//  - The default timer tick is 15.6 ms: Sleep(2) lasts up to 16 ms unless the program asks
+//    for 1 ms with timeBeginPeriod(1), which holds until the process ends.
+//  - MinGW's clock_nanosleep fails at once with EINVAL, so a sleep built on it never sleeps:
+//    Sleep it is.
+//  - Paths are UTF-16: every path here arrives in UTF-8 and is converted.
+//  - A share mode that lets others read but not write refuses a second writer
+//    (ERROR_SHARING_VIOLATION), which stands in for flock: two instances cannot share a trace.
+#include <windows.h>
+// windows.h first: the others build on its types.
+#include <mmsystem.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "port/os.h"
+
+namespace port {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+// The system's error as the errno the port layer speaks.
+int errnoOf(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+            return EACCES;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EWOULDBLOCK;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+            return EPIPE;
+        case ERROR_DIRECTORY:
+            return EISDIR;
+        case ERROR_INVALID_NAME:
+        case ERROR_INVALID_PARAMETER:
+            return EINVAL;
+        default:
+            return EIO;
+    }
+}
+
+int failed() {
+    return -errnoOf(GetLastError());
+}
+
+std::string folderOf(const std::wstring& path) {
+    return narrow(path.substr(0, path.find_last_of(L"\\/")));
+}
+
+class WindowsOs final : public Os {
+public:
+    PathInfo stat(const std::string& path) override {
+        PathInfo i;
+        const DWORD a = GetFileAttributesW(wide(path).c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) {
+            i.error = -failed();
+            return i;
+        }
+        i.regularFile = (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        return i;
+    }
+    PathInfo fstat(int fd) override {
+        PathInfo i;
+        const HANDLE h = handle(fd);
+        if (h == INVALID_HANDLE_VALUE) {
+            i.error = EBADF;
+            return i;
+        }
+        i.regularFile = GetFileType(h) == FILE_TYPE_DISK;
+        return i;
+    }
+    int open(const std::string& path, OpenFor how) override {
+        if (how == OpenFor::Device) return -ENOSYS;  // no device files: the library writes
+        // Others may read the trace while it grows, but not write it.
+        const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return failed();
+        for (std::size_t i = 0; i < m_handles.size(); ++i)
+            if (m_handles[i] == INVALID_HANDLE_VALUE) {
+                m_handles[i] = h;
+                return static_cast<int>(i) + kFirstFd;
+            }
+        m_handles.push_back(h);
+        return static_cast<int>(m_handles.size()) - 1 + kFirstFd;
+    }
+    int ioctl(int, unsigned long, void*) noexcept override { return -ENOSYS; }
+    long write(int fd, const void* data, std::size_t size) noexcept override {
+        DWORD written = 0;
+        if (!WriteFile(handle(fd), data, static_cast<DWORD>(size), &written, nullptr))
+            return failed();
+        return static_cast<long>(written);
+    }
+    void close(int fd) noexcept override {
+        const std::size_t i = static_cast<std::size_t>(fd - kFirstFd);
+        if (fd < kFirstFd || i >= m_handles.size()) return;
+        CloseHandle(m_handles[i]);
+        m_handles[i] = INVALID_HANDLE_VALUE;
+    }
+    int lockExclusive(int) override { return 0; }  // the share mode refused others at open
+    int truncate(int fd, std::int64_t size) override {
+        LARGE_INTEGER at{};
+        at.QuadPart = size;
+        const HANDLE h = handle(fd);
+        if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) return failed();
+        return 0;
+    }
+    int waitWritable(int, int) noexcept override { return 0; }  // writes block instead
+
+    int readLines(const std::string& path, std::vector<std::string>& lines) override {
+        lines.clear();
+        const HANDLE h =
+            CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return failed();
+        std::string text;
+        char buf[4096];
+        DWORD n = 0;
+        int rc = 0;
+        while (true) {
+            if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+                rc = failed();
+                break;
+            }
+            if (n == 0) break;
+            text.append(buf, n);
+        }
+        CloseHandle(h);
+        if (rc == 0) lines = splitLines(text);
+        return rc;
+    }
+    std::vector<std::string> listDirectory(const std::string&) override { return {}; }
+
+    void* loadLibrary(const std::string& name, unsigned long& error) override {
+        const HMODULE m =
+            LoadLibraryExW(wide(name).c_str(), nullptr,
+                           LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+        error = m ? 0 : GetLastError();
+        return reinterpret_cast<void*>(m);
+    }
+    void* librarySymbol(void* library, const char* name) override {
+        return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+    }
+    std::vector<std::string> libraryFolders() override {
+        wchar_t exe[MAX_PATH] = {};
+        wchar_t system[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        GetSystemDirectoryW(system, MAX_PATH);
+        return {folderOf(exe), narrow(system)};
+    }
+
+    bool hasPortIo() const noexcept override { return false; }
+    int portAccess(std::uint16_t) override { return -ENOSYS; }
+    void outb(std::uint16_t, std::uint8_t) noexcept override {}
+
+    std::int64_t nowNs() const noexcept override {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void sleepMs(std::uint32_t milliseconds) noexcept override { ::Sleep(milliseconds); }
+    bool reduceTimerSlack() noexcept override { return timeBeginPeriod(1) == TIMERR_NOERROR; }
+
+private:
+    static constexpr int kFirstFd = 3;  // never 0-2, so a descriptor never reads as stdio
+    // The port layer runs on the window's thread alone.
+    HANDLE handle(int fd) noexcept {
+        const std::size_t i = static_cast<std::size_t>(fd - kFirstFd);
+        return fd >= kFirstFd && i < m_handles.size() ? m_handles[i] : INVALID_HANDLE_VALUE;
+    }
+    std::vector<HANDLE> m_handles;
+};
+
+}  // namespace
+
+Os& systemOs() {
+    static WindowsOs os;
+    return os;
+}
+
+}  // namespace port

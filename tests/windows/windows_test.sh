@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# The Windows leg, under wine: the Qt-free unit tests, the window tests (Qt Test,
+# offscreen), and the real velmorin.exe from the zip on Xvfb with a stand-in port library
+# that logs every Out32. The bytes it sees must be the exact start-up sequence and whole
+# clock transmissions (judged by kernel_check, as the kernel tests judge theirs); a click on
+# LPT2 moves the writes to 0x278; each failure of the port library ends the program with
+# status 1 and its sentence.
+#   windows_test.sh BUILD_DIR QT_PREFIX|- ZIP|- KERNEL_CHECK
+# With "-" for Qt and the zip, only the Qt-free unit tests run.
+set -uo pipefail
+build=$(readlink -f "$1") qt=$2 zip=$3 check=$(readlink -f "$4")
+[ "$zip" = - ] || zip=$(readlink -f "$zip")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d /tmp/velmorin-windows.XXXXXX)
+failures=0
+ok() { echo "ok   $*"; }
+bad() { echo "FAIL $*"; failures=$((failures + 1)); }
+winpath() { echo "Z:${1//\//\\}"; }
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's services keep the standard handles of whoever starts them: start the server alone,
+# on /dev/null, or a pipe around this test never closes.
+wineserver -p </dev/null >/dev/null 2>&1
+restart() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    wineserver -p </dev/null >/dev/null 2>&1
+}
+cleanup() {
+    kill $(jobs -p) 2>/dev/null
+    wineserver -k 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+start=$(date +%s)
+wineboot -i </dev/null >/dev/null 2>&1
+# A fixed-pitch font for Form1's text box (wine has none of its own), and Qt's offscreen
+# platform told where the fonts are: wine passes no QT_* variable, the prefix's own
+# environment reaches the program.
+cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+wine reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'C:\windows\Fonts' /f </dev/null >/dev/null 2>&1
+runtime="$(winpath "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")");$(winpath /usr/x86_64-w64-mingw32/lib)"
+[ "$qt" != - ] && runtime="$runtime;$(winpath "$qt/bin")"
+export WINEPATH=$runtime
+echo "wine prefix ready in $(($(date +%s) - start)) s"
+
+for t in hd44780_tests lcd_tests port_tests; do
+    if timeout 300 wine "$build/tests/$t.exe" </dev/null >"$work/$t.out" 2>&1 && grep -q '^\[  PASSED  \]' "$work/$t.out"; then
+        ok "$t under wine: $(grep -E '^\[  PASSED  \]' "$work/$t.out")$(grep -E 'DISABLED TESTS' "$work/$t.out" | sed 's/^ */, /')"
+    else
+        bad "$t under wine"
+        grep -E 'Failure|FAILED|page fault' -A4 "$work/$t.out" | head -n 30
+    fi
+done
+
+if [ "$qt" = - ]; then
+    echo "skip the window half of the Windows leg: no Qt for MinGW (./scripts/qt-mingw --build makes one, about 26 min)"
+    exit $((failures > 0))
+fi
+
+# QtTest prints nothing to stdout under wine: each writes its own file.
+for t in form1_tests clock_texts_tests lcd_window_tests text_sender_tests; do
+    timeout 300 wine "$build/tests/window/$t.exe" -platform offscreen -o "$(winpath "$work/$t.txt"),txt" \
+        </dev/null >/dev/null 2>&1
+    rc=$?
+    if [ "$rc" = 0 ]; then
+        ok "$t under wine, offscreen: $(grep Totals "$work/$t.txt")"
+    else
+        bad "$t under wine: status $rc"
+        grep -E 'FAIL|Loc' "$work/$t.txt" | head -n 10
+    fi
+done
+
+# The real program, unzipped as a user would, with the stand-in library beside it.
+mkdir -p "$work/app" && (cd "$work/app" && cmake -E tar xf "$zip")
+app=$(find "$work/app" -name velmorin.exe -printf '%h\n' | head -n 1)
+version=$(strings -el "$app/velmorin.exe" | grep -A1 -x 'FileVersion' | tail -n 1)
+product=$(strings -el "$app/velmorin.exe" | grep -A1 -x 'ProductVersion' | tail -n 1)
+[ "$version $product" = "1.00 1.00" ] && ok "version resource: FileVersion $version, ProductVersion $product" ||
+    bad "version resource: FileVersion '$version', ProductVersion '$product'"
+unset WINEPATH  # the zip must carry every DLL it needs
+
+display=:$((60 + RANDOM % 30))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
+export DISPLAY=$display
+# Wine's desktop process was started without a display by the steps above: a new session,
+# so that the program's windows reach this one.
+restart
+
+# run NAME SECONDS [VAR=VALUE ...]: velmorin.exe under wine, French locale, Out32 logged.
+run() {
+    local name=$1 seconds=$2
+    shift 2
+    env LC_ALL=fr_FR.UTF-8 INPOUT_LOG="$(winpath "$work/$name.log")" "$@" \
+        timeout "$seconds" wine "$app/velmorin.exe" </dev/null >"$work/$name.out" 2>&1
+}
+
+cp "$build/tests/inpoutx64.dll" "$app/"
+run lpt 25 &
+runner=$!
+w=$(timeout 20 xdotool search --sync --onlyvisible --name '^Velmorin$' 2>/dev/null | head -n 1)
+if [ -n "$w" ] && timeout 10 xdotool search --sync --onlyvisible --name '^Afficheur LCD$' >/dev/null 2>&1; then
+    ok "velmorin.exe shows both windows"
+    sleep 5
+    # A click where Form1 has no control gives it the focus; then LPT2, at twips (3360,
+    # 120, 855, 375), 96 dpi, in the client area; then Alt+F4 closes it.
+    xdotool mousemove --window "$w" 300 200 click 1
+    sleep 0.5
+    xdotool mousemove --window "$w" 240 20 click 1
+    sleep 5
+    xdotool key alt+F4
+else
+    bad "velmorin.exe did not show both windows; shown: $(for i in $(xdotool search --onlyvisible --name . 2>/dev/null); do printf '[%s] ' "$(xdotool getwindowname "$i")"; done)"
+fi
+wait $runner
+rc=$?
+restart  # nothing of this run may linger for the next
+awk '$1 == "0x378" { print $2 }' "$work/lpt.log" >"$work/lpt1.bytes"
+after=$(awk '$1 == "0x278" { n++ } $1 == "0x378" && n { late++ } END { print n + 0, late + 0 }' "$work/lpt.log")
+if "$check" "$work/lpt1.bytes" --ticks 1 >"$work/lpt1.check"; then
+    ok "0x378: $(grep -E '^(start-up|whole)' "$work/lpt1.check" | tr '\n' ' ')"
+    grep -E '^tick 1' "$work/lpt1.check"
+else
+    bad "the writes at 0x378"
+    cat "$work/lpt1.check"
+    head -n 5 "$work/lpt.out"
+fi
+# LPT2 re-initialises its module (the start-up sequence), then takes every transmission.
+awk '$1 == "0x278" { print $2 }' "$work/lpt.log" >"$work/lpt2.bytes"
+set -- $after
+if [ "$2" = 0 ] && "$check" "$work/lpt2.bytes" --ticks 1 >"$work/lpt2.check"; then
+    ok "after the click on LPT2, 0x278 only: $(grep -E '^(start-up|whole)' "$work/lpt2.check" | tr '\n' ' ')"
+else
+    bad "after the click on LPT2: $1 writes at 0x278, $2 at 0x378 after them"
+    cat "$work/lpt2.check" 2>/dev/null
+fi
+[ "$rc" = 0 ] && ok "closing the window ends velmorin.exe with status 0" || bad "velmorin.exe ended with status $rc"
+
+# Each way the port library can be missing or unusable: its sentence on stderr and in a
+# message box, which must show; answering it ends the program with status 1, before any
+# write.
+fails() {  # NAME REGEX [VAR=VALUE ...]
+    local name=$1 regex=$2
+    shift 2
+    run "$name" 30 "$@" &
+    local runner=$! box
+    box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Velmorin$' 2>/dev/null | head -n 1)
+    if [ -n "$box" ]; then
+        sleep 1
+        xdotool mousemove --window "$box" 5 5 click 1 && sleep 0.3 && xdotool key Return
+    fi
+    wait $runner
+    local s=$?
+    restart
+    local said
+    said=$(grep -m1 '^velmorin : ' "$work/$name.out")
+    if [ -n "$box" ] && [ "$s" = 1 ] && grep -qE "$regex" <<<"$said" && [ ! -s "$work/$name.log" ]; then
+        ok "$name: a box, status 1, $said"
+    else
+        bad "$name: box '${box:-none}', status $s, $(head -n 3 "$work/$name.out")"
+    fi
+}
+rm -f "$app/inpoutx64.dll"
+fails "inpout without the library" 'inpoutx64.dll introuvable \(cherchée dans : Z:.*; C:\\windows\\system32\)' VELMORIN_LPT=inpout
+i686-w64-mingw32-gcc-posix -shared -o "$app/inpout32.dll" "$here/inpout_standin.c"
+fails "only inpout32.dll" "seule inpout32.dll.*besoin d'inpoutx64.dll" VELMORIN_LPT=auto
+cp "$app/inpout32.dll" "$app/inpoutx64.dll"
+fails "a 32-bit inpoutx64.dll" "erreur 193" VELMORIN_LPT=auto
+rm -f "$app/inpout32.dll"
+cp "$build/tests/inpout_no_out32.dll" "$app/inpoutx64.dll"
+fails "no Out32 export" "n'exporte pas Out32" VELMORIN_LPT=inpout
+cp "$build/tests/inpoutx64.dll" "$app/inpoutx64.dll"
+fails "the driver not installed" "pilote n'est pas installé.*administrateur" INPOUT_DRIVER=closed
+fails "ppdev on Windows" "n'existe que sous Linux" VELMORIN_LPT=ppdev
+
+echo "Windows leg: $(($(date +%s) - start)) s"
+[ "$failures" = 0 ]
