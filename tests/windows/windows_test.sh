@@ -147,12 +147,11 @@ fails() {  # NAME REGEX [VAR=VALUE ...]
     local runner=$! box
     box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Velmorin$' 2>/dev/null | head -n 1)
     if [ -n "$box" ]; then
-        sleep 1
+        sleep 0.5
         xdotool mousemove --window "$box" 5 5 click 1 && sleep 0.3 && xdotool key Return
     fi
     wait $runner
     local s=$?
-    restart
     local said
     said=$(grep -m1 '^velmorin : ' "$work/$name.out")
     if [ -n "$box" ] && [ "$s" = 1 ] && grep -qE "$regex" <<<"$said" && [ ! -s "$work/$name.log" ]; then
