@@ -264,6 +264,41 @@ int Batch::flush() noexcept {
     return err;
 }
 
+ExpanderBackend::ExpanderBackend(BackendId chip, const PortDevice& device, const Bus& bus, Os& os,
+                                 std::optional<std::uint8_t> reg)
+    : m_chip(chip),
+      m_device(device),
+      m_bus(bus),
+      m_cable(cable(device.wiring)),
+      m_os(os),
+      m_batch(os, bus, reg) {}
+
+ExpanderBackend::~ExpanderBackend() {
+    m_os.close(m_bus.fd);
+}
+
+int ExpanderBackend::write(hd44780::Pins pins) noexcept {
+    return m_batch.put(m_cable.byte(pins));
+}
+
+int ExpanderBackend::flush() noexcept {
+    return m_batch.flush();
+}
+
+Description ExpanderBackend::describe() const {
+    return i2c::describe(m_chip, m_device, m_bus);
+}
+
+Hint ExpanderBackend::failureHint(int err) const noexcept {
+    return i2c::failureHint(m_answered || m_batch.answered(), err);
+}
+
+int ExpanderBackend::setRegister(std::uint8_t reg, std::uint8_t value) noexcept {
+    const int err = writeByteData(m_os, m_bus.fd, reg, value);
+    if (err == 0) m_answered = true;
+    return err;
+}
+
 Hint failureHint(bool answered, int err) noexcept {
     if (answered || (err != ENXIO && err != EREMOTEIO && err != EIO)) return Hint::None;
     return Hint::I2cNoAnswer;

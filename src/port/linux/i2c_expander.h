@@ -88,6 +88,30 @@ private:
     std::array<std::uint8_t, kPage> m_bytes{};
 };
 
+// An expander at one address: the module's pins through the board's wiring, one byte a
+// write, sent by a Batch. reg: the register every byte writes (a register device), or none.
+class ExpanderBackend final : public PortBackend {
+public:
+    ExpanderBackend(BackendId chip, const PortDevice& device, const Bus& bus, Os& os,
+                    std::optional<std::uint8_t> reg);
+    ~ExpanderBackend() override;
+    int write(hd44780::Pins pins) noexcept override;
+    int flush() noexcept override;
+    Description describe() const override;
+    Hint failureHint(int err) const noexcept override;
+    // A register device's set-up, before the first write: 0, or the errno.
+    int setRegister(std::uint8_t reg, std::uint8_t value) noexcept;
+
+private:
+    BackendId m_chip;
+    PortDevice m_device;
+    Bus m_bus;
+    Cable m_cable;
+    Os& m_os;
+    Batch m_batch;
+    bool m_answered = false;  // by a set-up write
+};
+
 // Until the expander has answered once, a transfer error means nothing is at the address.
 Hint failureHint(bool answered, int err) noexcept;
 

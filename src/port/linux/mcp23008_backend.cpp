@@ -25,42 +25,6 @@ const i2c::Preset kPresets[] = {
     {"", {{1, Wiring::kNone, 2, 7, 3, 4, 5, 6}, false, {}}},
 };
 
-class Mcp23008Backend final : public PortBackend {
-public:
-    Mcp23008Backend(const PortDevice& device, const i2c::Bus& bus, Os& os)
-        : m_device(device),
-          m_bus(bus),
-          m_cable(i2c::cable(device.wiring)),
-          m_os(os),
-          m_batch(os, bus, kGpio) {}
-    ~Mcp23008Backend() override { m_os.close(m_bus.fd); }
-
-    int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
-    int flush() noexcept override { return m_batch.flush(); }
-    Description describe() const override {
-        return i2c::describe(BackendId::Mcp23008, m_device, m_bus);
-    }
-    Hint failureHint(int err) const noexcept override {
-        return i2c::failureHint(m_answered || m_batch.answered(), err);
-    }
-
-    // Byte mode, then every pin an output, before the first write.
-    int start() noexcept {
-        int err = i2c::writeByteData(m_os, m_bus.fd, kIocon, kIoconSeqop);
-        if (err == 0) err = i2c::writeByteData(m_os, m_bus.fd, kIodir, 0x00);
-        m_answered = err == 0;
-        return err;
-    }
-
-private:
-    PortDevice m_device;
-    i2c::Bus m_bus;
-    Cable m_cable;
-    Os& m_os;
-    i2c::Batch m_batch;
-    bool m_answered = false;
-};
-
 bool claims(const DeviceText& text) {
     return i2c::claims(text) && i2c::namesChip(text, "mcp23008");
 }
@@ -72,8 +36,12 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
 OpenResult openNamed(const PortDevice& device, Os& os) {
     i2c::Bus bus;
     if (auto e = i2c::open(device, os, bus)) return {nullptr, e, {}};
-    auto backend = std::make_unique<Mcp23008Backend>(device, bus, os);
-    if (const int err = backend->start(); err != 0) {
+    auto backend =
+        std::make_unique<i2c::ExpanderBackend>(BackendId::Mcp23008, device, bus, os, kGpio);
+    // Byte mode, then every pin an output, before the first write.
+    int err = backend->setRegister(kIocon, kIoconSeqop);
+    if (err == 0) err = backend->setRegister(kIodir, 0x00);
+    if (err != 0) {
         Error e;
         e.what = Problem::WriteFailed;
         e.err = err;

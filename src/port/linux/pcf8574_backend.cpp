@@ -27,33 +27,6 @@ const i2c::Preset kPresets[] = {
     {"lcdxio", {{4, 5, 6, 7, 0, 1, 2, 3}, true, {}}},   // low
 };
 
-class Pcf8574Backend final : public PortBackend {
-public:
-    Pcf8574Backend(const PortDevice& device, const i2c::Bus& bus, Os& os)
-        : m_device(device),
-          m_bus(bus),
-          m_cable(i2c::cable(device.wiring)),
-          m_os(os),
-          m_batch(os, bus, std::nullopt) {}
-    ~Pcf8574Backend() override { m_os.close(m_bus.fd); }
-
-    int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
-    int flush() noexcept override { return m_batch.flush(); }
-    Description describe() const override {
-        return i2c::describe(BackendId::Pcf8574, m_device, m_bus);
-    }
-    Hint failureHint(int err) const noexcept override {
-        return i2c::failureHint(m_batch.answered(), err);
-    }
-
-private:
-    PortDevice m_device;
-    i2c::Bus m_bus;
-    Cable m_cable;
-    Os& m_os;
-    i2c::Batch m_batch;
-};
-
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
     return i2c::parse(text, device, "pcf8574", kPresets);
 }
@@ -61,7 +34,10 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
 OpenResult openNamed(const PortDevice& device, Os& os) {
     i2c::Bus bus;
     if (auto e = i2c::open(device, os, bus)) return {nullptr, e, {}};
-    return {std::make_unique<Pcf8574Backend>(device, bus, os), {}, {}};
+    return {
+        std::make_unique<i2c::ExpanderBackend>(BackendId::Pcf8574, device, bus, os, std::nullopt),
+        {},
+        {}};
 }
 
 }  // namespace
