@@ -7,7 +7,7 @@ set -uo pipefail
 velmorin=$1 check=$2
 source "$(dirname "$0")/lib.sh"
 
-guest ppdev 5 -- VELMORIN_LPT=ppdev VELMORIN_TRACE=/tmp/t.vcd
+guest ppdev 6 -- VELMORIN_LPT=ppdev VELMORIN_TRACE=/tmp/t.vcd
 echo "ppdev: $(count ppdev) bytes at 0x378, guest status $(cat "$work/ppdev.rc")"
 if "$check" "$work/ppdev.bytes" --ticks 1 --vcd "$work/ppdev.vcd"; then
     pass "VELMORIN_LPT=ppdev: start-up, clock ticks and VCD agree with the kernel's port"
@@ -16,7 +16,7 @@ else
     tail -n 20 "$work/ppdev.out" "$work/ppdev.err"
 fi
 
-guest auto 4 --
+guest auto 6 --
 if "$check" "$work/auto.bytes" --ticks 1 >"$work/auto.check"; then
     pass "auto picks ppdev for the parport at 0x378 ($(count auto) bytes)"
 else
