@@ -71,6 +71,10 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     choices->addWidget(m_oscillator);
     choices->addStretch();
     top->addLayout(choices);
+    m_stateNote = new QLabel(this);
+    m_stateNote->setObjectName(QStringLiteral("stateNote"));
+    m_stateNote->hide();
+    top->addWidget(m_stateNote);
     m_panels = new QVBoxLayout;
     top->addLayout(m_panels);
     top->addStretch();
@@ -135,6 +139,13 @@ void LcdWindow::remember() {
     m_state->setValue(
         kModuleKey, QString::fromStdString(port::moduleText(m_module, m_layer.config().emulator)));
     m_state->sync();  // the fatal path ends the program without destructors
+    // A convenience file, not worth ending the run for, but the user must not believe the
+    // choice will come back.
+    const bool saved = m_state->status() == QSettings::NoError;
+    if (!saved)
+        m_stateNote->setText(
+            QString::fromStdString(window::moduleNotSaved(m_state->fileName().toStdString())));
+    m_stateNote->setVisible(!saved);
 }
 
 LcdView* LcdWindow::view(std::int16_t port) const {

@@ -71,6 +71,7 @@ private:
     QComboBox* m_size = nullptr;
     QComboBox* m_rom = nullptr;
     QComboBox* m_oscillator = nullptr;
+    QLabel* m_stateNote = nullptr;  // shown while the choice could not be saved
     QVBoxLayout* m_panels = nullptr;
     QTimer* m_poll = nullptr;
     std::vector<Panel> m_panelList;

@@ -473,6 +473,11 @@ std::string qtFatal(const std::string& firstLine) {
     return "erreur fatale de Qt (" + firstLine + ")";
 }
 
+std::string moduleNotSaved(const std::string& file) {
+    return "Choix du module non enregistré : impossible d'écrire « " + shown(file) +
+           " » ; vérifiez que ce fichier et son dossier sont accessibles en écriture";
+}
+
 std::string prefixed(const std::string& s) {
     return kPrefix + s;
 }

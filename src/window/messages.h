@@ -28,6 +28,8 @@ std::string platformUnavailable(const std::string& platform, const std::string& 
 std::string windowsPlatformUnavailable(const std::string& available);
 std::string waylandPluginMissing();
 std::string qtFatal(const std::string& firstLine);
+// The display window's remembered module could not be written to its state file.
+std::string moduleNotSaved(const std::string& file);
 
 // "velmorin : <sentence>", the one way any line reaches stderr.
 std::string prefixed(const std::string& sentence);

@@ -158,6 +158,23 @@ private slots:
         QCOMPARE(setting.layer.config().emulator.rom, hd44780::Rom::A00);
     }
 
+    // A state file that cannot be written is said in the window, never passed over.
+    void aChoiceThatCannotBeSavedIsSaid() {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
+        QSettings state(dir.filePath(QStringLiteral("file/state.ini")), QSettings::IniFormat);
+        testsupport::PortRig rig;
+        LcdWindow w(rig.layer, rig.clock, &state);
+        auto* note = w.findChild<QLabel*>(QStringLiteral("stateNote"));
+        QVERIFY(note && note->isHidden());
+        w.findChild<QComboBox*>(QStringLiteral("moduleSize"))
+            ->setCurrentText(QStringLiteral("16x2"));
+        QVERIFY(!note->isHidden());
+        QVERIFY(note->text().startsWith(QStringLiteral("Choix du module non enregistré : ")));
+        QVERIFY(note->text().contains(QStringLiteral("file/state.ini")));
+    }
+
     void theOnlyOutputCannotBeLostAndStaysOnScreen() {
         FormRig rig;
         LcdWindow w(rig.layer, rig.clock);
