@@ -183,7 +183,7 @@ struct LayerRig {
     std::vector<std::string> fatal;
     port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
     PortLayer layer;
-    explicit LayerRig(port::PortConfig config = {},
+    explicit LayerRig(port::PortConfig config = testsupport::emulatorConfig(),
                       port::BackendOpener opener = port::hardwareOpener())
         : layer(std::move(config), clock, clock, fatalPath, std::move(opener)) {}
 };
@@ -340,7 +340,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 #endif
-    port::PortConfig first;
+    port::PortConfig first = testsupport::emulatorConfig();
     first.tracePath = held;
     LayerRig holder(first);  // another program already writes this trace
     ASSERT_TRUE(holder.fatal.empty());
@@ -358,7 +358,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        port::PortConfig config;
+        port::PortConfig config = testsupport::emulatorConfig();
         config.tracePath = c.path;
         LayerRig rig(config);
         ASSERT_EQ(rig.fatal.size(), 1u);
@@ -377,7 +377,7 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
 
 TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
     const std::string path = testsupport::scratchPath("layer_trace") + ".vcd";
-    port::PortConfig config;
+    port::PortConfig config = testsupport::emulatorConfig();
     config.tracePath = path;
     LayerRig rig(config);
     rig.clock.advance(1000);

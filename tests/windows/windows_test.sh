@@ -44,17 +44,19 @@ runtime="$(winpath "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=l
 export WINEPATH=$runtime
 echo "wine prefix ready in $(($(date +%s) - start)) s"
 
+# The stand-in library sits beside these tests: a test that reaches it drives real ports.
 for t in hd44780_tests lcd_tests port_tests; do
-    if timeout 300 wine "$build/tests/$t.exe" </dev/null >"$work/$t.out" 2>&1 && grep -q '^\[  PASSED  \]' "$work/$t.out"; then
+    if INPOUT_LOG="$(winpath "$work/$t.inpout")" timeout 300 wine "$build/tests/$t.exe" </dev/null >"$work/$t.out" 2>&1 &&
+        grep -q '^\[  PASSED  \]' "$work/$t.out" && [ ! -e "$work/$t.inpout" ]; then
         ok "$t under wine: $(grep -E '^\[  PASSED  \]' "$work/$t.out")$(grep -E 'DISABLED TESTS' "$work/$t.out" | sed 's/^ */, /')"
     else
-        bad "$t under wine"
+        bad "$t under wine$([ -e "$work/$t.inpout" ] && echo ": it wrote through the port library")"
         grep -E 'Failure|FAILED|page fault' -A4 "$work/$t.out" | head -n 30
     fi
 done
 
 if [ "$qt" = - ]; then
-    echo "skip the window half of the Windows leg: no Qt for MinGW (./scripts/qt-mingw --build makes one, about 26 min)"
+    echo "skip the window half of the Windows leg: no Qt for MinGW (./scripts/qt-mingw --build makes one, about 30 min)"
     exit $((failures > 0))
 fi
 
