@@ -90,6 +90,14 @@ std::string oscillatorChoices() {
     return list;
 }
 
+// The port library, said the same way whether its absence is fatal or only a note.
+std::string libraryNotFound(const std::string& library, const std::string& searched) {
+    return library + " introuvable (cherchée dans : " + searched + ")";
+}
+std::string copyBesideProgram(const std::string& library) {
+    return "copiez " + library + " à côté de velmorin.exe";
+}
+
 std::string hintText(const port::Error& e) {
     switch (e.hint) {
         case Hint::None:
@@ -230,8 +238,7 @@ std::string body(const port::Error& e) {
                    "les périphériques /dev (ppdev, I2C, GPIO) n'existent que sous Linux ; ici, "
                    "le port parallèle passe par inpoutx64.dll (VELMORIN_LPT=inpout)";
         case Problem::LibraryMissing:
-            return e.device + " introuvable (cherchée dans : " + e.detail + ") ; copiez " +
-                   e.device + " à côté de velmorin.exe";
+            return libraryNotFound(e.device, e.detail) + " ; " + copyBesideProgram(e.device);
         case Problem::LibraryWrongBits:
             return e.device + " ne se charge pas (erreur " + std::to_string(e.number) +
                    " : ce n'est pas une bibliothèque 64 bits) ; ce programme 64 bits a besoin de "
@@ -418,8 +425,7 @@ std::string describe(const port::Description& d) {
 std::string panelNote(const port::Note& note) {
     if (note.empty()) return {};
     if (!note.library.empty())
-        return note.library + " introuvable (cherchée dans : " + note.searched +
-               ") : afficheur émulé seul";
+        return libraryNotFound(note.library, note.searched) + " : afficheur émulé seul";
     std::string text = "aucun port à " + port::hexAddress(note.address);
     for (const port::Note::Found& p : note.parports)
         text += " ; " + p.device + " est à " + port::hexAddress(static_cast<std::int16_t>(p.base));
@@ -428,8 +434,8 @@ std::string panelNote(const port::Note& note) {
 
 std::string toldNote(const port::Note& note) {
     if (!note.library.empty())
-        return panelNote(note) + " ; copiez " + note.library +
-               " à côté de velmorin.exe pour écrire sur le port";
+        return panelNote(note) + " ; " + copyBesideProgram(note.library) +
+               " pour écrire sur le port";
     return panelNote(note) + " (afficheur émulé ; " + note.setting +
            "=/dev/parportN pour le choisir)";
 }

@@ -17,15 +17,7 @@ ok() { echo "ok   $*"; }
 bad() { echo "FAIL $*"; failures=$((failures + 1)); }
 winpath() { echo "Z:${1//\//\\}"; }
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine's services keep the standard handles of whoever starts them: start the server alone,
-# on /dev/null, or a pipe around this test never closes.
-wineserver -p </dev/null >/dev/null 2>&1
-restart() {
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    wineserver -p </dev/null >/dev/null 2>&1
-}
+source "$here/wine_prefix.sh"
 cleanup() {
     kill $(jobs -p) 2>/dev/null
     wineserver -k 2>/dev/null
@@ -33,11 +25,9 @@ cleanup() {
 }
 trap cleanup EXIT
 start=$(date +%s)
-wineboot -i </dev/null >/dev/null 2>&1
-# A fixed-pitch font for Form1's text box (wine has none of its own), and Qt's offscreen
-# platform told where the fonts are: wine passes no QT_* variable, the prefix's own
-# environment reaches the program.
-cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+wine_prefix "$work"
+# Qt's offscreen platform told where the fonts are: wine passes no QT_* variable, the
+# prefix's own environment reaches the program.
 wine reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'C:\windows\Fonts' /f </dev/null >/dev/null 2>&1
 runtime="$(winpath "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")");$(winpath /usr/x86_64-w64-mingw32/lib)"
 [ "$qt" != - ] && runtime="$runtime;$(winpath "$qt/bin")"
@@ -88,7 +78,7 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.
 export DISPLAY=$display
 # Wine's desktop process was started without a display by the steps above: a new session,
 # so that the program's windows reach this one.
-restart
+wine_restart
 
 # run NAME SECONDS [VAR=VALUE ...]: velmorin.exe under wine, French locale, Out32 logged.
 run() {
@@ -117,7 +107,7 @@ else
 fi
 wait $runner
 rc=$?
-restart  # nothing of this run may linger for the next
+wine_restart  # nothing of this run may linger for the next
 awk '$1 == "0x378" { print $2 }' "$work/lpt.log" >"$work/lpt1.bytes"
 after=$(awk '$1 == "0x278" { n++ } $1 == "0x378" && n { late++ } END { print n + 0, late + 0 }' "$work/lpt.log")
 if "$check" "$work/lpt1.bytes" --ticks 1 >"$work/lpt1.check"; then

@@ -16,9 +16,9 @@
 #include <chrono>
 
 #include "port/os.h"
+#include "port/windows/utf16.h"
 
 namespace port {
-namespace {
 
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty()) return {};
@@ -38,6 +38,8 @@ std::string narrow(const std::wstring& text) {
                         nullptr, nullptr);
     return out;
 }
+
+namespace {
 
 // The system's error as the errno the port layer speaks.
 int errnoOf(DWORD code) {
