@@ -11,12 +11,12 @@
 #include "port/cable.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 namespace {
 
 void fatal(const port::Error& e) {
-    std::fprintf(stderr, "bench: %s\n", window::sentence(e).c_str());
+    std::fprintf(stderr, "bench: %s\n", ui::sentence(e).c_str());
     std::abort();
 }
 

@@ -21,8 +21,8 @@
 #include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/testing/recorder.h"
-#include "window/form1.h"
-#include "window/messages.h"
+#include "ui/form1.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ struct Rig {
         return c;
     }
     static void fatal(const port::Error& e) {
-        std::fprintf(stderr, "bench: %s\n", window::sentence(e).c_str());
+        std::fprintf(stderr, "bench: %s\n", ui::sentence(e).c_str());
         std::exit(1);
     }
     // Form1 over the recorder, on the layer's (stretched) time.

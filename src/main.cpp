@@ -12,11 +12,11 @@
 #include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/settings.h"
-#include "window/fatal.h"
-#include "window/form1.h"
-#include "window/lcd_window.h"
-#include "window/messages.h"
-#include "window/terminate.h"
+#include "ui/fatal.h"
+#include "ui/form1.h"
+#include "ui/lcd_window.h"
+#include "ui/messages.h"
+#include "ui/terminate.h"
 
 namespace {
 
@@ -67,23 +67,23 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     }
     if (g_release) g_release();
     if (displayLost) {
-        window::tell(window::displayServerLost(env("DISPLAY")));
+        ui::tell(ui::displayServerLost(env("DISPLAY")));
     } else if (g_appBuilt) {
-        window::tell(window::qtFatal(text.section(QLatin1Char('\n'), 0, 0).toStdString()));
+        ui::tell(ui::qtFatal(text.section(QLatin1Char('\n'), 0, 0).toStdString()));
     } else {
         // Qt's own text suggests reinstalling, which never helps here: say what failed.
         const std::string available = availablePlatforms(text);
 #ifdef _WIN32
         // No display server to blame here: the platform plugin is missing or broken.
-        window::tell(window::windowsPlatformUnavailable(available));
+        ui::tell(ui::windowsPlatformUnavailable(available));
 #else
         if (!env("QT_QPA_PLATFORM").empty())
-            window::tell(window::platformUnavailable(env("QT_QPA_PLATFORM"), available));
+            ui::tell(ui::platformUnavailable(env("QT_QPA_PLATFORM"), available));
         else if (env("DISPLAY").empty() && !env("WAYLAND_DISPLAY").empty() &&
                  available.find("wayland") == std::string::npos)
-            window::tell(window::waylandPluginMissing());
+            ui::tell(ui::waylandPluginMissing());
         else
-            window::tell(window::displayServerUnreachable(env("DISPLAY")));
+            ui::tell(ui::displayServerUnreachable(env("DISPLAY")));
 #endif
     }
     std::_Exit(1);
@@ -92,15 +92,15 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!displayServerNamed()) window::fatalExit(window::noDisplayServer());
+    if (!displayServerNamed()) ui::fatalExit(ui::noDisplayServer());
     g_qtDefault = qInstallMessageHandler(onQtMessage);
     QApplication app(argc, argv);
     g_appBuilt = true;
     QApplication::setApplicationName(QStringLiteral("Velmorin"));
     QApplication::setApplicationVersion(QStringLiteral(VELMORIN_VERSION));
-    window::quitOnTerminationRequest(app);
+    ui::quitOnTerminationRequest(app);
 
-    port::Fatal fatal([](const port::Error& error) { window::fatalExit(error); });
+    port::Fatal fatal([](const port::Error& error) { ui::fatalExit(error); });
     port::Os& os = port::systemOs();
     os.reduceTimerSlack();
     port::SteadyClock clock(os);
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     if (config.error) fatal.fail(*config.error);
     if (const auto e = port::checkDevices(config.config, os)) fatal.fail(*e);
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener(os), os);
-    layer.onNote([](const port::Note& note) { window::tell(window::toldNote(note)); });
+    layer.onNote([](const port::Note& note) { ui::tell(ui::toldNote(note)); });
     g_release = [&layer] { layer.release(); };
     // Whatever a handler wrote is on the module and on disk before the program waits for
     // the next event.

@@ -13,7 +13,7 @@
 #include "port/linux/backends.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 using testsupport::withBackend;
 
@@ -100,11 +100,11 @@ struct Layer {
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
     std::vector<std::string> told;
-    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
+    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(ui::sentence(e)); }};
     port::PortLayer layer;
     Layer(port::PortConfig config, port::Os& os)
         : layer(std::move(config), clock, clock, fatalPath, port::hardwareOpener(os), os) {
-        layer.onNote([this](const port::Note& n) { told.push_back(window::toldNote(n)); });
+        layer.onNote([this](const port::Note& n) { told.push_back(ui::toldNote(n)); });
     }
 };
 
@@ -155,7 +155,7 @@ TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
         EXPECT_EQ(d.row->id, c.row);
         EXPECT_EQ(e.has_value(), c.refusal != nullptr);
         if (e && c.refusal) {
-            EXPECT_NE(window::sentence(*e).find(c.refusal), std::string::npos);
+            EXPECT_NE(ui::sentence(*e).find(c.refusal), std::string::npos);
         }
     }
 }
@@ -183,7 +183,7 @@ TEST(Ppdev, AutoClaimsTheParportAtTheAddressAndWritesOneIoctlPerOut32) {
         l.layer.Out32(0x378, 0x122);
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.written, (std::vector<std::uint8_t>{0x20, 0x22}));
-        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), sys.dev(1) + " (ppdev)");
+        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), sys.dev(1) + " (ppdev)");
         EXPECT_EQ(l.layer.display(0x378)->lastPins(), (hd44780::Pins{false, true, 0x2}))
             << "the emulator mirrors the hardware";
     }
@@ -198,7 +198,7 @@ TEST(Ppdev, AutoFallsBackToTheEmulatorOnlyWhereNoParportHasTheAddress) {
     l.layer.Out32(0x278, 1);
     EXPECT_TRUE(l.fatal.empty());
     EXPECT_TRUE(sys.calls.empty());
-    EXPECT_EQ(window::panelNote(l.layer.ports()[0].note),
+    EXPECT_EQ(ui::panelNote(l.layer.ports()[0].note),
               "aucun port à 0x378 ; " + sys.dev(0) + " est à 0xd010");
     ASSERT_EQ(l.told.size(), 1u) << "said once";
     EXPECT_NE(l.told[0].find("0xd010"), std::string::npos);
@@ -363,7 +363,7 @@ TEST(Devices, NamedDevicesAreCheckedBeforeTheyAreOpened) {
         FakeSys sys;
         const port::PortConfig config = withDevice(c.arrange(sys));
         const auto error = port::checkDevices(config, sys);
-        const std::string said = error ? window::sentence(*error) : std::string();
+        const std::string said = error ? ui::sentence(*error) : std::string();
         for (const char* m : c.mentions) EXPECT_NE(said.find(m), std::string::npos) << said;
         EXPECT_EQ(said.find("modprobe") != std::string::npos, c.modprobe) << said;
         Layer l(config, sys);
@@ -419,7 +419,7 @@ TEST(I2c, WritesBetweenPausesShareTransactionsAsTheAdapterAllows) {
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.transactions, c.transactions);
         EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(c.transactions.size(), c.how));
-        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
+        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
     }
 }
 
@@ -476,7 +476,7 @@ TEST(I2c, EachWiringPutsTheLinesOnItsOwnPins) {
         for (std::int16_t v : {0x01, 0x02, 0x10, 0x80, 0x00}) l.layer.Out32(0x378, v);
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.sent, c.bytes);
-        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), c.panel);
+        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), c.panel);
     }
 }
 
@@ -512,7 +512,7 @@ TEST(I2c, TheMcp23008TakesEachByteInItsGpioRegister) {
         l.layer.flush();
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.transactions, std::vector<Bytes>(setUp) + c.values);
-        EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
+        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
     }
 }
 
@@ -534,7 +534,7 @@ TEST(I2c, AutoFindsTheOneExpanderThatAnswers) {
         Layer l(withDevice(sys.node("i2c-1", 89) + "@auto,mjkdz"), sys);
         l.layer.Out32(0x378, 0x01);
         const std::string said =
-            l.fatal.empty() ? window::describe(*l.layer.ports()[0].device) : l.fatal[0];
+            l.fatal.empty() ? ui::describe(*l.layer.ports()[0].device) : l.fatal[0];
         EXPECT_NE(said.find(c.outcome), std::string::npos) << said;
         EXPECT_EQ(sys.probed.size(), 16u);
         EXPECT_TRUE(std::all_of(sys.probed.begin(), sys.probed.end(), [](int a) {
@@ -571,7 +571,7 @@ TEST(Gpio, EachOut32SetsTheSixLinesOnce) {
     EXPECT_EQ(sys.requested, (std::vector<std::uint32_t>{5, 4, 3, 2, 1, 0}));
     // Bit i of a set is the i-th requested line: RS, E, D4, D5, D6, D7.
     EXPECT_EQ(sys.lineSets, (std::vector<std::uint64_t>{0x00, 0x06, 0x21}));
-    EXPECT_EQ(window::describe(*l.layer.ports()[0].device), "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
+    EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
 }
 
 // I2C and GPIO failures: each sentence names what is wrong and what to do, and nothing is

@@ -8,7 +8,7 @@
 #include "fake_os.h"
 #include "port/ports.h"
 #include "port/windows/backends.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ TEST(Inpout, EachOut32GoesToTheLibraryUnchanged) {
     const std::vector<std::pair<short, short>> expected{
         {0x278, 0x00}, {0x278, 0x31}, {0x278, 0x33}, {0x278, 0xF2}};
     EXPECT_EQ(g_written, expected);
-    EXPECT_EQ(window::describe(r.backend->describe()), "inpoutx64.dll");
+    EXPECT_EQ(ui::describe(r.backend->describe()), "inpoutx64.dll");
     EXPECT_EQ(lib.os.calls, std::vector<std::string>{"load inpoutx64.dll"});
 }
 
@@ -89,7 +89,7 @@ TEST(Inpout, EachFailureSaysWhatToDo) {
         c.arrange(lib);
         const port::OpenResult r = lib.open(c.required);
         EXPECT_FALSE(r.backend);
-        const std::string said = r.error ? window::sentence(*r.error) : window::panelNote(r.note);
+        const std::string said = r.error ? ui::sentence(*r.error) : ui::panelNote(r.note);
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }
 }

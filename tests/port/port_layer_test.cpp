@@ -21,7 +21,7 @@
 #include "port/testing/recorder.h"
 #include "scratch.h"
 #include "vcd_reader.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 using port::PortLayer;
 
@@ -53,7 +53,7 @@ struct Env {
 
 // The sentence for a config's error, empty when it parsed.
 std::string said(const port::ConfigResult& r) {
-    return r.error ? window::sentence(*r.error) : std::string();
+    return r.error ? ui::sentence(*r.error) : std::string();
 }
 
 // A value is quoted at most 80 characters long, its unprintable bytes escaped.
@@ -181,7 +181,7 @@ TEST(PortConfig, LINUX_TABLE(SettingsParseOrNameTheVariable)) {
 struct LayerRig {
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
-    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
+    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(ui::sentence(e)); }};
     PortLayer layer;
     explicit LayerRig(port::PortConfig config = testsupport::emulatorConfig(),
                       port::BackendOpener opener = port::hardwareOpener())
@@ -247,7 +247,7 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
         if (!c.etcLines.empty()) os.files[etc] = c.etcLines;
         Env env{c.env};
         const auto r = port::readConfig(env.fn(), os, {user, etc});
-        const std::string got = r.error ? said(r) : window::settingOrigins(r.config.origins);
+        const std::string got = r.error ? said(r) : ui::settingOrigins(r.config.origins);
         EXPECT_EQ(got.rfind(c.outcome, 0), 0u) << got;
     }
     testsupport::FakeOs os;

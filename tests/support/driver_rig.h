@@ -9,7 +9,7 @@
 #include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/testing/recorder.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 namespace testsupport {
 
@@ -49,7 +49,7 @@ struct PortRig {
 
     port::SimulatedClock clock;
     std::vector<std::string> fatal;
-    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(window::sentence(e)); }};
+    port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(ui::sentence(e)); }};
     port::PortLayer layer;
     port::testing::Recorder rec = recorder();
 

@@ -10,7 +10,7 @@
 
 #include "port/os.h"
 #include "port/settings.h"
-#include "window/messages.h"
+#include "ui/messages.h"
 
 namespace testsupport {
 

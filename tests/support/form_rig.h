@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "driver_rig.h"
-#include "window/form1.h"
+#include "ui/form1.h"
 
 namespace testsupport {
 

@@ -52,7 +52,7 @@ fi
 
 # QtTest prints nothing to stdout under wine: each writes its own file.
 for t in form1_tests clock_texts_tests lcd_window_tests text_sender_tests; do
-    timeout 300 wine "$build/tests/window/$t.exe" -platform offscreen -o "$(winpath "$work/$t.txt"),txt" \
+    timeout 300 wine "$build/tests/ui/$t.exe" -platform offscreen -o "$(winpath "$work/$t.txt"),txt" \
         </dev/null >/dev/null 2>&1
     rc=$?
     if [ "$rc" = 0 ]; then

@@ -7,10 +7,10 @@
 #include <QSocketNotifier>
 #include <csignal>
 
-#include "window/fatal.h"
-#include "window/terminate.h"
+#include "ui/fatal.h"
+#include "ui/terminate.h"
 
-namespace window {
+namespace ui {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
@@ -53,4 +53,4 @@ void quitOnTerminationRequest(QCoreApplication& app) {
     ::sigaction(SIGHUP, &sa, nullptr);  // the terminal closed: the same orderly end
 }
 
-}  // namespace window
+}  // namespace ui

@@ -7,9 +7,9 @@
 #include <QMetaObject>
 #include <atomic>
 
-#include "window/terminate.h"
+#include "ui/terminate.h"
 
-namespace window {
+namespace ui {
 namespace {
 
 std::atomic<bool> g_requested{false};
@@ -44,4 +44,4 @@ bool terminationRequested() noexcept {
     return g_requested.load();
 }
 
-}  // namespace window
+}  // namespace ui

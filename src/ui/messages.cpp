@@ -1,4 +1,4 @@
-#include "window/messages.h"
+#include "ui/messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "hd44780/modules.h"
 #include "port/settings.h"
 
-namespace window {
+namespace ui {
 namespace {
 
 constexpr const char* kPrefix = "velmorin : ";
@@ -496,4 +496,4 @@ void tell(const std::string& s) noexcept {
     std::fflush(stderr);
 }
 
-}  // namespace window
+}  // namespace ui

@@ -4,7 +4,7 @@
 
 class QCoreApplication;
 
-namespace window {
+namespace ui {
 
 // Also makes a write to a pipe whose reader left fail with its errno instead of killing
 // the program.
@@ -13,4 +13,4 @@ void quitOnTerminationRequest(QCoreApplication& app);
 // True once the system has asked the program to end. Safe to read from anywhere.
 bool terminationRequested() noexcept;
 
-}  // namespace window
+}  // namespace ui

@@ -6,7 +6,7 @@
 
 #include "hd44780/controller.h"
 
-namespace window {
+namespace ui {
 
 // Times are shown in seconds since originNs (the program's start), in French.
 QString describe(const hd44780::Violation& v, std::int64_t originNs);
@@ -15,4 +15,4 @@ QString describe(const hd44780::Warning& w, std::int64_t originNs);
 QString remedy(hd44780::ViolationKind kind);
 QString oscillatorName(hd44780::Oscillator oscillator);
 
-}  // namespace window
+}  // namespace ui

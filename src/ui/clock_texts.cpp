@@ -1,6 +1,6 @@
-#include "window/clock_texts.h"
+#include "ui/clock_texts.h"
 
-namespace window {
+namespace ui {
 
 namespace {
 
@@ -75,4 +75,4 @@ QString secondsText(const QTime& now, const QLocale& locale) {
     return latinDigits(plain.toString(static_cast<double>(seconds), 'g', 7));
 }
 
-}  // namespace window
+}  // namespace ui

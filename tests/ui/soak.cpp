@@ -9,9 +9,9 @@
 
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "window/clock_texts.h"
-#include "window/form1.h"
-#include "window/messages.h"
+#include "ui/clock_texts.h"
+#include "ui/form1.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     port::PortConfig config;
     config.mode = port::Mode::Emulator;
     port::Fatal fatal([](const port::Error& e) {
-        std::fprintf(stderr, "soak: %s\n", window::sentence(e).c_str());
+        std::fprintf(stderr, "soak: %s\n", ui::sentence(e).c_str());
         std::exit(1);
     });
     port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener());
@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
         for (int c = 0; c < 20; ++c)
             shown += static_cast<char>(layer.display(888)->cell(0, c, {20, 2}).code);
         const QDateTime now = QDateTime::currentDateTime();
-        const std::string a = window::dateTimeText(now, locale).toStdString();
-        const std::string b = window::dateTimeText(now.addSecs(-1), locale).toStdString();
+        const std::string a = ui::dateTimeText(now, locale).toStdString();
+        const std::string b = ui::dateTimeText(now.addSecs(-1), locale).toStdString();
         if (shown.compare(0, a.size(), a) != 0 && shown.compare(0, b.size(), b) != 0)
             ++staleDisplay;
         const long rss = rssKb();

@@ -1,8 +1,8 @@
-#include "window/describe.h"
+#include "ui/describe.h"
 
 #include <QLocale>
 
-namespace window {
+namespace ui {
 namespace {
 
 using Limits = hd44780::TimingChecker;
@@ -118,9 +118,9 @@ QString describe(const hd44780::Warning& w, std::int64_t originNs) {
     return text + at(w.atNs - originNs);
 }
 
-}  // namespace window
+}  // namespace ui
 
-namespace window {
+namespace ui {
 
 QString remedy(hd44780::ViolationKind kind) {
     using K = hd44780::ViolationKind;
@@ -146,4 +146,4 @@ QString remedy(hd44780::ViolationKind kind) {
     return {};
 }
 
-}  // namespace window
+}  // namespace ui

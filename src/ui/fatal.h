@@ -6,7 +6,7 @@
 
 #include "port/errors.h"
 
-namespace window {
+namespace ui {
 
 // True on a platform where a person sees the windows (xcb, wayland), where a message box
 // can be answered; never under offscreen or minimal, so tests cannot hang on one.
@@ -20,4 +20,4 @@ bool interactivePlatform();
 // while the message box's own event loop runs. Async-signal-safe.
 bool fatalInProgress() noexcept;
 
-}  // namespace window
+}  // namespace ui

@@ -1,4 +1,4 @@
-#include "window/lcd_window.h"
+#include "ui/lcd_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -11,9 +11,9 @@
 #include <algorithm>
 
 #include "hd44780/modules.h"
-#include "window/describe.h"
-#include "window/lcd_view.h"
-#include "window/messages.h"
+#include "ui/describe.h"
+#include "ui/lcd_view.h"
+#include "ui/messages.h"
 
 namespace {
 constexpr int kPollMs = 40;
@@ -33,7 +33,7 @@ template <typename Ring>
 QString lastLines(const Ring& ring, std::size_t n, std::int64_t originNs) {
     QStringList lines;
     for (std::size_t i = ring.size() > n ? ring.size() - n : 0; i < ring.size(); ++i)
-        lines << window::describe(ring[i], originNs);
+        lines << ui::describe(ring[i], originNs);
     return lines.join(u'\n');
 }
 }  // namespace
@@ -64,7 +64,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
     for (const hd44780::Oscillator& o : hd44780::kOscillators)
-        m_oscillator->addItem(window::oscillatorName(o) + (o == hd44780::Oscillator::k270kHz
+        m_oscillator->addItem(ui::oscillatorName(o) + (o == hd44780::Oscillator::k270kHz
                                                                ? QStringLiteral(" (nominal)")
                                                                : QStringLiteral(" (clone lent)")),
                               static_cast<int>(o.kHz));
@@ -144,7 +144,7 @@ void LcdWindow::remember() {
     const bool saved = m_state->status() == QSettings::NoError;
     if (!saved)
         m_stateNote->setText(
-            QString::fromStdString(window::moduleNotSaved(m_state->fileName().toStdString())));
+            QString::fromStdString(ui::moduleNotSaved(m_state->fileName().toStdString())));
     m_stateNote->setVisible(!saved);
 }
 
@@ -205,7 +205,7 @@ void LcdWindow::closeEvent(QCloseEvent* event) {
 
 void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
     auto* title = new QLabel(this);
-    title->setToolTip(QString::fromStdString(window::settingOrigins(m_layer.config().origins)));
+    title->setToolTip(QString::fromStdString(ui::settingOrigins(m_layer.config().origins)));
     auto* view = new LcdView(*p.display, m_clock, this);
     view->setObjectName(QString::fromStdString("lcd_" + port::hexAddress(p.address)));
     view->setModule(m_module);
@@ -228,9 +228,9 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
     QString title = QString::fromStdString(port::portLabel(p.address));
     if (p.device)
         title += QStringLiteral(" — miroir de %1")
-                     .arg(QString::fromStdString(window::describe(*p.device)));
+                     .arg(QString::fromStdString(ui::describe(*p.device)));
     if (!p.note.empty())
-        title += QStringLiteral("\n") + QString::fromStdString(window::panelNote(p.note));
+        title += QStringLiteral("\n") + QString::fromStdString(ui::panelNote(p.note));
     if (panel.title->text() != title) panel.title->setText(title);
 
     const hd44780::Pins pins = p.display->lastPins();
@@ -246,14 +246,14 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
 
     const auto& timing = p.display->timing();
     const QString count = QStringLiteral("Violations de timing (%1) : %2")
-                              .arg(window::oscillatorName(timing.oscillator()))
+                              .arg(ui::oscillatorName(timing.oscillator()))
                               .arg(timing.count());
     if (panel.violations->text() != count) {
         panel.violations->setText(count);
         panel.violations->setToolTip(timing.recent().empty()
                                          ? QString()
-                                         : window::describe(timing.recent().back(), m_originNs) +
-                                               u'\n' + window::remedy(timing.recent().back().kind));
+                                         : ui::describe(timing.recent().back(), m_originNs) +
+                                               u'\n' + ui::remedy(timing.recent().back().kind));
     }
     const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
     if (panel.warnings->text() != warned) {

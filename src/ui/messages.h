@@ -8,7 +8,7 @@
 #include "port/errors.h"
 #include "port/settings.h"
 
-namespace window {
+namespace ui {
 
 // The sentence for a failure, without the program's prefix.
 std::string sentence(const port::Error& error);
@@ -35,4 +35,4 @@ std::string moduleNotSaved(const std::string& file);
 std::string prefixed(const std::string& sentence);
 void tell(const std::string& sentence) noexcept;
 
-}  // namespace window
+}  // namespace ui

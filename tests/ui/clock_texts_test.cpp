@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "window/clock_texts.h"
+#include "ui/clock_texts.h"
 
 class ClockTextsTest : public QObject {
     Q_OBJECT
@@ -26,7 +26,7 @@ private slots:
         QFETCH(QLocale, locale);
         QFETCH(QDateTime, now);
         QFETCH(QString, text);
-        QCOMPARE(window::dateTimeText(now, locale), text);
+        QCOMPARE(ui::dateTimeText(now, locale), text);
     }
 
     void secondsText_data() {
@@ -47,7 +47,7 @@ private slots:
     void secondsText_arabic() {
         // Egyptian Arabic writes ٦٥١٠٤٫٤٥; the module gets the same number in 0-9.
         const QString text =
-            window::secondsText(QTime(18, 5, 4, 450), QLocale(QLocale::Arabic, QLocale::Egypt));
+            ui::secondsText(QTime(18, 5, 4, 450), QLocale(QLocale::Arabic, QLocale::Egypt));
         QVERIFY2(text.startsWith(QLatin1String("65104")) && text.endsWith(QLatin1String("45")),
                  qPrintable(text));
     }
@@ -55,7 +55,7 @@ private slots:
         QFETCH(QLocale, locale);
         QFETCH(QTime, now);
         QFETCH(QString, text);
-        QCOMPARE(window::secondsText(now, locale), text);
+        QCOMPARE(ui::secondsText(now, locale), text);
     }
 
     // Every locale Qt knows: the zone goes with its brackets and separator, the time's
@@ -67,8 +67,8 @@ private slots:
         QVERIFY(locales.size() > 300);
         QStringList bad;
         for (const QLocale& locale : locales) {
-            const QString text = window::dateTimeText(now, locale);
-            const QString all = text + window::secondsText(now.time(), locale);
+            const QString text = ui::dateTimeText(now, locale);
+            const QString all = text + ui::secondsText(now.time(), locale);
             const QChar last = text.isEmpty() ? QChar() : text.back();
             // The module has the digits 0-9 only: "٠٤" would show as "??".
             const auto units = all.toUcs4();

@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace window {
+namespace ui {
 
 // Short date, a space, the locale's long time format without its time-zone part; the date
 // alone at exactly midnight. fr_FR: "08/12/2026 18:05:04"; en_US: "12/8/26 6:05:04 PM".
@@ -21,4 +21,4 @@ inline constexpr char kTimerSeparator[] = "U.....";
 // The locale's long time format with every time-zone field and the space beside it removed.
 QString timeFormatWithoutZone(const QLocale& locale);
 
-}  // namespace window
+}  // namespace ui

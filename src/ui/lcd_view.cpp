@@ -1,4 +1,4 @@
-#include "window/lcd_view.h"
+#include "ui/lcd_view.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "window/fatal.h"
+#include "ui/fatal.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "window/messages.h"
+#include "ui/messages.h"
 
-namespace window {
+namespace ui {
 namespace {
 std::atomic<bool> g_inFatal{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
@@ -54,4 +54,4 @@ void fatalExit(const port::Error& error) noexcept {
     }
 }
 
-}  // namespace window
+}  // namespace ui

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "ui/form1.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -14,8 +14,8 @@
 
 #include "hd44780/instructions.h"
 #include "lcd/texte.h"
-#include "window/clock_texts.h"
-#include "window/terminate.h"
+#include "ui/clock_texts.h"
+#include "ui/terminate.h"
 
 namespace {
 
@@ -190,7 +190,7 @@ void Form1::setTextLocale(const QLocale& locale) {
 bool Form1::stopping() const noexcept {
     // Handlers queued behind a termination request do nothing: the program ends after the
     // one that was running, however many clicks were waiting.
-    return m_halted || window::terminationRequested();
+    return m_halted || ui::terminationRequested();
 }
 
 void Form1::halt() {
@@ -272,15 +272,15 @@ void Form1::Command2_Click() {
 
 void Form1::Command3_Click() {
     if (stopping()) return;
-    Text1->setPlainText(window::dateTimeText(m_now(), m_locale));
+    Text1->setPlainText(ui::dateTimeText(m_now(), m_locale));
     Command2_Click();
 }
 
 void Form1::Timer1_Timer() {
     if (stopping()) return;
-    QString text = window::dateTimeText(m_now(), m_locale);
-    text += QLatin1String(window::kTimerSeparator);
-    text += window::secondsText(m_now().time(), m_locale);
+    QString text = ui::dateTimeText(m_now(), m_locale);
+    text += QLatin1String(ui::kTimerSeparator);
+    text += ui::secondsText(m_now().time(), m_locale);
     Text1->setPlainText(text);
     for (int k = 0; k < 3; ++k) Command2_Click();
 }

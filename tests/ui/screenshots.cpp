@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "form_rig.h"
-#include "window/lcd_window.h"
+#include "ui/lcd_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "form_rig.h"
-#include "window/lcd_view.h"
-#include "window/lcd_window.h"
+#include "ui/lcd_view.h"
+#include "ui/lcd_window.h"
 
 using testsupport::FormRig;
 
