@@ -113,7 +113,7 @@ std::vector<Timed> timeRuns(int n, F&& f) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const bool slackReduced = port::systemOs().reduceTimerSlack();
+    const bool slackReduced = port::systemOs().time.reduceTimerSlack();
     const int soakSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     std::string out;
     auto line = [&out](const std::string& s) {

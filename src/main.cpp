@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
 
     port::Fatal fatal([](const port::Error& error) { ui::fatalExit(error); });
     port::Os& os = port::systemOs();
-    os.reduceTimerSlack();
+    os.time.reduceTimerSlack();
     port::SteadyClock clock(os);
 
     // Every setting is checked before the first write.

@@ -30,14 +30,14 @@ public:
 class SteadyClock final : public Clock, public Sleeper {
 public:
     explicit SteadyClock(Os& os = systemOs()) noexcept : m_os(os) {}
-    std::int64_t nowNs() const noexcept override { return m_os.nowNs(); }
+    std::int64_t nowNs() const noexcept override { return m_os.time.nowNs(); }
     void spinFor(std::int64_t ns) noexcept override {
         const std::int64_t deadline = nowNs() + ns;
         while (nowNs() < deadline) {
             // Deliberately empty: a pulse must not give the processor away.
         }
     }
-    void Sleep(std::uint32_t milliseconds) noexcept override { m_os.sleepMs(milliseconds); }
+    void Sleep(std::uint32_t milliseconds) noexcept override { m_os.time.sleepMs(milliseconds); }
 
 private:
     Os& m_os;

@@ -6,7 +6,7 @@ namespace port {
 
 std::string firstLine(Os& os, const std::string& path) {
     std::vector<std::string> lines;
-    return os.readLines(path, lines) == 0 && !lines.empty() ? lines.front() : std::string();
+    return os.files.readLines(path, lines) == 0 && !lines.empty() ? lines.front() : std::string();
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

@@ -1,6 +1,7 @@
-// The one seam between the port layer and the operating system: devices, trace files,
-// kernel tables, direct port I/O and time. Nothing else in the port layer calls the
-// system; tests give it a fake, and each platform its own implementation (linux/ ...).
+// The seams between the port layer and the operating system, one small interface each:
+// files and device nodes, device calls, time, direct port I/O and library loading. Nothing
+// else in the port layer calls the system; a platform implements the parts it has (linux/,
+// windows/), and tests give each part a fake.
 //
 // Calls that can fail return a negative errno (-ENOENT ...), never set errno.
 #pragma once
@@ -29,15 +30,13 @@ enum class OpenFor : std::uint8_t {
     Trace,
 };
 
-class Os {
+// Files and device nodes: what every platform has.
+class Files {
 public:
-    virtual ~Os() = default;
-
-    // --- files and devices
+    virtual ~Files() = default;
     virtual PathInfo stat(const std::string& path) = 0;
     virtual PathInfo fstat(int fd) = 0;
-    virtual int open(const std::string& path, OpenFor how) = 0;                // fd, or -errno
-    virtual int ioctl(int fd, unsigned long request, void* arg) noexcept = 0;  // >= 0, or -errno
+    virtual int open(const std::string& path, OpenFor how) = 0;  // fd, or -errno
     virtual long write(int fd, const void* data,
                        std::size_t size) noexcept = 0;  // count, or -errno
     virtual void close(int fd) noexcept = 0;
@@ -48,34 +47,59 @@ public:
     // Waits until a descriptor opened without blocking (a pipe) takes more: 0, -ETIMEDOUT,
     // or -errno.
     virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
-
-    // --- kernel tables (/proc, /sys) and settings files
-    // Every line of a text file: 0, or -errno (-ENOENT for a file that is not there).
+    // Every line of a text file (kernel tables, settings files): 0, or -errno (-ENOENT for
+    // a file that is not there).
     virtual int readLines(const std::string& path, std::vector<std::string>& lines) = 0;
     // The names in a directory, in no particular order; empty when it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+};
 
-    // --- the port library, where the platform has one (Windows)
-    // Loads a library by name from the program's folder or the system's, never from the
-    // current folder: a handle, or null with the system's error code in error.
-    virtual void* loadLibrary(const std::string& name, unsigned long& error) = 0;
-    virtual void* librarySymbol(void* library, const char* name) = 0;
-    // Where loadLibrary looks, in order: the program's folder, the system's.
-    virtual std::vector<std::string> libraryFolders() = 0;
+// Device calls on an open descriptor (Linux's ioctl).
+class DeviceControl {
+public:
+    virtual ~DeviceControl() = default;
+    virtual int ioctl(int fd, unsigned long request, void* arg) noexcept = 0;  // >= 0, or -errno
+};
 
-    // --- direct port I/O, where the processor has an I/O space
-    virtual bool hasPortIo() const noexcept = 0;
-    // Grants the calling thread access to one I/O port: 0, or -errno.
-    virtual int portAccess(std::uint16_t port) = 0;
-    virtual void outb(std::uint16_t port, std::uint8_t value) noexcept = 0;
-
-    // --- time
+class Time {
+public:
+    virtual ~Time() = default;
     // Monotonic, in nanoseconds; only differences mean anything.
     virtual std::int64_t nowNs() const noexcept = 0;
     // Suspends the calling thread for at least that long, whatever signals arrive.
     virtual void sleepMs(std::uint32_t milliseconds) noexcept = 0;
     // Asks that sleeps overrun by as little as the system allows. False where refused.
     virtual bool reduceTimerSlack() noexcept = 0;
+};
+
+// Direct port I/O, where the processor has an I/O space and the system lets a program in.
+class PortIo {
+public:
+    virtual ~PortIo() = default;
+    // Grants the calling thread access to one I/O port: 0, or -errno.
+    virtual int portAccess(std::uint16_t port) = 0;
+    virtual void outb(std::uint16_t port, std::uint8_t value) noexcept = 0;
+};
+
+// Loading a library by name (the port library on Windows).
+class Libraries {
+public:
+    virtual ~Libraries() = default;
+    // From the program's folder or the system's, never from the current folder: a handle,
+    // or null with the system's error code in error.
+    virtual void* loadLibrary(const std::string& name, unsigned long& error) = 0;
+    virtual void* librarySymbol(void* library, const char* name) = 0;
+    // Where loadLibrary looks, in order: the program's folder, the system's.
+    virtual std::vector<std::string> libraryFolders() = 0;
+};
+
+// What a platform offers; the parts it lacks are null.
+struct Os {
+    Files& files;
+    Time& time;
+    DeviceControl* devices = nullptr;
+    PortIo* portIo = nullptr;
+    Libraries* libraries = nullptr;
 };
 
 // The machine's own.

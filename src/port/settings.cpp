@@ -217,7 +217,7 @@ ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::str
     };
     for (auto file = files.rbegin(); file != files.rend() && !result.error; ++file) {
         std::vector<std::string> lines;
-        if (const int rc = os.readLines(*file, lines); rc == -ENOENT) {
+        if (const int rc = os.files.readLines(*file, lines); rc == -ENOENT) {
             continue;
         } else if (rc < 0) {
             Error e = problem(Problem::SettingsFileUnreadable);

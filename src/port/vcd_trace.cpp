@@ -37,10 +37,10 @@ std::string VcdTrace::scopeName(std::int16_t port) {
 int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& error) {
     Error e;
     e.device = path;
-    const int fd = os.open(path, OpenFor::Trace);
+    const int fd = os.files.open(path, OpenFor::Trace);
     // Where the lock comes with the open (a share mode), a second writer is refused there.
-    if (fd == -EWOULDBLOCK || (fd >= 0 && os.lockExclusive(fd) == -EWOULDBLOCK)) {
-        if (fd >= 0) os.close(fd);
+    if (fd == -EWOULDBLOCK || (fd >= 0 && os.files.lockExclusive(fd) == -EWOULDBLOCK)) {
+        if (fd >= 0) os.files.close(fd);
         e.what = Problem::TraceLocked;
         error = e;
         return -1;
@@ -53,9 +53,9 @@ int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& er
     }
     // The descriptor stays non-blocking: a pipe whose reader stops reading must not hang
     // the program (flush waits for room, but not for ever).
-    if (os.fstat(fd).regularFile) {
-        if (const int rc = os.truncate(fd, 0); rc != 0) {
-            os.close(fd);
+    if (os.files.fstat(fd).regularFile) {
+        if (const int rc = os.files.truncate(fd, 0); rc != 0) {
+            os.files.close(fd);
             e.what = Problem::TraceTruncateFailed;
             e.err = -rc;
             error = e;
@@ -69,7 +69,7 @@ VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::
                    const std::string& version)
     : m_os(os),
       m_fd(fd),
-      m_regular(os.fstat(fd).regularFile),
+      m_regular(os.files.fstat(fd).regularFile),
       m_buffer(new char[kCapacity]),
       m_startNs(startNs) {
     append("$version " + version + " $end\n$timescale 1 ns $end\n");
@@ -117,7 +117,7 @@ VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::
 
 VcdTrace::~VcdTrace() {
     flush();
-    m_os.close(m_fd);
+    m_os.files.close(m_fd);
 }
 
 void VcdTrace::append(std::string_view text) noexcept {
@@ -183,19 +183,19 @@ int VcdTrace::flush() noexcept {
     std::size_t done = 0;
     std::int64_t deadline = -1;  // set while a pipe takes nothing
     while (done < m_used) {
-        const long n = m_os.write(m_fd, m_buffer.get() + done, m_used - done);
+        const long n = m_os.files.write(m_fd, m_buffer.get() + done, m_used - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             deadline = -1;
             continue;
         }
         if (n == -EAGAIN) {
-            const std::int64_t now = m_os.nowNs();
+            const std::int64_t now = m_os.time.nowNs();
             if (deadline < 0) deadline = now + kReaderPatienceMs * 1'000'000;
-            const int rc =
-                now < deadline
-                    ? m_os.waitWritable(m_fd, static_cast<int>((deadline - now) / 1'000'000) + 1)
-                    : -ETIMEDOUT;
+            const int rc = now < deadline
+                               ? m_os.files.waitWritable(
+                                     m_fd, static_cast<int>((deadline - now) / 1'000'000) + 1)
+                               : -ETIMEDOUT;
             if (rc == 0) continue;
             m_error = -rc;
         } else {
@@ -208,7 +208,7 @@ int VcdTrace::flush() noexcept {
         // end of the last whole record, so that it never ends inside one.
         std::size_t cut = done;
         while (cut > 0 && !(m_buffer[cut] == '#' && m_buffer[cut - 1] == '\n')) --cut;
-        m_os.truncate(m_fd, m_fileBytes + static_cast<std::int64_t>(cut));
+        m_os.files.truncate(m_fd, m_fileBytes + static_cast<std::int64_t>(cut));
         done = cut;
     }
     m_fileBytes += static_cast<std::int64_t>(done);

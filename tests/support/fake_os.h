@@ -14,7 +14,7 @@
 
 namespace testsupport {
 
-struct FakeOs : port::Os {
+struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port::Libraries {
     std::map<std::string, std::vector<std::string>> files;  // /proc and /sys
     std::map<std::string, port::PathInfo> nodes;            // what stat() finds
     std::map<std::string, int> openErrno;                   // path -> errno to fail open with
@@ -28,6 +28,14 @@ struct FakeOs : port::Os {
     std::vector<std::pair<std::uint8_t, std::uint16_t>> outbs;
     std::int64_t now = 1'000'000'000;
     int nextFd = 100;
+
+    FakeOs(const FakeOs&) = delete;
+    FakeOs& operator=(const FakeOs&) = delete;
+    // Every part of a system, direct port I/O included (portIo = false takes it away).
+    operator port::Os&() {
+        m_os.portIo = portIo ? this : nullptr;
+        return m_os;
+    }
 
     FakeOs() {
         files["/proc/devices"] = {"Character devices:", "  1 mem", " 89 i2c", " 99 ppdev",
@@ -126,7 +134,6 @@ struct FakeOs : port::Os {
         return it == symbols.end() ? nullptr : it->second;
     }
     std::vector<std::string> libraryFolders() override { return folders; }
-    bool hasPortIo() const noexcept override { return portIo; }
     int portAccess(std::uint16_t) override {
         ++portAccessCalls;
         return -portAccessErrno;
@@ -137,6 +144,9 @@ struct FakeOs : port::Os {
     std::int64_t nowNs() const noexcept override { return now; }
     void sleepMs(std::uint32_t ms) noexcept override { now += std::int64_t{ms} * 1'000'000; }
     bool reduceTimerSlack() noexcept override { return true; }
+
+private:
+    port::Os m_os{*this, *this, this, this, this};
 };
 
 // The config a VELMORIN_LPT value gives.

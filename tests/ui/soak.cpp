@@ -42,7 +42,7 @@ long rssKb() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
-    port::systemOs().reduceTimerSlack();
+    port::systemOs().time.reduceTimerSlack();
     port::SteadyClock clock;
     port::PortConfig config;
     config.mode = port::Mode::Emulator;

@@ -7,7 +7,7 @@ namespace port::linux_backends {
 
 std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
     std::vector<std::string> lines;
-    if (os.readLines("/proc/devices", lines) != 0) return fallback;
+    if (os.files.readLines("/proc/devices", lines) != 0) return fallback;
     for (const std::string& line : lines) {
         unsigned major = 0;
         char name[32] = {};
@@ -20,7 +20,7 @@ std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned 
 std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver) {
     Error e;
     e.device = device.path;
-    const PathInfo st = os.stat(device.path);
+    const PathInfo st = os.files.stat(device.path);
     if (st.error != 0) {
         e.what = Problem::DeviceUnusable;
         e.err = st.error;

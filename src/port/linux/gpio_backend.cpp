@@ -50,14 +50,14 @@ class GpioBackend final : public PortBackend {
 public:
     GpioBackend(int fd, const PortDevice& device, Os& os)
         : m_fd(fd), m_device(device), m_cable(lineCable(device)), m_os(os) {}
-    ~GpioBackend() override { m_os.close(m_fd); }
+    ~GpioBackend() override { m_os.files.close(m_fd); }
 
     int write(hd44780::Pins pins) noexcept override {
         gpio_v2_line_values v{};
         // Every requested line in one set, so that they change together as a port's do.
         v.mask = (1ull << m_device.gpioLines.size()) - 1;
         v.bits = m_cable.byte(pins);
-        const int rc = m_os.ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
+        const int rc = m_os.devices->ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
     Description describe() const override {
@@ -124,7 +124,7 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
-    const int fd = os.open(device.path, OpenFor::Device);
+    const int fd = os.files.open(device.path, OpenFor::Device);
     if (fd < 0)
         return {nullptr,
                 openFailed(device.path, -fd,
@@ -133,15 +133,15 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
     Error e;
     e.device = device.path;
     gpiochip_info info{};
-    if (const int rc = os.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
-        os.close(fd);
+    if (const int rc = os.devices->ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
+        os.files.close(fd);
         e.what = Problem::NotGpioChip;
         e.err = -rc;
         return {nullptr, e, {}};
     }
     for (std::uint32_t line : device.gpioLines)
         if (line >= info.lines) {
-            os.close(fd);
+            os.files.close(fd);
             e.what = Problem::GpioLineMissing;
             e.number = line;
             e.count = info.lines;
@@ -158,8 +158,8 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
     req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
     req.config.attrs[0].attr.values = lineCable(device).alwaysHigh;
     req.config.attrs[0].mask = (1ull << device.gpioLines.size()) - 1;
-    const int rc = os.ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
-    os.close(fd);
+    const int rc = os.devices->ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
+    os.files.close(fd);
     if (rc < 0) {
         e.what = Problem::GpioLinesRefused;
         e.detail = lineList(device);

@@ -58,7 +58,8 @@ std::string choices(std::string_view chip, std::span<const Preset> presets) {
 }
 
 int setSlave(Os& os, int fd, std::uint8_t address) {
-    return os.ioctl(fd, I2C_SLAVE, reinterpret_cast<void*>(static_cast<unsigned long>(address)));
+    return os.devices->ioctl(fd, I2C_SLAVE,
+                             reinterpret_cast<void*>(static_cast<unsigned long>(address)));
 }
 
 int smbus(Os& os, int fd, std::uint8_t command, int size, i2c_smbus_data* data) noexcept {
@@ -67,7 +68,7 @@ int smbus(Os& os, int fd, std::uint8_t command, int size, i2c_smbus_data* data) 
     args.command = command;
     args.size = static_cast<std::uint32_t>(size);
     args.data = data;
-    const int rc = os.ioctl(fd, I2C_SMBUS, &args);
+    const int rc = os.devices->ioctl(fd, I2C_SMBUS, &args);
     return rc >= 0 ? 0 : errnoOf(rc);
 }
 
@@ -144,7 +145,7 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 }
 
 std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {
-    const int fd = os.open(device.path, OpenFor::Device);
+    const int fd = os.files.open(device.path, OpenFor::Device);
     if (fd < 0)
         return openFailed(device.path, -fd,
                           -fd == ENOENT                   ? Hint::LoadI2cDev
@@ -152,7 +153,7 @@ std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {
                                                           : Hint::None);
     Error e;
     e.device = device.path;
-    if (os.ioctl(fd, I2C_FUNCS, &bus.funcs) < 0) bus.funcs = 0;
+    if (os.devices->ioctl(fd, I2C_FUNCS, &bus.funcs) < 0) bus.funcs = 0;
     bus.address = device.i2cAddress;
     if (device.i2cFindAddress) {
         std::vector<std::uint8_t> answered;
@@ -165,7 +166,7 @@ std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {
             }
         }
         if (answered.size() != 1) {
-            os.close(fd);
+            os.files.close(fd);
             e.what = answered.empty() ? Problem::I2cNoneFound : Problem::I2cManyFound;
             for (std::uint8_t a : answered) e.detail += (e.detail.empty() ? "" : ", ") + hexByte(a);
             return e;
@@ -174,7 +175,7 @@ std::optional<Error> open(const PortDevice& device, Os& os, Bus& bus) {
         bus.found = true;
     }
     if (const int rc = setSlave(os, fd, bus.address); rc < 0) {
-        os.close(fd);
+        os.files.close(fd);
         e.what = Problem::I2cAddressRefused;
         e.detail = hexByte(bus.address);
         e.err = -rc;
@@ -237,7 +238,7 @@ int Batch::flush() noexcept {
     int err = 0;
     switch (m_mode) {
         case Mode::Write: {
-            const long sent = m_os.write(m_fd, m_bytes.data(), n);
+            const long sent = m_os.files.write(m_fd, m_bytes.data(), n);
             err = sent == static_cast<long>(n) ? 0 : sent < 0 ? static_cast<int>(-sent) : EIO;
             break;
         }
@@ -274,7 +275,7 @@ ExpanderBackend::ExpanderBackend(BackendId chip, const PortDevice& device, const
       m_batch(os, bus, reg) {}
 
 ExpanderBackend::~ExpanderBackend() {
-    m_os.close(m_bus.fd);
+    m_os.files.close(m_bus.fd);
 }
 
 int ExpanderBackend::write(hd44780::Pins pins) noexcept {

@@ -17,7 +17,7 @@ class IoportBackend final : public PortBackend {
 public:
     IoportBackend(std::int16_t port, Os& os) : m_port(port), m_os(os) {}
     int write(hd44780::Pins pins) noexcept override {
-        m_os.outb(static_cast<std::uint16_t>(m_port), kParallelCable.byte(pins));
+        m_os.portIo->outb(static_cast<std::uint16_t>(m_port), kParallelCable.byte(pins));
         return 0;
     }
     Description describe() const override {
@@ -32,11 +32,11 @@ private:
 OpenResult openAt(const SupportedPort& port, bool, Os& os) {
     Error e;
     e.address = port.address;
-    if (!os.hasPortIo()) {
+    if (!os.portIo) {
         e.what = Problem::IoportUnavailable;
         return {nullptr, e, {}};
     }
-    if (const int rc = os.portAccess(static_cast<std::uint16_t>(port.address)); rc != 0) {
+    if (const int rc = os.portIo->portAccess(static_cast<std::uint16_t>(port.address)); rc != 0) {
         e.err = -rc;
         e.what = e.err == ENOSYS ? Problem::IopermUnsupported : Problem::IopermRefused;
         return {nullptr, e, {}};

@@ -40,7 +40,7 @@ PathInfo info(int rc, const struct stat& st) {
     return i;
 }
 
-class LinuxOs final : public Os {
+class LinuxOs final : public Files, public DeviceControl, public Time, public PortIo {
 public:
     PathInfo stat(const std::string& path) override {
         struct stat st {};
@@ -119,15 +119,6 @@ public:
         return names;
     }
 
-    // Linux has no port library: its backends reach the port through the kernel.
-    void* loadLibrary(const std::string&, unsigned long& error) override {
-        error = ENOSYS;
-        return nullptr;
-    }
-    void* librarySymbol(void*, const char*) override { return nullptr; }
-    std::vector<std::string> libraryFolders() override { return {}; }
-
-    bool hasPortIo() const noexcept override { return VELMORIN_HAVE_IOPORT; }
     int portAccess([[maybe_unused]] std::uint16_t port) override {
 #if VELMORIN_HAVE_IOPORT
         // The permission belongs to the calling thread: the one that will write.
@@ -166,7 +157,9 @@ public:
 }  // namespace
 
 Os& systemOs() {
-    static LinuxOs os;
+    static LinuxOs linux;
+    // Linux has no port library: its backends reach the port through the kernel.
+    static Os os{linux, linux, &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr, nullptr};
     return os;
 }
 

@@ -70,12 +70,12 @@ public:
     PpdevBackend(int fd, std::string device, Os& os)
         : m_fd(fd), m_device(std::move(device)), m_os(os) {}
     ~PpdevBackend() override {
-        m_os.ioctl(m_fd, PPRELEASE, nullptr);
-        m_os.close(m_fd);
+        m_os.devices->ioctl(m_fd, PPRELEASE, nullptr);
+        m_os.files.close(m_fd);
     }
     int write(hd44780::Pins pins) noexcept override {
         std::uint8_t value = kParallelCable.byte(pins);
-        const int rc = m_os.ioctl(m_fd, PPWDATA, &value);
+        const int rc = m_os.devices->ioctl(m_fd, PPWDATA, &value);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
     Description describe() const override { return {BackendId::Ppdev, m_device, {}, {}, false}; }
@@ -95,10 +95,10 @@ OpenResult openDevice(const std::string& device, Os& os) {
         e.detail = active;
         return {nullptr, e, {}};
     }
-    const int fd = os.open(device, OpenFor::Device);
+    const int fd = os.files.open(device, OpenFor::Device);
     if (fd < 0) return {nullptr, openFailed(device, -fd, remedy(-fd, os)), {}};
-    if (const int rc = os.ioctl(fd, PPCLAIM, nullptr); rc < 0) {
-        os.close(fd);
+    if (const int rc = os.devices->ioctl(fd, PPCLAIM, nullptr); rc < 0) {
+        os.files.close(fd);
         return {nullptr, failure(Problem::ClaimFailed, device, -rc, remedy(-rc, os)), {}};
     }
     return {std::make_unique<PpdevBackend>(fd, device, os), {}, {}};
@@ -151,7 +151,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 
 std::vector<ParportInfo> listParports(Os& os) {
     std::vector<ParportInfo> found;
-    for (const std::string& name : os.listDirectory(kProcParport)) {
+    for (const std::string& name : os.files.listDirectory(kProcParport)) {
         if (name.rfind("parport", 0) != 0) continue;
         const std::string base =
             firstLine(os, std::string(kProcParport) + "/" + name + "/base-addr");

@@ -42,8 +42,9 @@ std::string joined(const std::vector<std::string>& folders) {
 
 OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
     unsigned long code = 0;
-    void* library = os.loadLibrary(kLibrary, code);
-    const std::vector<std::string> folders = os.libraryFolders();
+    void* library = os.libraries ? os.libraries->loadLibrary(kLibrary, code) : nullptr;
+    const std::vector<std::string> folders =
+        os.libraries ? os.libraries->libraryFolders() : std::vector<std::string>{};
     Error e;
     e.device = kLibrary;
     e.detail = joined(folders);
@@ -56,7 +57,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
         // Only the 32-bit build beside the program: say which file this one needs.
         bool only32 = false;
         for (const std::string& f : folders)
-            if (os.stat(f + "\\" + kLibrary32).regularFile) only32 = true;
+            if (os.files.stat(f + "\\" + kLibrary32).regularFile) only32 = true;
         if (!required && !only32) {
             OpenResult r;
             r.note.address = port.address;
@@ -68,14 +69,14 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
         e.hint = only32 ? Hint::Library32Only : Hint::None;
         return {nullptr, e, {}};
     }
-    const auto out32 = reinterpret_cast<Out32Fn>(os.librarySymbol(library, "Out32"));
+    const auto out32 = reinterpret_cast<Out32Fn>(os.libraries->librarySymbol(library, "Out32"));
     if (!out32) {
         e.what = Problem::LibraryNoOut32;
         return {nullptr, e, {}};
     }
     // Older builds lack the query; their Out32 then simply does nothing without the driver.
-    if (const auto driverOpen =
-            reinterpret_cast<DriverOpenFn>(os.librarySymbol(library, "IsInpOutDriverOpen"));
+    if (const auto driverOpen = reinterpret_cast<DriverOpenFn>(
+            os.libraries->librarySymbol(library, "IsInpOutDriverOpen"));
         driverOpen && !driverOpen()) {
         e.what = Problem::LibraryDriverClosed;
         return {nullptr, e, {}};

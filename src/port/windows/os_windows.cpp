@@ -79,7 +79,7 @@ std::string folderOf(const std::wstring& path) {
     return narrow(path.substr(0, path.find_last_of(L"\\/")));
 }
 
-class WindowsOs final : public Os {
+class WindowsOs final : public Files, public Time, public Libraries {
 public:
     PathInfo stat(const std::string& path) override {
         PathInfo i;
@@ -115,7 +115,6 @@ public:
         m_handles.push_back(h);
         return static_cast<int>(m_handles.size()) - 1 + kFirstFd;
     }
-    int ioctl(int, unsigned long, void*) noexcept override { return -ENOSYS; }
     long write(int fd, const void* data, std::size_t size) noexcept override {
         DWORD written = 0;
         if (!WriteFile(handle(fd), data, static_cast<DWORD>(size), &written, nullptr))
@@ -180,10 +179,6 @@ public:
         return {folderOf(exe), narrow(system)};
     }
 
-    bool hasPortIo() const noexcept override { return false; }
-    int portAccess(std::uint16_t) override { return -ENOSYS; }
-    void outb(std::uint16_t, std::uint8_t) noexcept override {}
-
     std::int64_t nowNs() const noexcept override {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())
@@ -205,7 +200,9 @@ private:
 }  // namespace
 
 Os& systemOs() {
-    static WindowsOs os;
+    static WindowsOs windows;
+    // No device calls and no direct port I/O: the port library does the port's I/O.
+    static Os os{windows, windows, nullptr, nullptr, &windows};
     return os;
 }
 
