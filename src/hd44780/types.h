@@ -41,9 +41,13 @@ struct Pins {
     friend constexpr bool operator==(const Pins&, const Pins&) = default;
 };
 
-// The six lines, in the order the module's pin header and the traces list them.
-enum class Line : std::uint8_t { RS, E, DB4, DB5, DB6, DB7 };
-inline constexpr std::size_t kLineCount = 6;
+// The module's lines: the six a 4-bit bus drives, in the order the module's pin header and
+// the traces list them, then the two a board may wire besides: R/W (held low: the module
+// is only written) and the backlight. A backend's device text lists them in an order of
+// its own; each order is a list of these.
+enum class Line : std::uint8_t { RS, E, DB4, DB5, DB6, DB7, RW, Backlight };
+inline constexpr std::size_t kLineCount = 6;        // the bus lines, RS to DB7
+inline constexpr std::size_t kModuleLineCount = 8;  // with R/W and the backlight
 inline constexpr std::array<const char*, kLineCount> kLineNames{"RS", "E", "D4", "D5", "D6", "D7"};
 
 constexpr bool level(Pins p, Line line) noexcept {
@@ -57,6 +61,9 @@ constexpr bool level(Pins p, Line line) noexcept {
         case Line::DB6:
         case Line::DB7:
             return ((p.db >> (static_cast<int>(line) - static_cast<int>(Line::DB4))) & 1) != 0;
+        case Line::RW:         // never driven high: write only
+        case Line::Backlight:  // not the controller's
+            return false;
     }
     return false;
 }

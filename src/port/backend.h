@@ -32,33 +32,29 @@ public:
     // Sends what write() queued. Called before every pause, when the program waits for
     // events, and before it ends, so a pause is never inside a queue. 0, or the errno.
     virtual int flush() noexcept { return 0; }
-    virtual Description describe() const = 0;
-    // The remedy for a failed write, where the backend knows one.
-    virtual Hint failureHint(int /*err*/) const noexcept { return Hint::None; }
+    virtual Description description() const = 0;
+    // The remedy for a failed write, in the backend's own codes; 0 where it knows none.
+    virtual std::uint8_t failureHint(int /*err*/) const noexcept { return 0; }
 };
 
 struct BackendRow;
 
-// Which expander pin carries each module line, and how the backlight is switched on.
-struct Wiring {
-    static constexpr std::int8_t kNone = -1;
-    // RS, R/W, E, backlight, D4, D5, D6, D7: an expander pin 0-7, or kNone (R/W tied low on
-    // the board, no backlight fitted).
-    std::array<std::int8_t, 8> pin{};
-    bool backlightActiveLow = false;
-    std::string name;  // "mjkdz", "map=65470123"; empty for the board's usual wiring
+// What a backend parsed from its device text: a type of its own, known to its row alone.
+struct DeviceOptions {
+    virtual ~DeviceOptions() = default;
 };
 
 // A device named in VELMORIN_LPT1 / VELMORIN_LPT2, parsed by its backend's row.
 struct PortDevice {
-    const BackendRow* row = nullptr;  // null: none named
-    std::string path;                 // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
-    std::uint8_t i2cAddress = 0;      // I2C: 7-bit address of the expander
-    bool i2cFindAddress = false;      // I2C: @auto, probe the expanders' ranges
-    Wiring wiring;                    // I2C expanders
-    // GPIO: offsets of RS, E, D4, D5, D6, D7, then optionally R/W and the backlight.
-    std::vector<std::uint32_t> gpioLines;
-    bool gpioBacklightLow = false;
+    const BackendRow* row = nullptr;               // null: none named
+    std::string path;                              // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
+    std::shared_ptr<const DeviceOptions> options;  // the row's own, where it has any
+
+    // The row's options, as the row that parsed them made them.
+    template <class Options>
+    const Options& as() const noexcept {
+        return static_cast<const Options&>(*options);
+    }
 };
 
 // A device text split at its first '@': "/dev/i2c-1@0x27" -> path, options.
@@ -68,6 +64,13 @@ struct DeviceText {
     bool hasOptions = false;
 };
 
+// How surely a row recognises a device text as its own form.
+enum class Claim : std::uint8_t {
+    No,
+    ByOptions,  // what follows '@' has the row's shape ("0x27", "25,24,23,17,18,22")
+    ByPath,     // the path names the row's device (/dev/parportN, /dev/i2c-N)
+};
+
 struct OpenResult {
     std::unique_ptr<PortBackend> backend;  // null: the emulator alone serves this address
     std::optional<Error> error;            // the address cannot be served (fatal)
@@ -75,15 +78,18 @@ struct OpenResult {
 };
 
 struct BackendRow {
-    BackendId id;
+    // Names the row in errors, descriptions and notes, where the window finds its words.
+    const char* key;
     // Its VELMORIN_LPT value; null where only a named device reaches it.
     const char* name;
+    // Its device form as a sentence shows it ("/dev/parportN"); null: none of its own.
+    const char* form;
     // Chosen with VELMORIN_LPT, it serves every address itself: named devices are ignored.
     bool ignoresNamedDevices;
     // Tried, in table order, for an address that VELMORIN_LPT=auto has no device for.
     bool probedByAuto;
     // Whether a device text is this backend's form, and parsing it into device.
-    bool (*claims)(const DeviceText& text);
+    Claim (*claims)(const DeviceText& text);
     std::optional<Error> (*parse)(const DeviceText& text, PortDevice& device);
     // Looks, without opening anything, that the device is there and of the right kind.
     std::optional<Error> (*check)(const PortDevice& device, Os& os);
@@ -93,7 +99,7 @@ struct BackendRow {
     OpenResult (*openAt)(const SupportedPort& port, bool required, Os& os);
 };
 
-// This platform's backends, in the order auto tries them and device texts are matched.
+// This platform's backends, in the order auto tries them.
 std::span<const BackendRow> backendTable() noexcept;
 
 // The VELMORIN_LPT values of other platforms' backends ("inpout" on Linux, "ppdev" on
@@ -104,5 +110,13 @@ bool otherPlatformDevice(std::string_view path) noexcept;
 
 // The row a VELMORIN_LPT value names, or null.
 const BackendRow* backendNamed(std::string_view name) noexcept;
+// The row a device text is the form of: the surest claim, the first row among equals.
+const BackendRow* rowClaiming(const DeviceText& text) noexcept;
+// The device forms of this platform's rows, in table order.
+std::vector<const char*> deviceForms();
+
+// Marks an error as the row's, where the backend left that unsaid.
+void own(const BackendRow& row, std::optional<Error>& error) noexcept;
+void own(const BackendRow& row, OpenResult& result) noexcept;
 
 }  // namespace port

@@ -7,6 +7,7 @@ std::optional<Error> checkNamed(const char* setting, const PortConfig& config,
                                 const PortDevice& device, Os& os) {
     if (!device.row) return std::nullopt;
     std::optional<Error> e = device.row->check(device, os);
+    own(*device.row, e);
     if (e) {
         e->setting = setting;
         e->device = device.path;
@@ -16,6 +17,11 @@ std::optional<Error> checkNamed(const char* setting, const PortConfig& config,
         }
     }
     return e;
+}
+
+OpenResult opened(const BackendRow& row, OpenResult result) {
+    own(row, result);
+    return result;
 }
 
 }  // namespace
@@ -37,13 +43,14 @@ BackendOpener hardwareOpener(Os& os) {
         if (config.namedDevicesApply() && named.row) {
             if (auto e = checkNamed(port->deviceSetting, config, named, os))
                 return {nullptr, e, {}};
-            return named.row->openNamed(named, os);
+            return opened(*named.row, named.row->openNamed(named, os));
         }
-        if (config.mode == Mode::Backend) return config.backend->openAt(*port, true, os);
+        if (config.mode == Mode::Backend)
+            return opened(*config.backend, config.backend->openAt(*port, true, os));
         OpenResult found;
         for (const BackendRow& row : backendTable()) {
             if (!row.probedByAuto) continue;
-            found = row.openAt(*port, false, os);
+            found = opened(row, row.openAt(*port, false, os));
             if (found.backend || found.error) return found;
         }
         return found;  // the emulator alone, perhaps with a note

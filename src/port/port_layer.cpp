@@ -142,7 +142,8 @@ void PortLayer::writeFailed(Port& p, int err) noexcept {
         e.what = Problem::WriteFailed;
         e.err = err;
         e.hint = p.backend->failureHint(err);
-        e.description = p.backend->describe();
+        e.description = p.backend->description();
+        e.backend = e.description.backend;
         return e;
     }));
 }
@@ -174,10 +175,11 @@ void PortLayer::flushTrace() noexcept {
             Error t;
             t.what = what;
             t.err = err;
-            t.hint = what == Problem::TraceReaderStalled                      ? Hint::None
-                     : err == ENOSPC || err == kQuotaExceeded || err == EFBIG ? Hint::TraceFreeSpace
-                     : err == EPIPE ? Hint::TraceReaderGone
-                                    : Hint::TraceOtherFile;
+            t.hint = codeOf(what == Problem::TraceReaderStalled ? Hint::None
+                            : err == ENOSPC || err == kQuotaExceeded || err == EFBIG
+                                ? Hint::TraceFreeSpace
+                            : err == EPIPE ? Hint::TraceReaderGone
+                                           : Hint::TraceOtherFile);
             t.device = m_config.tracePath;
             return t;
         });
@@ -209,7 +211,7 @@ std::vector<PortLayer::PortView> PortLayer::ports() const {
     std::vector<PortView> views;
     for (const auto& p : m_ports) {
         PortView v{p->address, p->display.get(), std::nullopt, p->note};
-        if (p->backend) v.device = p->backend->describe();
+        if (p->backend) v.device = p->backend->description();
         views.push_back(std::move(v));
     }
     return views;

@@ -117,10 +117,12 @@ std::optional<Error> parseModule(const std::string& value, hd44780::Geometry& mo
                 size = known = true;
             }
         }
-        if (part == "a00" || part == "a02") {
-            if (rom) return problem(Problem::ModuleTwoRoms, raw);
-            options.rom = part == "a00" ? hd44780::Rom::A00 : hd44780::Rom::A02;
-            rom = known = true;
+        for (const hd44780::RomVariant& r : hd44780::kRoms) {
+            if (part == r.name) {
+                if (rom) return problem(Problem::ModuleTwoRoms, raw);
+                options.rom = r.rom;
+                rom = known = true;
+            }
         }
         for (const hd44780::Oscillator& o : hd44780::kOscillators) {
             if (part == std::to_string(o.kHz) + "khz") {
@@ -135,8 +137,7 @@ std::optional<Error> parseModule(const std::string& value, hd44780::Geometry& mo
 }
 
 std::string moduleText(hd44780::Geometry module, const hd44780::Options& options) {
-    return hd44780::moduleSizeName(module) +
-           (options.rom == hd44780::Rom::A00 ? ",a00," : ",a02,") +
+    return hd44780::moduleSizeName(module) + "," + hd44780::romName(options.rom) + "," +
            std::to_string(options.oscillator.kHz) + "khz";
 }
 
@@ -173,11 +174,12 @@ std::optional<Error> parseDevice(const std::string& text, PortDevice& device) {
     t.hasOptions = at != std::string::npos;
     if (t.hasOptions) t.options = text.substr(at + 1);
     if (t.path.empty()) return problem(Problem::DevicePathMissing);
-    for (const BackendRow& row : backendTable()) {
-        if (!row.claims || !row.claims(t)) continue;
-        device.row = &row;
+    if (const BackendRow* row = rowClaiming(t)) {
+        device.row = row;
         device.path = t.path;
-        return row.parse(t, device);
+        std::optional<Error> e = row->parse(t, device);
+        own(*row, e);
+        return e;
     }
     if (otherPlatformDevice(t.path)) return problem(Problem::OtherPlatformDevice);
     return problem(Problem::UnknownDevice);

@@ -17,8 +17,6 @@ constexpr std::size_t kFlushAt = 64 * 1024;
 // "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires: well under 160.
 constexpr std::size_t kMaxRecord = 160;
 constexpr std::size_t kCapacity = kFlushAt + kMaxRecord + 4096;  // the header goes first
-// How long a pipe's reader may take nothing before the trace gives up on it.
-constexpr std::int64_t kReaderPatienceMs = 2000;
 
 // Every byte as the trace spells it, "00100001".
 constexpr auto kBits = [] {

@@ -25,6 +25,9 @@ namespace port {
 
 class VcdTrace {
 public:
+    // How long a pipe's reader may take nothing before the trace gives up on it.
+    static constexpr std::int64_t kReaderPatienceMs = 2000;
+
     // Takes over an open file descriptor and buffers the header for the given ports.
     // Times are nanoseconds since startNs.
     VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::int64_t startNs,
@@ -43,7 +46,8 @@ public:
     void record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept;
     // Writes out what is buffered. Returns 0, or the errno of the first failed write (which
     // sticks: a trace with a hole is not written to again; a regular file is cut back to
-    // its last whole record first). A pipe that takes nothing for 2 s fails with ETIMEDOUT.
+    // its last whole record first). A pipe that takes nothing for kReaderPatienceMs fails
+    // with ETIMEDOUT.
     int flush() noexcept;
 
     static std::string scopeName(std::int16_t port);

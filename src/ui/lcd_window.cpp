@@ -65,8 +65,8 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
     for (const hd44780::Oscillator& o : hd44780::kOscillators)
         m_oscillator->addItem(ui::oscillatorName(o) + (o == hd44780::Oscillator::k270kHz
-                                                               ? QStringLiteral(" (nominal)")
-                                                               : QStringLiteral(" (clone lent)")),
+                                                           ? QStringLiteral(" (nominal)")
+                                                           : QStringLiteral(" (clone lent)")),
                               static_cast<int>(o.kHz));
     choices->addWidget(m_oscillator);
     choices->addStretch();
@@ -227,8 +227,8 @@ void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
 void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
     QString title = QString::fromStdString(port::portLabel(p.address));
     if (p.device)
-        title += QStringLiteral(" — miroir de %1")
-                     .arg(QString::fromStdString(ui::describe(*p.device)));
+        title +=
+            QStringLiteral(" — miroir de %1").arg(QString::fromStdString(ui::panelName(*p.device)));
     if (!p.note.empty())
         title += QStringLiteral("\n") + QString::fromStdString(ui::panelNote(p.note));
     if (panel.title->text() != title) panel.title->setText(title);

@@ -1,6 +1,7 @@
 // Every sentence the program says, in French: the port layer's facts, the notes, the
-// backends' names in the panel, and the program's own fatal cases. Plain C++: the
-// Qt-free tests render facts through it too.
+// backends' names in the panel, and the program's own fatal cases. A backend's own
+// sentences are in its file under backends/. Plain C++: the Qt-free tests render facts
+// through it too.
 #pragma once
 
 #include <string>
@@ -15,7 +16,7 @@ std::string sentence(const port::Error& error);
 // Every setting given and where it came from, one a line, for the panel's tooltip.
 std::string settingOrigins(const std::vector<port::SettingOrigin>& origins);
 // How an open backend appears in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
-std::string describe(const port::Description& description);
+std::string panelName(const port::Description& description);
 // A note as the panel shows it, and as it is said once on stderr.
 std::string panelNote(const port::Note& note);
 std::string toldNote(const port::Note& note);

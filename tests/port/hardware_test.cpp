@@ -116,43 +116,42 @@ port::PortConfig withDevice(const std::string& setting) {
 
 // Every device text goes to the one row whose form it has, and that row alone judges it.
 TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
-    using port::BackendId;
     struct Case {
         const char* text;
-        BackendId row;
+        const char* row;
         const char* refusal;  // null: parses
     };
     const Case cases[] = {
-        {"/dev/parport0", BackendId::Ppdev, nullptr},
-        {"/dev/i2c-1@0x27", BackendId::Pcf8574, nullptr},
-        {"/dev/i2c-1@0X3f", BackendId::Pcf8574, nullptr},
-        {"/dev/i2c-1@27", BackendId::Pcf8574, "0x03 à 0x77"},
-        {"/dev/i2c-1@0x02", BackendId::Pcf8574, "0x03 à 0x77"},
-        {"/dev/gpiochip0@25,24,23,17,18,22", BackendId::Gpio, nullptr},
-        {"/dev/gpiochip0@1,2,3,4,5,1024", BackendId::Gpio, "« 1024 »"},
-        {"/dev/gpiochip0@1,2", BackendId::Gpio, "2 donnés"},
-        {"/dev/i2c-1", BackendId::Pcf8574, "/dev/i2c-1@0x27"},
-        {"/dev/i2c-1@0x27,mjkdz", BackendId::Pcf8574, nullptr},
-        {"/dev/i2c-1@auto,lcdxio,bl-high", BackendId::Pcf8574, nullptr},
-        {"/dev/i2c-1@0x20,mcp23008,map=1-234567", BackendId::Mcp23008, nullptr},
-        {"/dev/i2c-1@0x27,ywrobot", BackendId::Pcf8574, "lcm1602, mjkdz, lcdxio"},
-        {"/dev/i2c-1@0x20,mcp23008,mjkdz", BackendId::Mcp23008, "« mjkdz » inconnue"},
-        {"/dev/i2c-1@0x27,map=6547012", BackendId::Pcf8574, "huit broches"},
-        {"/dev/i2c-1@0x27,map=65470128", BackendId::Pcf8574, "de 0 à 7"},
-        {"/dev/i2c-1@0x27,map=-5470123", BackendId::Pcf8574, "de 0 à 7"},
-        {"/dev/i2c-1@0x27,map=65470122", BackendId::Pcf8574, "deux fois"},
-        {"/dev/i2c-1@0x27,mjkdz,lcdxio", BackendId::Pcf8574, "deux câblages"},
-        {"/dev/gpiochip0@0,1,2,3,4,5,6,7,8", BackendId::Gpio, "9 donnés"},
-        {"/dev/gpiochip0@0,1,2,3,4,5,6,bl-low", BackendId::Gpio, "huitième"},
-        {"/dev/gpiochip0@0,1,2,3,4,5,6,6", BackendId::Gpio, "deux fois"},
-        {"/dev/gpiochip0", BackendId::Gpio, "six lignes"},
+        {"/dev/parport0", "ppdev", nullptr},
+        {"/dev/i2c-1@0x27", "pcf8574", nullptr},
+        {"/dev/i2c-1@0X3f", "pcf8574", nullptr},
+        {"/dev/i2c-1@27", "pcf8574", "0x03 à 0x77"},
+        {"/dev/i2c-1@0x02", "pcf8574", "0x03 à 0x77"},
+        {"/dev/gpiochip0@25,24,23,17,18,22", "gpio", nullptr},
+        {"/dev/gpiochip0@1,2,3,4,5,1024", "gpio", "« 1024 »"},
+        {"/dev/gpiochip0@1,2", "gpio", "2 donnés"},
+        {"/dev/i2c-1", "pcf8574", "/dev/i2c-1@0x27"},
+        {"/dev/i2c-1@0x27,mjkdz", "pcf8574", nullptr},
+        {"/dev/i2c-1@auto,lcdxio,bl-high", "pcf8574", nullptr},
+        {"/dev/i2c-1@0x20,mcp23008,map=1-234567", "mcp23008", nullptr},
+        {"/dev/i2c-1@0x27,ywrobot", "pcf8574", "lcm1602, mjkdz, lcdxio"},
+        {"/dev/i2c-1@0x20,mcp23008,mjkdz", "mcp23008", "« mjkdz » inconnue"},
+        {"/dev/i2c-1@0x27,map=6547012", "pcf8574", "huit broches"},
+        {"/dev/i2c-1@0x27,map=65470128", "pcf8574", "de 0 à 7"},
+        {"/dev/i2c-1@0x27,map=-5470123", "pcf8574", "de 0 à 7"},
+        {"/dev/i2c-1@0x27,map=65470122", "pcf8574", "deux fois"},
+        {"/dev/i2c-1@0x27,mjkdz,lcdxio", "pcf8574", "deux câblages"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,7,8", "gpio", "9 donnés"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,bl-low", "gpio", "huitième"},
+        {"/dev/gpiochip0@0,1,2,3,4,5,6,6", "gpio", "deux fois"},
+        {"/dev/gpiochip0", "gpio", "six lignes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         port::PortDevice d;
         const auto e = port::parseDevice(c.text, d);
         ASSERT_NE(d.row, nullptr);
-        EXPECT_EQ(d.row->id, c.row);
+        EXPECT_STREQ(d.row->key, c.row);
         EXPECT_EQ(e.has_value(), c.refusal != nullptr);
         if (e && c.refusal) {
             EXPECT_NE(ui::sentence(*e).find(c.refusal), std::string::npos);
@@ -183,7 +182,7 @@ TEST(Ppdev, AutoClaimsTheParportAtTheAddressAndWritesOneIoctlPerOut32) {
         l.layer.Out32(0x378, 0x122);
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.written, (std::vector<std::uint8_t>{0x20, 0x22}));
-        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), sys.dev(1) + " (ppdev)");
+        EXPECT_EQ(ui::panelName(*l.layer.ports()[0].device), sys.dev(1) + " (ppdev)");
         EXPECT_EQ(l.layer.display(0x378)->lastPins(), (hd44780::Pins{false, true, 0x2}))
             << "the emulator mirrors the hardware";
     }
@@ -419,7 +418,7 @@ TEST(I2c, WritesBetweenPausesShareTransactionsAsTheAdapterAllows) {
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.transactions, c.transactions);
         EXPECT_EQ(sys.i2cPaths, std::vector<std::string>(c.transactions.size(), c.how));
-        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
+        EXPECT_EQ(ui::panelName(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x27 (PCF8574)");
     }
 }
 
@@ -476,7 +475,7 @@ TEST(I2c, EachWiringPutsTheLinesOnItsOwnPins) {
         for (std::int16_t v : {0x01, 0x02, 0x10, 0x80, 0x00}) l.layer.Out32(0x378, v);
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.sent, c.bytes);
-        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), c.panel);
+        EXPECT_EQ(ui::panelName(*l.layer.ports()[0].device), c.panel);
     }
 }
 
@@ -512,7 +511,7 @@ TEST(I2c, TheMcp23008TakesEachByteInItsGpioRegister) {
         l.layer.flush();
         ASSERT_TRUE(l.fatal.empty()) << l.fatal[0];
         EXPECT_EQ(sys.transactions, std::vector<Bytes>(setUp) + c.values);
-        EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
+        EXPECT_EQ(ui::panelName(*l.layer.ports()[0].device), "/dev/i2c-1 @ 0x20 (MCP23008)");
     }
 }
 
@@ -534,7 +533,7 @@ TEST(I2c, AutoFindsTheOneExpanderThatAnswers) {
         Layer l(withDevice(sys.node("i2c-1", 89) + "@auto,mjkdz"), sys);
         l.layer.Out32(0x378, 0x01);
         const std::string said =
-            l.fatal.empty() ? ui::describe(*l.layer.ports()[0].device) : l.fatal[0];
+            l.fatal.empty() ? ui::panelName(*l.layer.ports()[0].device) : l.fatal[0];
         EXPECT_NE(said.find(c.outcome), std::string::npos) << said;
         EXPECT_EQ(sys.probed.size(), 16u);
         EXPECT_TRUE(std::all_of(sys.probed.begin(), sys.probed.end(), [](int a) {
@@ -571,7 +570,7 @@ TEST(Gpio, EachOut32SetsTheSixLinesOnce) {
     EXPECT_EQ(sys.requested, (std::vector<std::uint32_t>{5, 4, 3, 2, 1, 0}));
     // Bit i of a set is the i-th requested line: RS, E, D4, D5, D6, D7.
     EXPECT_EQ(sys.lineSets, (std::vector<std::uint64_t>{0x00, 0x06, 0x21}));
-    EXPECT_EQ(ui::describe(*l.layer.ports()[0].device), "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
+    EXPECT_EQ(ui::panelName(*l.layer.ports()[0].device), "/dev/gpiochip0 (GPIO 5,4,3,2,1,0)");
 }
 
 // I2C and GPIO failures: each sentence names what is wrong and what to do, and nothing is

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "fake_os.h"
+#include "port/cable.h"
 #include "port/ports.h"
-#include "port/windows/backends.h"
+#include "port/windows/inpout_backend.h"
 #include "ui/messages.h"
 
 namespace {
@@ -31,7 +32,9 @@ struct Library {
             {"IsInpOutDriverOpen", reinterpret_cast<void*>(&driverOpen)}};
     }
     port::OpenResult open(bool required = false) {
-        return port::windows_backends::kInpout.openAt(port::kSupportedPorts[1], required, os);
+        port::OpenResult r = port::inpout::kInpout.openAt(port::kSupportedPorts[1], required, os);
+        port::own(port::inpout::kInpout, r);
+        return r;
     }
 };
 
@@ -44,7 +47,7 @@ TEST(Inpout, EachOut32GoesToTheLibraryUnchanged) {
     const std::vector<std::pair<short, short>> expected{
         {0x278, 0x00}, {0x278, 0x31}, {0x278, 0x33}, {0x278, 0xF2}};
     EXPECT_EQ(g_written, expected);
-    EXPECT_EQ(ui::describe(r.backend->describe()), "inpoutx64.dll");
+    EXPECT_EQ(ui::panelName(r.backend->description()), "inpoutx64.dll");
     EXPECT_EQ(lib.os.calls, std::vector<std::string>{"load inpoutx64.dll"});
 }
 

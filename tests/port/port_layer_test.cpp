@@ -17,11 +17,13 @@
 
 #include "driver_rig.h"
 #include "fake_os.h"
+#include "port/i2c/expander.h"
+#include "port/linux/gpio_backend.h"
 #include "port/opener.h"
 #include "port/testing/recorder.h"
 #include "scratch.h"
-#include "vcd_reader.h"
 #include "ui/messages.h"
+#include "vcd_reader.h"
 
 using port::PortLayer;
 
@@ -116,7 +118,6 @@ TEST(PortConfig, LINUX_TABLE(SettingsParseOrNameTheVariable)) {
         const char* mentions;  // null: accepted
         Check check;
     };
-    using port::BackendId;
     const std::vector<Case> cases = {
         {"VELMORIN_DELAY", "1", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 1); }},
         {"VELMORIN_DELAY", "16", nullptr, [](auto& c) { EXPECT_EQ(c.delay, 16); }},
@@ -147,14 +148,14 @@ TEST(PortConfig, LINUX_TABLE(SettingsParseOrNameTheVariable)) {
         {"VELMORIN_MODULE", "16x2,a01", "a01", {}},
         {"VELMORIN_LPT1", "/dev/i2c-1@0x27", nullptr,
          [](auto& c) {
-             EXPECT_EQ(c.devices[0].row->id, BackendId::Pcf8574);
+             EXPECT_STREQ(c.devices[0].row->key, "pcf8574");
              EXPECT_EQ(c.devices[0].path, "/dev/i2c-1");
-             EXPECT_EQ(c.devices[0].i2cAddress, 0x27);
+             EXPECT_EQ(c.devices[0].template as<port::i2c::Options>().address, 0x27);
          }},
         {"VELMORIN_LPT2", "/dev/gpiochip0@25,24,23,17,18,22", nullptr,
          [](auto& c) {
-             EXPECT_EQ(c.devices[1].row->id, BackendId::Gpio);
-             EXPECT_EQ(c.devices[1].gpioLines,
+             EXPECT_STREQ(c.devices[1].row->key, "gpio");
+             EXPECT_EQ(c.devices[1].template as<port::gpio::Options>().lines,
                        (std::vector<std::uint32_t>{25, 24, 23, 17, 18, 22}));
          }},
         {"VELMORIN_LPT1", "/dev/i2c-1@0x78", "0x03 à 0x77", {}},
@@ -300,8 +301,8 @@ TEST(PortLayer, LINUX_TABLE(BadAddressesAndBackendsAreFatalWithAMessage)) {
 class FailingBackend final : public port::PortBackend {
 public:
     int write(hd44780::Pins) noexcept override { return ++m_writes > 2 ? ENODEV : 0; }
-    port::Description describe() const override {
-        return {port::BackendId::Ppdev, "/dev/parport9", {}, {}, false};
+    port::Description description() const override {
+        return {"ppdev", "/dev/parport9", {}, {}, false};
     }
 
 private:

@@ -60,8 +60,8 @@ private slots:
         class Sink final : public port::PortBackend {
         public:
             int write(hd44780::Pins) noexcept override { return 0; }
-            port::Description describe() const override {
-                return {port::BackendId::Ppdev, "/dev/parport0", {}, {}, false};
+            port::Description description() const override {
+                return {"ppdev", "/dev/parport0", {}, {}, false};
             }
         };
         port::SimulatedClock clock;
@@ -72,7 +72,7 @@ private slots:
                 if (port == 0x378)
                     r.backend = std::make_unique<Sink>();
                 else
-                    r.note = {0x278, "VELMORIN_LPT2", {{"/dev/parport0", 0x378}}, {}, {}};
+                    r.note = {"ppdev", 0x278, "VELMORIN_LPT2", {{"/dev/parport0", 0x378}}, {}, {}};
                 return r;
             });
         layer.Out32(0x378, 0x42);

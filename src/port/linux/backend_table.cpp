@@ -1,17 +1,15 @@
 // Linux: the kernel's parport/ppdev driver, direct port I/O, an I2C backpack through
 // i2c-dev, and GPIO lines through the GPIO character device.
-#include "port/linux/backends.h"
+#include "port/i2c/backends.h"
+#include "port/linux/gpio_backend.h"
+#include "port/linux/ioport_backend.h"
+#include "port/linux/ppdev_backend.h"
 
 namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
-    static const BackendRow kTable[] = {
-        // Device texts go to the first row that claims them: the named buses and chips
-        // before the parallel port, which takes any other path.
-        linux_backends::kMcp23008,  // an I2C text that names the chip
-        linux_backends::kPcf8574,  linux_backends::kGpio,
-        linux_backends::kPpdev,    linux_backends::kIoport,
-    };
+    static const BackendRow kTable[] = {ppdev::kPpdev, ioport::kIoport, i2c::kPcf8574,
+                                        i2c::kMcp23008, gpio::kGpio};
     return kTable;
 }
 

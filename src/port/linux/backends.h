@@ -1,4 +1,4 @@
-// The Linux backends' rows, and the kernel facts tests look at.
+// What the Linux backends share: the kernel's tables, and a look at a named device.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +10,6 @@
 #include "port/os.h"
 
 namespace port::linux_backends {
-
-extern const BackendRow kPpdev;
-extern const BackendRow kIoport;
-extern const BackendRow kPcf8574;
-extern const BackendRow kMcp23008;
-extern const BackendRow kGpio;
 
 struct ParportInfo {
     std::string name;   // "parport0"
@@ -29,21 +23,22 @@ std::vector<ParportInfo> listParports(Os& os);
 // driver, fallback when the list cannot be read.
 std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback);
 
-// The driver a named device must belong to.
+// The driver a named device must belong to, and the backend's own codes for what is
+// wrong with it.
 struct Driver {
-    const char* name;     // as /proc/devices lists it
-    unsigned usualMajor;  // where the list cannot be read; 0: then any
-    Problem notIt;        // the device is some other driver's
-    Hint ifAbsent;        // the path is not there (ENOENT)
-    Hint ifUnusable;      // it cannot be looked at for another reason
+    const char* name;         // as /proc/devices lists it
+    unsigned usualMajor;      // where the list cannot be read; 0: then any
+    std::uint8_t notIt;       // the backend's problem: the device is some other driver's
+    std::uint8_t ifAbsent;    // its hint: the path is not there (ENOENT)
+    std::uint8_t ifUnusable;  // its hint: it cannot be looked at for another reason
 };
 
 // Looks at a named device without opening it: it is there, it is a character device, and
 // it is the driver's, in one look. Opening some device nodes has side effects (a tape rewinds on
 // close, an ioctl reaches the wrong driver), so nothing is opened before this.
-std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver);
+std::optional<Error> checkDevice(const std::string& path, Os& os, const Driver& driver);
 
 // A device that would not open, with the remedy for its errno.
-Error openFailed(const std::string& path, int err, Hint hint);
+Error openFailed(const std::string& path, int err, std::uint8_t hint);
 
 }  // namespace port::linux_backends

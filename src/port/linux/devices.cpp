@@ -17,10 +17,10 @@ std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned 
     return std::nullopt;
 }
 
-std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver& driver) {
+std::optional<Error> checkDevice(const std::string& path, Os& os, const Driver& driver) {
     Error e;
-    e.device = device.path;
-    const PathInfo st = os.files.stat(device.path);
+    e.device = path;
+    const PathInfo st = os.files.stat(path);
     if (st.error != 0) {
         e.what = Problem::DeviceUnusable;
         e.err = st.error;
@@ -34,13 +34,14 @@ std::optional<Error> checkDevice(const PortDevice& device, Os& os, const Driver&
     const auto major = driverMajor(os, driver.name, driver.usualMajor);
     if (major && *major == 0) return std::nullopt;  // unreadable list, no usual major
     if (!major || st.major != *major) {
-        e.what = driver.notIt;
+        e.what = Problem::Backend;
+        e.code = driver.notIt;
         return e;
     }
     return std::nullopt;
 }
 
-Error openFailed(const std::string& path, int err, Hint hint) {
+Error openFailed(const std::string& path, int err, std::uint8_t hint) {
     Error e = problem(Problem::OpenFailed);
     e.device = path;
     e.err = err;

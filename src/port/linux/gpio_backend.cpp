@@ -18,28 +18,39 @@
 
 #include "port/cable.h"
 #include "port/linux/backends.h"
+#include "port/linux/gpio_backend.h"
 #include "port/opener.h"
 #include "port/parse.h"
 
-namespace port::linux_backends {
+namespace port::gpio {
 namespace {
 
-// The line request's own order: bit i of a set is the i-th requested line, and the user
-// names them RS, E, D4, D5, D6, D7, then R/W (held low: write only) and the backlight
-// (held on).
-constexpr std::size_t kBusLines = 6;
-constexpr std::size_t kBacklightLine = 7;  // R/W, if named, is line 6: never set
+using hd44780::Line;
+using linux_backends::checkDevice;
+using linux_backends::openFailed;
 
-Cable lineCable(const PortDevice& device) {
-    Cable c{{0, 1, 2, 3, 4, 5}, 0};
-    if (device.gpioLines.size() > kBacklightLine && !device.gpioBacklightLow)
-        c.alwaysHigh = 1u << kBacklightLine;
+constexpr std::size_t kBusLines = hd44780::kLineCount;  // RS, E, D4-D7: at least these
+
+constexpr std::size_t indexOf(Line line) noexcept {
+    for (std::size_t i = 0; i < kLineOrder.size(); ++i)
+        if (kLineOrder[i] == line) return i;
+    return kLineOrder.size();
+}
+constexpr std::size_t kBacklightLine = indexOf(Line::Backlight);
+
+// Bit i of a set is the i-th requested line. R/W, if named, is never set.
+Cable lineCable(const Options& options) {
+    Cable c{};
+    for (std::size_t i = 0; i < c.bit.size(); ++i)
+        c.bit[i] = static_cast<std::uint8_t>(indexOf(static_cast<Line>(i)));
+    if (options.lines.size() > kBacklightLine && !options.backlightLow)
+        c.alwaysHigh = static_cast<std::uint8_t>(1u << kBacklightLine);
     return c;
 }
 
-std::string lineList(const PortDevice& device) {
+std::string lineList(const Options& options) {
     std::string s;
-    for (std::uint32_t l : device.gpioLines) {
+    for (std::uint32_t l : options.lines) {
         if (!s.empty()) s += ',';
         s += std::to_string(l);
     }
@@ -49,122 +60,122 @@ std::string lineList(const PortDevice& device) {
 class GpioBackend final : public PortBackend {
 public:
     GpioBackend(int fd, const PortDevice& device, Os& os)
-        : m_fd(fd), m_device(device), m_cable(lineCable(device)), m_os(os) {}
+        : m_fd(fd),
+          m_path(device.path),
+          m_options(device.as<Options>()),
+          m_cable(lineCable(m_options)),
+          m_os(os) {}
     ~GpioBackend() override { m_os.files.close(m_fd); }
 
     int write(hd44780::Pins pins) noexcept override {
         gpio_v2_line_values v{};
         // Every requested line in one set, so that they change together as a port's do.
-        v.mask = (1ull << m_device.gpioLines.size()) - 1;
+        v.mask = (1ull << m_options.lines.size()) - 1;
         v.bits = m_cable.byte(pins);
         const int rc = m_os.devices->ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
-    Description describe() const override {
-        return {BackendId::Gpio, m_device.path, lineList(m_device), {}, false};
+    Description description() const override {
+        return {kGpio.key, m_path, lineList(m_options), {}, false};
     }
 
 private:
     int m_fd;
-    PortDevice m_device;
+    std::string m_path;
+    Options m_options;
     Cable m_cable;
     Os& m_os;
 };
 
-// "/dev/gpiochip0@25,24,23,17,18,22": a GPIO chip, or decimal line offsets after '@'.
-bool claims(const DeviceText& text) {
-    return text.hasOptions || baseName(text.path).rfind("gpiochip", 0) == 0;
+// "/dev/gpiochip0@25,24,23,17,18,22": a GPIO chip, or line offsets after '@' on a path
+// of another form.
+Claim claims(const DeviceText& text) {
+    if (baseName(text.path).starts_with("gpiochip")) return Claim::ByPath;
+    const std::string& o = text.options;
+    const bool lines = !o.empty() && o[0] >= '0' && o[0] <= '9' && o.find(',') != std::string::npos;
+    return lines ? Claim::ByOptions : Claim::No;
 }
 
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
-    if (!text.hasOptions) {
-        Error e;
-        e.what = Problem::GpioLinesMissing;
-        return e;
-    }
+    if (!text.hasOptions) return backendProblem(Problem::LinesMissing);
     auto lines = split(text.options, ',');
-    Error e;
-    // After the lines, "bl-low": a backlight that is on with its line low.
-    if (lines.size() > kBusLines && lower(lines.back()) == "bl-low") {
-        device.gpioBacklightLow = true;
+    auto parsed = std::make_shared<Options>();
+    // After the lines, "bl-low" (a backlight that is on with its line low) or "bl-high".
+    if (lines.size() > kBusLines &&
+        (lower(lines.back()) == "bl-low" || lower(lines.back()) == "bl-high")) {
+        const std::string option = lower(lines.back());
+        parsed->backlightLow = option == "bl-low";
         lines.pop_back();
-        if (lines.size() <= kBacklightLine) {
-            e.what = Problem::BadGpioOption;
-            e.detail = "bl-low";
-            return e;
-        }
+        if (lines.size() <= kBacklightLine) return backendProblem(Problem::BadOption, option);
     }
-    if (lines.size() < kBusLines || lines.size() > kBacklightLine + 1) {
-        e.what = Problem::GpioLineCount;
+    if (lines.size() < kBusLines || lines.size() > kLineOrder.size()) {
+        Error e = backendProblem(Problem::LineCount);
         e.count = static_cast<long>(lines.size());
         return e;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         long n = 0;
-        e.detail = lines[i];
-        if (!parseDecimal(lines[i], 0, 1023, n)) {
-            e.what = Problem::BadGpioLine;
-            return e;
-        }
-        device.gpioLines.push_back(static_cast<std::uint32_t>(n));
+        if (!parseDecimal(lines[i], 0, kMaxLine, n))
+            return backendProblem(Problem::BadLine, lines[i]);
+        parsed->lines.push_back(static_cast<std::uint32_t>(n));
         for (std::size_t k = 0; k < i; ++k)
-            if (device.gpioLines[k] == device.gpioLines[i]) {
-                e.what = Problem::GpioLineTwice;
-                return e;
-            }
+            if (parsed->lines[k] == parsed->lines[i])
+                return backendProblem(Problem::LineTwice, lines[i]);
     }
+    device.options = std::move(parsed);
     return std::nullopt;
 }
 
 // The gpiochip major is given out at boot: only /proc/devices knows it.
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    return checkDevice(
-        device, os,
-        {"gpiochip", 0, Problem::NotGpioDevice, Hint::ListGpioChips, Hint::ListGpioChips});
+    return checkDevice(device.path, os,
+                       {"gpiochip", 0, codeOf(Problem::NotGpioDevice), codeOf(Hint::ListGpioChips),
+                        codeOf(Hint::ListGpioChips)});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
+    const Options& options = device.as<Options>();
     const int fd = os.files.open(device.path, OpenFor::Device);
     if (fd < 0)
-        return {nullptr,
-                openFailed(device.path, -fd,
-                           -fd == EACCES || -fd == EPERM ? Hint::JoinGroupGpio : Hint::None),
-                {}};
-    Error e;
+        return {
+            nullptr,
+            openFailed(device.path, -fd,
+                       codeOf(-fd == EACCES || -fd == EPERM ? Hint::JoinGroupGpio : Hint::None)),
+            {}};
+    Error e = backendProblem(Problem::NotGpioChip);
     e.device = device.path;
     gpiochip_info info{};
     if (const int rc = os.devices->ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
         os.files.close(fd);
-        e.what = Problem::NotGpioChip;
         e.err = -rc;
         return {nullptr, e, {}};
     }
-    for (std::uint32_t line : device.gpioLines)
+    for (std::uint32_t line : options.lines)
         if (line >= info.lines) {
             os.files.close(fd);
-            e.what = Problem::GpioLineMissing;
+            e.code = codeOf(Problem::LineMissing);
             e.number = line;
             e.count = info.lines;
             return {nullptr, e, {}};
         }
     gpio_v2_line_request req{};
-    for (std::size_t i = 0; i < device.gpioLines.size(); ++i) req.offsets[i] = device.gpioLines[i];
-    req.num_lines = static_cast<std::uint32_t>(device.gpioLines.size());
+    for (std::size_t i = 0; i < options.lines.size(); ++i) req.offsets[i] = options.lines[i];
+    req.num_lines = static_cast<std::uint32_t>(options.lines.size());
     std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
     req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
     // Every line starts low, E first, so nothing is latched while the lines settle; R/W is
     // low from the start, the backlight on.
     req.config.num_attrs = 1;
     req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
-    req.config.attrs[0].attr.values = lineCable(device).alwaysHigh;
-    req.config.attrs[0].mask = (1ull << device.gpioLines.size()) - 1;
+    req.config.attrs[0].attr.values = lineCable(options).alwaysHigh;
+    req.config.attrs[0].mask = (1ull << options.lines.size()) - 1;
     const int rc = os.devices->ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
     os.files.close(fd);
     if (rc < 0) {
-        e.what = Problem::GpioLinesRefused;
-        e.detail = lineList(device);
+        e.code = codeOf(Problem::LinesRefused);
+        e.detail = lineList(options);
         e.err = -rc;
-        e.hint = e.err == EBUSY ? Hint::GpioLinesHeld : Hint::None;
+        e.hint = codeOf(e.err == EBUSY ? Hint::LinesHeld : Hint::None);
         return {nullptr, e, {}};
     }
     return {std::make_unique<GpioBackend>(req.fd, device, os), {}, {}};
@@ -172,7 +183,8 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
 
 }  // namespace
 
-const BackendRow kGpio{BackendId::Gpio, nullptr, false,     false,  claims,
-                       parse,           check,   openNamed, nullptr};
+const BackendRow kGpio{
+    "gpio",    nullptr, "/dev/gpiochipN@RS,E,D4,D5,D6,D7", false, false, claims, parse, check,
+    openNamed, nullptr};
 
-}  // namespace port::linux_backends
+}  // namespace port::gpio

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "port/cable.h"
-#include "port/linux/backends.h"
+#include "port/linux/ioport_backend.h"
 
-namespace port::linux_backends {
+namespace port::ioport {
 namespace {
 
 class IoportBackend final : public PortBackend {
@@ -20,8 +20,8 @@ public:
         m_os.portIo->outb(static_cast<std::uint16_t>(m_port), kParallelCable.byte(pins));
         return 0;
     }
-    Description describe() const override {
-        return {BackendId::Ioport, hexAddress(m_port), {}, {}, false};
+    Description description() const override {
+        return {kIoport.key, hexAddress(m_port), {}, {}, false};
     }
 
 private:
@@ -30,15 +30,12 @@ private:
 };
 
 OpenResult openAt(const SupportedPort& port, bool, Os& os) {
-    Error e;
+    Error e = backendProblem(Problem::Unavailable);
     e.address = port.address;
-    if (!os.portIo) {
-        e.what = Problem::IoportUnavailable;
-        return {nullptr, e, {}};
-    }
+    if (!os.portIo) return {nullptr, e, {}};
     if (const int rc = os.portIo->portAccess(static_cast<std::uint16_t>(port.address)); rc != 0) {
         e.err = -rc;
-        e.what = e.err == ENOSYS ? Problem::IopermUnsupported : Problem::IopermRefused;
+        e.code = codeOf(e.err == ENOSYS ? Problem::IopermUnsupported : Problem::IopermRefused);
         return {nullptr, e, {}};
     }
     return {std::make_unique<IoportBackend>(port.address, os), {}, {}};
@@ -47,7 +44,7 @@ OpenResult openAt(const SupportedPort& port, bool, Os& os) {
 }  // namespace
 
 // Never chosen by auto: it needs root, and a wrong address could upset other hardware.
-const BackendRow kIoport{BackendId::Ioport, "ioport", true,    false, nullptr,
-                         nullptr,           nullptr,  nullptr, openAt};
+const BackendRow kIoport{"ioport", "ioport", nullptr, true,    false,
+                         nullptr,  nullptr,  nullptr, nullptr, openAt};
 
-}  // namespace port::linux_backends
+}  // namespace port::ioport

@@ -20,11 +20,16 @@
 
 #include "port/cable.h"
 #include "port/linux/backends.h"
+#include "port/linux/ppdev_backend.h"
 #include "port/opener.h"
 #include "port/parse.h"
 
 namespace port::linux_backends {
 namespace {
+
+using ppdev::Hint;
+using ppdev::kPpdev;
+using ppdev::Problem;
 
 constexpr const char* kProcParport = "/proc/sys/dev/parport";
 constexpr const char* kDev = "/dev";
@@ -36,7 +41,7 @@ bool ppdevLoaded(Os& os) {
 }
 
 // The remedy for a failed open or claim, by errno.
-Hint remedy(int err, Os& os) {
+Hint remedyFor(int err, Os& os) {
     // A device node without its driver (made by hand, or left from before) opens with
     // ENXIO, like a port that refuses registration: the module list tells them apart.
     if (err == ENXIO && !ppdevLoaded(os)) err = ENODEV;
@@ -56,9 +61,12 @@ Hint remedy(int err, Os& os) {
     }
 }
 
-Error failure(Problem what, const std::string& device, int err = 0, Hint hint = Hint::None) {
-    Error e;
-    e.what = what;
+std::uint8_t remedy(int err, Os& os) {
+    return codeOf(remedyFor(err, os));
+}
+
+Error failure(Problem what, const std::string& device, int err = 0, std::uint8_t hint = 0) {
+    Error e = backendProblem(what);
     e.device = device;
     e.err = err;
     e.hint = hint;
@@ -78,7 +86,7 @@ public:
         const int rc = m_os.devices->ioctl(m_fd, PPWDATA, &value);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
-    Description describe() const override { return {BackendId::Ppdev, m_device, {}, {}, false}; }
+    Description description() const override { return {kPpdev.key, m_device, {}, {}, false}; }
 
 private:
     int m_fd;
@@ -104,11 +112,14 @@ OpenResult openDevice(const std::string& device, Os& os) {
     return {std::make_unique<PpdevBackend>(fd, device, os), {}, {}};
 }
 
-bool claims(const DeviceText& text) {
-    return !text.hasOptions;
+// /dev/parportN; and any path alone, since the parallel port is what a bare path names.
+Claim claims(const DeviceText& text) {
+    if (baseName(text.path).starts_with("parport")) return Claim::ByPath;
+    return text.hasOptions ? Claim::No : Claim::ByOptions;
 }
 
-std::optional<Error> parse(const DeviceText&, PortDevice&) {
+std::optional<Error> parse(const DeviceText& text, PortDevice&) {
+    if (text.hasOptions) return backendProblem(Problem::OptionsGiven, text.options);
     return std::nullopt;
 }
 
@@ -116,8 +127,9 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
     const bool underDev = device.path.rfind(std::string(kDev) + "/parport", 0) == 0;
     // A missing /dev/parportN is the module's absence when the module is not loaded.
     const Hint absent = underDev && !ppdevLoaded(os) ? Hint::LoadPpdev : Hint::GiveParportPath;
-    return checkDevice(
-        device, os, {"ppdev", kPpdevMajor, Problem::NotPpdevDevice, absent, Hint::GiveParportPath});
+    return checkDevice(device.path, os,
+                       {"ppdev", kPpdevMajor, codeOf(Problem::NotPpdevDevice), codeOf(absent),
+                        codeOf(Hint::GiveParportPath)});
 }
 
 OpenResult openNamed(const PortDevice& device, Os& os) {
@@ -134,16 +146,18 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
         Error e = failure(Problem::NoParportAt, {});
         e.address = port.address;
         e.setting = port.deviceSetting;
-        e.hint = parports.empty() ? Hint::LoadParport : Hint::ListParports;
+        e.hint = codeOf(parports.empty() ? Hint::LoadParport : Hint::ListParports);
         r.error = e;
         return r;
     }
     // No parport at this address, so the emulator serves it. PCI cards sit elsewhere: say
     // where, so a user with hardware is not left guessing.
+    if (parports.empty()) return r;
+    r.note.backend = kPpdev.key;
     r.note.address = port.address;
     r.note.setting = port.deviceSetting;
     for (const ParportInfo& p : parports)
-        r.note.parports.push_back({std::string(kDev) + "/" + p.name, p.base});
+        r.note.found.push_back({std::string(kDev) + "/" + p.name, p.base});
     return r;
 }
 
@@ -165,7 +179,19 @@ std::vector<ParportInfo> listParports(Os& os) {
     return found;
 }
 
-const BackendRow kPpdev{BackendId::Ppdev, "ppdev", false, true, claims, parse, check,
-                        openNamed,        openAt};
-
 }  // namespace port::linux_backends
+
+namespace port::ppdev {
+
+const BackendRow kPpdev{"ppdev",
+                        "ppdev",
+                        "/dev/parportN",
+                        false,
+                        true,
+                        linux_backends::claims,
+                        linux_backends::parse,
+                        linux_backends::check,
+                        linux_backends::openNamed,
+                        linux_backends::openAt};
+
+}  // namespace port::ppdev

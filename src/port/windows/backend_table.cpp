@@ -1,11 +1,11 @@
 // Windows: the port library. The kernel interfaces of the Linux backends (ppdev, i2c-dev,
 // the GPIO character device, ioperm) have no counterpart here.
-#include "port/windows/backends.h"
+#include "port/windows/inpout_backend.h"
 
 namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
-    static const BackendRow kTable[] = {windows_backends::kInpout};
+    static const BackendRow kTable[] = {inpout::kInpout};
     return kTable;
 }
 

@@ -9,9 +9,10 @@
 // it as the mirror.
 #include <memory>
 
-#include "port/windows/backends.h"
+#include "port/cable.h"
+#include "port/windows/inpout_backend.h"
 
-namespace port::windows_backends {
+namespace port::inpout {
 namespace {
 
 // The system's error codes (winerror.h) the sentences tell apart.
@@ -27,7 +28,7 @@ public:
         m_out32(m_port, static_cast<short>(kParallelCable.byte(pins)));
         return 0;
     }
-    Description describe() const override { return {BackendId::Inpout, kLibrary, {}, {}, false}; }
+    Description description() const override { return {kInpout.key, kLibrary, {}, {}, false}; }
 
 private:
     Out32Fn m_out32;
@@ -45,12 +46,12 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
     void* library = os.libraries ? os.libraries->loadLibrary(kLibrary, code) : nullptr;
     const std::vector<std::string> folders =
         os.libraries ? os.libraries->libraryFolders() : std::vector<std::string>{};
-    Error e;
+    Error e = backendProblem(Problem::LibraryMissing);
     e.device = kLibrary;
     e.detail = joined(folders);
     if (!library) {
         if (code == kBadExeFormat) {
-            e.what = Problem::LibraryWrongBits;
+            e.code = codeOf(Problem::WrongBits);
             e.number = static_cast<long>(code);
             return {nullptr, e, {}};
         }
@@ -60,25 +61,25 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
             if (os.files.stat(f + "\\" + kLibrary32).regularFile) only32 = true;
         if (!required && !only32) {
             OpenResult r;
+            r.note.backend = kInpout.key;
             r.note.address = port.address;
-            r.note.library = kLibrary;
+            r.note.detail = kLibrary;
             r.note.searched = e.detail;
             return r;
         }
-        e.what = Problem::LibraryMissing;
-        e.hint = only32 ? Hint::Library32Only : Hint::None;
+        e.hint = codeOf(only32 ? Hint::Library32Only : Hint::None);
         return {nullptr, e, {}};
     }
     const auto out32 = reinterpret_cast<Out32Fn>(os.libraries->librarySymbol(library, "Out32"));
     if (!out32) {
-        e.what = Problem::LibraryNoOut32;
+        e.code = codeOf(Problem::NoOut32);
         return {nullptr, e, {}};
     }
     // Older builds lack the query; their Out32 then simply does nothing without the driver.
     if (const auto driverOpen = reinterpret_cast<DriverOpenFn>(
             os.libraries->librarySymbol(library, "IsInpOutDriverOpen"));
         driverOpen && !driverOpen()) {
-        e.what = Problem::LibraryDriverClosed;
+        e.code = codeOf(Problem::DriverClosed);
         return {nullptr, e, {}};
     }
     return {std::make_unique<InpoutBackend>(out32, port.address), {}, {}};
@@ -87,7 +88,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 }  // namespace
 
 // Tried by auto for every address: the library is the design's own way to the port.
-const BackendRow kInpout{BackendId::Inpout, "inpout", true,    true,  nullptr,
-                         nullptr,           nullptr,  nullptr, openAt};
+const BackendRow kInpout{"inpout", "inpout", nullptr, true,    true,
+                         nullptr,  nullptr,  nullptr, nullptr, openAt};
 
-}  // namespace port::windows_backends
+}  // namespace port::inpout

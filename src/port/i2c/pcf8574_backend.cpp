@@ -1,4 +1,4 @@
-// An HD44780 module behind a PCF8574/PCF8574A "backpack" on a Linux I2C bus (i2c-dev).
+// An HD44780 module behind a PCF8574/PCF8574A "backpack" on an I2C bus.
 //
 // The expander is a byte-wide output port, like the parallel port's data register: each
 // Out32 becomes exactly one byte on the bus, the pins placed by the backpack's wiring, and
@@ -11,39 +11,36 @@
 // The boards differ in which expander pin drives which LCD pin, and in whether the
 // backlight transistor turns on with its pin high or low. A wrong preset shows garbage or a
 // dark display on the module while the mirror shows the text.
-#include <memory>
+#include "port/i2c/backends.h"
+#include "port/i2c/expander.h"
 
-#include "port/linux/backends.h"
-#include "port/linux/i2c_expander.h"
-
-namespace port::linux_backends {
+namespace port::i2c {
 namespace {
 
-//                                 RS  R/W  E  BL  D4 D5 D6 D7        backlight on when
-const i2c::Preset kPresets[] = {
-    {"", {{0, 1, 2, 3, 4, 5, 6, 7}, false, {}}},        // YwRobot, DFRobot, ...: high
-    {"lcm1602", {{0, 1, 2, 3, 4, 5, 6, 7}, true, {}}},  // low
-    {"mjkdz", {{6, 5, 4, 7, 0, 1, 2, 3}, true, {}}},    // also sold as GY-I2CLCD: low
-    {"lcdxio", {{4, 5, 6, 7, 0, 1, 2, 3}, true, {}}},   // low
+// The map strings are map='s order: RS, R/W, E, backlight, D4, D5, D6, D7.
+const Preset kPresets[] = {
+    {"", "01234567", false},        // YwRobot, DFRobot, ...: backlight on when high
+    {"lcm1602", "01234567", true},  // on when low
+    {"mjkdz", "65470123", true},    // also sold as GY-I2CLCD: on when low
+    {"lcdxio", "45670123", true},   // on when low
 };
 
-std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
-    return i2c::parse(text, device, "pcf8574", kPresets);
-}
+const Chip kChip{"pcf8574", "pcf8574", kPresets, std::nullopt, {}};
 
+Claim claims(const DeviceText& text) {
+    return i2c::claims(kChip, text);
+}
+std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
+    return i2c::parse(kChip, text, device);
+}
 OpenResult openNamed(const PortDevice& device, Os& os) {
-    i2c::Bus bus;
-    if (auto e = i2c::open(device, os, bus)) return {nullptr, e, {}};
-    return {
-        std::make_unique<i2c::ExpanderBackend>(BackendId::Pcf8574, device, bus, os, std::nullopt),
-        {},
-        {}};
+    return i2c::openNamed(kChip, device, os);
 }
 
 }  // namespace
 
 // Never chosen by auto: writing to an unknown I2C device could upset it.
-const BackendRow kPcf8574{BackendId::Pcf8574, nullptr,   false,  false, i2c::claims, parse,
-                          i2c::check,         openNamed, nullptr};
+const BackendRow kPcf8574{"pcf8574", nullptr, "/dev/i2c-N@0xAA", false,  false, claims,
+                          parse,     check,   openNamed,         nullptr};
 
-}  // namespace port::linux_backends
+}  // namespace port::i2c

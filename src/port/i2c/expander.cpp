@@ -1,0 +1,278 @@
+#include "port/i2c/expander.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "port/parse.h"
+
+namespace port::i2c {
+namespace {
+
+using hd44780::Line;
+
+constexpr std::size_t at(Line line) noexcept {
+    return static_cast<std::size_t>(line);
+}
+
+// "65470123": the expander pins of RS, R/W, E, backlight, D4, D5, D6, D7.
+std::optional<Error> parseMap(const std::string& map, const std::string& option, Wiring& wiring) {
+    if (map.size() != kMapOrder.size()) return backendProblem(Problem::PinMapLength, option);
+    unsigned used = 0;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const char c = map[i];
+        const Line line = kMapOrder[i];
+        if (c == '-' && (line == Line::Backlight || line == Line::RW)) {  // absent, tied low
+            wiring.pin[at(line)] = Wiring::kNone;
+            continue;
+        }
+        if (c < '0' || c > '7') return backendProblem(Problem::PinMapPin, option);
+        const unsigned bit = 1u << (c - '0');
+        if (used & bit) return backendProblem(Problem::PinMapTwice, option);
+        used |= bit;
+        wiring.pin[at(line)] = static_cast<std::int8_t>(c - '0');
+    }
+    return std::nullopt;
+}
+
+Wiring presetWiring(const Preset& p) {
+    Wiring w;
+    (void)parseMap(p.map, p.name, w);  // the tables are checked by the tests
+    w.backlightActiveLow = p.backlightActiveLow;
+    w.name = p.name;
+    return w;
+}
+
+// The chip's named presets, "lcm1602, mjkdz, lcdxio".
+std::string presetNames(const Chip& chip) {
+    std::string list;
+    for (const Preset& p : chip.presets)
+        if (*p.name) list += (list.empty() ? "" : ", ") + std::string(p.name);
+    return list;
+}
+
+const BusKind* kindOf(const std::string& path) noexcept {
+    const auto kinds = busKinds();
+    for (const BusKind& k : kinds)
+        if (k.names(path)) return &k;
+    return kinds.empty() ? nullptr : &kinds.front();
+}
+
+// The chip the options name, if any.
+const char* chipNamed(const DeviceText& text) {
+    const auto options = split(lower(text.options), ',');
+    for (std::size_t i = 1; i < options.size(); ++i)
+        for (const char* name : kChipNames)
+            if (options[i] == name) return name;
+    return nullptr;
+}
+
+// Until the expander has answered once, a transfer error means nothing is at the address.
+std::uint8_t failureHint(bool answered, int err) noexcept {
+    if (answered || (err != ENXIO && err != EREMOTEIO && err != EIO)) return 0;
+    return codeOf(Hint::NoAnswer);
+}
+
+// An expander at one address: the module's pins through the board's wiring, one byte a
+// write, sent by a Batch.
+class ExpanderBackend final : public PortBackend {
+public:
+    ExpanderBackend(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus,
+                    std::uint8_t address, bool found)
+        : m_chip(chip),
+          m_path(device.path),
+          m_wiring(device.as<Options>().wiring.name),
+          m_bus(std::move(bus)),
+          m_address(address),
+          m_found(found),
+          m_cable(cable(device.as<Options>().wiring)),
+          m_batch(*m_bus, address, chip.dataRegister) {}
+
+    int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
+    int flush() noexcept override { return m_batch.flush(); }
+    Description description() const override {
+        return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found};
+    }
+    std::uint8_t failureHint(int err) const noexcept override {
+        return i2c::failureHint(m_answered || m_batch.answered(), err);
+    }
+    // The chip's set-up, before the first write: 0, or the errno.
+    int setUp() noexcept {
+        for (const RegisterWrite& w : m_chip.setUp) {
+            const std::uint8_t bytes[] = {w.reg, w.value};
+            if (const int err = m_bus->write(m_address, bytes); err != 0) return err;
+            m_answered = true;
+        }
+        return 0;
+    }
+
+private:
+    const Chip& m_chip;
+    std::string m_path;
+    std::string m_wiring;
+    std::unique_ptr<I2cBus> m_bus;
+    std::uint8_t m_address;
+    bool m_found;
+    Cable m_cable;
+    Batch m_batch;
+    bool m_answered = false;  // by a set-up write
+};
+
+// @auto: the one address in the probe ranges that answers.
+std::optional<Error> find(I2cBus& bus, const std::string& path, std::uint8_t& address) {
+    std::vector<std::uint8_t> answered;
+    for (const AddressRange& r : kProbeRanges)
+        for (unsigned a = r.first; a <= r.last; ++a)
+            if (bus.probe(static_cast<std::uint8_t>(a)) == 0)
+                answered.push_back(static_cast<std::uint8_t>(a));
+    if (answered.size() == 1) {
+        address = answered[0];
+        return std::nullopt;
+    }
+    Error e = backendProblem(answered.empty() ? Problem::NoneFound : Problem::ManyFound);
+    e.device = path;
+    for (std::uint8_t a : answered) e.detail += (e.detail.empty() ? "" : ", ") + hexByte(a);
+    return e;
+}
+
+}  // namespace
+
+Claim claims(const Chip& chip, const DeviceText& text) {
+    const char* named = chipNamed(text);
+    if (named ? std::string_view(named) != chip.name : chip.name != kChipNames[0]) return Claim::No;
+    for (const BusKind& k : busKinds())
+        if (k.names(text.path)) return Claim::ByPath;
+    if (!text.hasOptions) return Claim::No;
+    // A hex address or "auto": an expander on a bus named by a path of another form.
+    const std::string first = lower(text.options.substr(0, text.options.find(',')));
+    return first.starts_with("0x") || first == "auto" ? Claim::ByOptions : Claim::No;
+}
+
+std::optional<Error> parse(const Chip& chip, const DeviceText& text, PortDevice& device) {
+    if (!text.hasOptions) return backendProblem(Problem::AddressMissing);
+    auto parsed = std::make_shared<Options>();
+    const auto options = split(text.options, ',');
+    if (lower(options[0]) == "auto") {
+        parsed->findAddress = true;
+    } else {
+        long a = -1;
+        if (!parseHexByte(options[0], a) || a < kAddresses.first || a > kAddresses.last)
+            return backendProblem(Problem::BadAddress, options[0]);
+        parsed->address = static_cast<std::uint8_t>(a);
+    }
+    Wiring& wiring = parsed->wiring;
+    wiring = presetWiring(chip.presets[0]);
+    bool named = false;
+    std::optional<bool> activeLow;
+    for (std::size_t i = 1; i < options.size(); ++i) {
+        const std::string option = lower(options[i]);
+        if (option == chip.name) continue;
+        if (option == "bl-low" || option == "bl-high") {
+            activeLow = option == "bl-low";
+            continue;
+        }
+        const Preset* preset = nullptr;
+        for (const Preset& p : chip.presets)
+            if (*p.name && option == p.name) preset = &p;
+        if (!preset && !option.starts_with("map=")) {
+            Error e = backendProblem(Problem::BadOption, options[i]);
+            e.choices = presetNames(chip);
+            return e;
+        }
+        if (named) return backendProblem(Problem::TwoWirings, options[i]);
+        named = true;
+        if (preset) {
+            wiring = presetWiring(*preset);
+        } else {
+            if (auto e = parseMap(option.substr(4), option, wiring)) return e;
+            wiring.backlightActiveLow = false;
+            wiring.name = option;
+        }
+    }
+    if (activeLow) {
+        wiring.backlightActiveLow = *activeLow;
+        wiring.name +=
+            std::string(wiring.name.empty() ? "" : ", ") + (*activeLow ? "bl-low" : "bl-high");
+    }
+    device.options = std::move(parsed);
+    return std::nullopt;
+}
+
+std::optional<Error> check(const PortDevice& device, Os& os) {
+    const BusKind* kind = kindOf(device.path);
+    if (!kind) return problem(port::Problem::UnknownDevice);
+    return kind->check(device.path, os);
+}
+
+OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os) {
+    const BusKind* kind = kindOf(device.path);
+    if (!kind) return {nullptr, problem(port::Problem::UnknownDevice), {}};
+    std::optional<Error> error;
+    std::unique_ptr<I2cBus> bus = kind->open(device.path, os, error);
+    if (!bus) return {nullptr, error, {}};
+    const Options& options = device.as<Options>();
+    std::uint8_t address = options.address;
+    if (options.findAddress)
+        if (auto e = find(*bus, device.path, address)) return {nullptr, e, {}};
+    if (const int err = bus->claim(address); err != 0) {
+        Error e = backendProblem(Problem::AddressRefused, hexByte(address));
+        e.device = device.path;
+        e.err = err;
+        e.hint = err == EBUSY ? codeOf(Hint::AddressBusy) : 0;
+        return {nullptr, e, {}};
+    }
+    auto backend = std::make_unique<ExpanderBackend>(chip, device, std::move(bus), address,
+                                                     options.findAddress);
+    if (const int err = backend->setUp(); err != 0) {
+        Error e = problem(port::Problem::WriteFailed);
+        e.err = err;
+        e.hint = backend->failureHint(err);
+        e.description = backend->description();
+        return {nullptr, e, {}};
+    }
+    return {std::move(backend), {}, {}};
+}
+
+Cable cable(const Wiring& w) {
+    Cable c{};
+    for (std::size_t i = 0; i < c.bit.size(); ++i) c.bit[i] = static_cast<std::uint8_t>(w.pin[i]);
+    // R/W is never set: the module is only written. The backlight is held on.
+    const std::int8_t backlight = w.pin[at(Line::Backlight)];
+    if (backlight != Wiring::kNone && !w.backlightActiveLow)
+        c.alwaysHigh = static_cast<std::uint8_t>(1u << backlight);
+    return c;
+}
+
+Batch::Batch(I2cBus& bus, std::uint8_t address, std::optional<std::uint8_t> reg) noexcept
+    : m_bus(bus),
+      m_address(address),
+      m_first(reg ? 1 : 0),
+      // A register device needs its register and one value in every transaction, whatever
+      // the bus says it packs: it sends those two as it can.
+      m_capacity(std::min(kPage, std::max(bus.maxWrite(), m_first + 1))),
+      m_count(m_first) {
+    if (reg) m_bytes[0] = *reg;
+}
+
+int Batch::put(std::uint8_t byte) noexcept {
+    m_bytes[m_count++] = byte;
+    return m_count == m_capacity ? flush() : 0;
+}
+
+int Batch::flush() noexcept {
+    if (m_count == m_first) return 0;
+    const std::size_t n = m_count;
+    m_count = m_first;
+    const int err = m_bus.write(m_address, std::span<const std::uint8_t>(m_bytes.data(), n));
+    if (err == 0) m_answered = true;
+    return err;
+}
+
+std::string hexByte(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02x", v & 0xFFu);
+    return buf;
+}
+
+}  // namespace port::i2c

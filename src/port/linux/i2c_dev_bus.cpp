@@ -1,0 +1,141 @@
+// The kernel's I2C buses through i2c-dev: /dev/i2c-N, whatever adapter is behind it (a
+// Raspberry Pi's controller, a PC's SMBus, a USB bridge with a mainline driver).
+//
+// Linux facts:
+//  - i2c-dev's character major is 89.
+//  - Many PC adapters (PIIX4, ICH SMBus) are SMBus-only: a plain write() fails there with
+//    EOPNOTSUPP, while SMBus transactions work. I2C_FUNCS tells which. So a transaction
+//    goes out as
+//     - one write() of the bytes, with I2C_FUNC_I2C (a Raspberry Pi, most USB adapters);
+//     - else an I2C block write, whose command byte is the first byte, then at most 31 more
+//       (I2C_FUNC_SMBUS_WRITE_I2C_BLOCK, the ICH family). The part takes 32 data bytes,
+//       but some controllers time out there (QEMU's ICH9): 32 in all keeps clear of it. A
+//       block holds at least one byte after its command (the controller pads an empty
+//       one), so a lone byte goes as a send byte;
+//     - else send byte for one byte, write byte data (command, value) for two.
+//  - I2C_SLAVE refuses (EBUSY) an address a kernel driver has bound; I2C_SLAVE_FORCE would
+//    override it, which is not ours to do.
+//  - A device that does not acknowledge its address fails the transfer with ENXIO (most
+//    adapters), EREMOTEIO or EIO.
+//  - i2cdetect probes with an SMBus quick write, which no expander takes for data.
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "port/i2c/expander.h"
+#include "port/linux/backends.h"
+#include "port/opener.h"
+#include "port/parse.h"
+
+namespace port::i2c {
+namespace {
+
+constexpr unsigned kI2cDevMajor = 89;
+constexpr std::size_t kBlock = 32;
+
+class I2cDevBus final : public I2cBus {
+public:
+    I2cDevBus(Os& os, int fd, unsigned long funcs) noexcept : m_os(os), m_fd(fd), m_funcs(funcs) {}
+    ~I2cDevBus() override { m_os.files.close(m_fd); }
+
+    int claim(std::uint8_t address) noexcept override {
+        if (m_slave == address) return 0;
+        const int rc = m_os.devices->ioctl(
+            m_fd, I2C_SLAVE, reinterpret_cast<void*>(static_cast<unsigned long>(address)));
+        if (rc < 0) {
+            m_slave = -1;
+            return errnoOf(rc);
+        }
+        m_slave = address;
+        return 0;
+    }
+
+    int write(std::uint8_t address, std::span<const std::uint8_t> bytes) noexcept override {
+        if (bytes.empty()) return 0;
+        if (const int err = claim(address); err != 0) return err;
+        const std::size_t n = bytes.size();
+        if (m_funcs & I2C_FUNC_I2C) return plainWrite(bytes);
+        if (n == 1 && (m_funcs & (I2C_FUNC_SMBUS_WRITE_I2C_BLOCK | I2C_FUNC_SMBUS_WRITE_BYTE)))
+            return smbus(bytes[0], I2C_SMBUS_BYTE, nullptr);
+        if (m_funcs & I2C_FUNC_SMBUS_WRITE_I2C_BLOCK) {
+            i2c_smbus_data data{};
+            data.block[0] = static_cast<std::uint8_t>(n - 1);
+            std::copy(bytes.begin() + 1, bytes.end(), data.block + 1);
+            return smbus(bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data);
+        }
+        if (n == 2 && (m_funcs & I2C_FUNC_SMBUS_WRITE_BYTE_DATA)) {
+            i2c_smbus_data data{};
+            data.byte = bytes[1];
+            return smbus(bytes[0], I2C_SMBUS_BYTE_DATA, &data);
+        }
+        // An adapter that offers none of these still gets a write(), as it always has.
+        return plainWrite(bytes);
+    }
+
+    int probe(std::uint8_t address) noexcept override {
+        if (claim(address) != 0) return EBUSY;  // a kernel driver has it: not ours to probe
+        return smbus(0, I2C_SMBUS_QUICK, nullptr);
+    }
+
+    std::size_t maxWrite() const noexcept override {
+        return m_funcs & I2C_FUNC_I2C                     ? Batch::kPage
+               : m_funcs & I2C_FUNC_SMBUS_WRITE_I2C_BLOCK ? kBlock
+                                                          : 1;
+    }
+
+private:
+    int plainWrite(std::span<const std::uint8_t> bytes) noexcept {
+        const long sent = m_os.files.write(m_fd, bytes.data(), bytes.size());
+        return sent == static_cast<long>(bytes.size()) ? 0 : errnoOf(sent < 0 ? sent : -EIO);
+    }
+    int smbus(std::uint8_t command, int size, i2c_smbus_data* data) noexcept {
+        i2c_smbus_ioctl_data args{};
+        args.read_write = I2C_SMBUS_WRITE;
+        args.command = command;
+        args.size = static_cast<std::uint32_t>(size);
+        args.data = data;
+        const int rc = m_os.devices->ioctl(m_fd, I2C_SMBUS, &args);
+        return rc >= 0 ? 0 : errnoOf(rc);
+    }
+
+    Os& m_os;
+    int m_fd;
+    unsigned long m_funcs;
+    int m_slave = -1;
+};
+
+bool names(const std::string& path) {
+    return baseName(path).starts_with("i2c-");
+}
+
+std::optional<Error> check(const std::string& path, Os& os) {
+    return linux_backends::checkDevice(path, os,
+                                       {"i2c", kI2cDevMajor, codeOf(Problem::NotI2cDevice),
+                                        codeOf(Hint::LoadI2cDev), codeOf(Hint::None)});
+}
+
+std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Error>& error) {
+    const int fd = os.files.open(path, OpenFor::Device);
+    if (fd < 0) {
+        const Hint hint = -fd == ENOENT                   ? Hint::LoadI2cDev
+                          : -fd == EACCES || -fd == EPERM ? Hint::JoinGroupI2c
+                                                          : Hint::None;
+        error = linux_backends::openFailed(path, -fd, codeOf(hint));
+        return nullptr;
+    }
+    unsigned long funcs = 0;
+    if (os.devices->ioctl(fd, I2C_FUNCS, &funcs) < 0) funcs = 0;
+    return std::make_unique<I2cDevBus>(os, fd, funcs);
+}
+
+}  // namespace
+
+std::span<const BusKind> busKinds() noexcept {
+    static const BusKind kKinds[] = {{names, check, open}};
+    return kKinds;
+}
+
+}  // namespace port::i2c

@@ -1,0 +1,31 @@
+// Each backend's sentences, found by its row's key: its own problems, its remedies, how
+// the panel names it, and its notes. One file each, under backends/.
+#pragma once
+
+#include <string>
+
+#include "port/errors.h"
+
+namespace ui {
+
+struct BackendTexts {
+    const char* key;
+    std::string (*problem)(const port::Error& e);  // Problem::Backend, by e.code
+    std::string (*hint)(const port::Error& e);     // by e.hint, " ; ..." or empty
+    std::string (*panelName)(const port::Description& d);
+    // A note as the panel shows it, and as it is said once on stderr; null: it has none.
+    std::string (*panelNote)(const port::Note& n);
+    std::string (*toldNote)(const port::Note& n);
+};
+
+extern const BackendTexts kPpdevTexts;
+extern const BackendTexts kIoportTexts;
+extern const BackendTexts kPcf8574Texts;
+extern const BackendTexts kMcp23008Texts;
+extern const BackendTexts kGpioTexts;
+extern const BackendTexts kInpoutTexts;
+
+// The texts of a row's key; a key no file knows gets plain ones.
+const BackendTexts& backendTexts(const char* key) noexcept;
+
+}  // namespace ui

@@ -1,0 +1,110 @@
+// The I2C expanders (PCF8574, MCP23008), in words: the device text, the wiring, the bus.
+#include "port/i2c/expander.h"
+#include "ui/backend_texts.h"
+#include "ui/texts.h"
+
+namespace ui {
+namespace {
+
+using port::i2c::hexByte;
+using port::i2c::Hint;
+using port::i2c::Problem;
+using texts::errnoText;
+
+std::string range(const port::i2c::AddressRange& r, const char* between) {
+    return hexByte(r.first) + between + hexByte(r.last);
+}
+
+// "i2cdetect -y 1": the bus number of /dev/i2c-1.
+std::string detect(const std::string& bus) {
+    return "i2cdetect -y " + bus.substr(bus.find_last_of('-') + 1);
+}
+
+std::string problem(const port::Error& e) {
+    const std::string setting = texts::settingSaid(e);
+    const auto& probe = port::i2c::kProbeRanges;
+    switch (static_cast<Problem>(e.code)) {
+        case Problem::AddressMissing:
+            return setting +
+                   "un bus I2C demande l'adresse du backpack après « @ » (par exemple "
+                   "/dev/i2c-1@0x27 ; i2cdetect -y 1 la trouve)";
+        case Problem::BadAddress:
+            return setting + "adresse I2C « " + e.detail +
+                   " » invalide (attendu : " + range(port::i2c::kAddresses, " à ") +
+                   " en hexadécimal, par exemple @0x27)";
+        case Problem::BadOption:
+            return setting + "option « " + e.detail + " » inconnue (câblages et options : " +
+                   (e.choices.empty() ? "" : e.choices + ", ") +
+                   "map=RS,RW,E,BL,D4-D7 (huit broches, par exemple map=65470123), bl-low, "
+                   "bl-high, " +
+                   (e.backend ? e.backend : "") + ")";
+        case Problem::PinMapLength:
+            return setting + "« " + e.detail +
+                   " » : il faut huit broches, pour RS, R/W, E, rétroéclairage, D4, D5, D6, D7 "
+                   "(par exemple map=65470123)";
+        case Problem::PinMapPin:
+            return setting + "« " + e.detail +
+                   " » : chaque broche est un chiffre de 0 à 7 (« - » seulement pour R/W relié à "
+                   "la masse, en deuxième place, ou un rétroéclairage absent, en quatrième)";
+        case Problem::PinMapTwice:
+            return setting + "« " + e.detail + " » : une broche y sert deux fois";
+        case Problem::TwoWirings:
+            return setting + "deux câblages : « " + e.detail + " » vient après un autre ; un seul";
+        case Problem::NotI2cDevice:
+            return texts::deviceNamed(e) +
+                   " n'est pas un bus I2C (/dev/i2c-N du pilote i2c-dev) ; rien n'y a été ouvert";
+        case Problem::AddressRefused:
+            return "impossible de choisir l'adresse " + e.device + " @ " + e.detail + " : " +
+                   errnoText(e.err);
+        case Problem::NoneFound:
+            return "aucun expandeur ne répond sur " + e.device + " (" + range(probe[0], "-") +
+                   ", " + range(probe[1], "-") +
+                   ") ; vérifiez l'alimentation et SDA/SCL, ou nommez l'adresse : " + e.device +
+                   "@0x27 (" + detect(e.device) + " liste ce qui répond)";
+        case Problem::ManyFound:
+            return "plusieurs appareils répondent sur " + e.device + " : " + e.detail +
+                   " ; nommez celui du module, par exemple " + e.device + "@" +
+                   e.detail.substr(0, e.detail.find(','));
+    }
+    return {};
+}
+
+std::string hint(const port::Error& e) {
+    const auto& probe = port::i2c::kProbeRanges;
+    switch (static_cast<Hint>(e.hint)) {
+        case Hint::None:
+            return {};
+        case Hint::LoadI2cDev:
+            return " ; chargez le module i2c-dev (sudo modprobe i2c-dev) ; sur un Raspberry Pi, "
+                   "activez I2C avec sudo raspi-config";
+        case Hint::JoinGroupI2c:
+            return texts::joinGroup("i2c");
+        case Hint::AddressBusy:
+            return " ; un pilote du noyau utilise déjà cette adresse";
+        case Hint::NoAnswer:
+            return " ; rien ne répond à l'adresse " + e.description.detail + " sur " +
+                   e.description.device + " : les backpacks sont d'ordinaire à 0x27 (PCF8574, " +
+                   range(probe[0], "-") + ") ou 0x3f (PCF8574A, " + range(probe[1], "-") + ") ; " +
+                   detect(e.description.device) + " liste ce qui répond";
+    }
+    return {};
+}
+
+std::string panelName(const port::Description& d, const char* chip) {
+    return d.device + " @ " + d.detail + (d.found ? " (trouvé)" : "") + " (" + chip +
+           (d.options.empty() ? "" : ", câblage " + d.options) + ")";
+}
+
+std::string pcf8574Name(const port::Description& d) {
+    return panelName(d, "PCF8574");
+}
+std::string mcp23008Name(const port::Description& d) {
+    return panelName(d, "MCP23008");
+}
+
+}  // namespace
+
+const BackendTexts kPcf8574Texts{"pcf8574", problem, hint, pcf8574Name, nullptr, nullptr};
+const BackendTexts kMcp23008Texts{"mcp23008", problem, hint, mcp23008Name, nullptr, nullptr};
+
+}  // namespace ui
