@@ -1,0 +1,321 @@
+// Every sentence the program says about a fault, each once, with its text written out: a
+// reworded sentence is a deliberate change, made here.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "port/i2c/expander.h"
+#include "port/linux/gpio_backend.h"
+#include "port/linux/ioport_backend.h"
+#include "port/linux/ppdev_backend.h"
+#include "port/windows/inpout_backend.h"
+#include "ui/messages.h"
+
+namespace {
+
+port::Error filled(port::Error e) {
+    e.setting = "VELMORIN_LPT1";
+    e.value = "v";
+    e.device = "/dev/x";
+    e.detail = "d";
+    e.err = EIO;
+    e.address = 0x378;
+    e.number = 9;
+    e.count = 8;
+    return e;
+}
+port::Error shared(port::Problem p) {
+    return filled(port::problem(p));
+}
+template <class Code>
+port::Error own(const char* backend, Code code) {
+    port::Error e = filled(port::backendProblem(code));
+    e.backend = backend;
+    return e;
+}
+port::Error busNoneFound() {
+    port::Error e = own("pcf8574", port::i2c::Problem::NoneFound);
+    e.device = "/dev/i2c-1";
+    return e;
+}
+port::Error badOption() {
+    port::Error e = own("pcf8574", port::i2c::Problem::BadOption);
+    e.choices = "lcm1602, mjkdz, lcdxio";
+    return e;
+}
+port::Description pcf8574() {
+    return {"pcf8574", "/dev/i2c-1", "0x27", "", false};
+}
+port::Error writeFailed() {
+    port::Error e = shared(port::Problem::WriteFailed);
+    e.description = pcf8574();
+    return e;
+}
+port::Error fromFile() {
+    port::Error e = shared(port::Problem::SettingsLineMalformed);
+    e.file = "/etc/velmorin.conf";
+    e.line = 3;
+    return e;
+}
+template <class Code>
+port::Error hinted(const char* backend, Code hint) {
+    port::Error e = shared(port::Problem::OpenFailed);
+    e.backend = backend;
+    e.hint = port::codeOf(hint);
+    e.setting = "VELMORIN_LPT2";
+    e.description = pcf8574();
+    return e;
+}
+
+TEST(Catalogue, EverySentence) {
+    struct Case {
+        port::Error error;
+        const char* said;
+    };
+    const Case cases[] = {
+        {shared(port::Problem::UnknownBackend),
+         "VELMORIN_LPT1=\"v\" : valeur inconnue (valeurs acceptées : auto, emulator, ppdev, "
+         "ioport)"},
+        {shared(port::Problem::UnknownDevice),
+         "VELMORIN_LPT1=\"v\" : forme de périphérique inconnue (attendu : /dev/parportN, "
+         "/dev/i2c-N@0xAA ou /dev/gpiochipN@RS,E,D4,D5,D6,D7)"},
+        {shared(port::Problem::DevicePathMissing),
+         "VELMORIN_LPT1=\"v\" : le chemin du périphérique manque avant « @ »"},
+        {shared(port::Problem::BadDelay),
+         "VELMORIN_LPT1=\"v\" : valeur invalide (un entier de 1 à 16 : chaque pause et chaque "
+         "phase de l'impulsion E dure N fois plus longtemps)"},
+        {shared(port::Problem::ModuleTwoSizes),
+         "VELMORIN_LPT1=\"v\" : deux tailles : « d » vient après une autre ; une seule parmi 8x1, "
+         "8x2, 16x1, 16x2, 16x4, 20x1, 20x2, 20x4, 24x2, 40x1, 40x2 (par exemple 20x4,a02)"},
+        {shared(port::Problem::ModuleTwoRoms),
+         "VELMORIN_LPT1=\"v\" : deux ROM : « d » vient après une autre ; une seule, a00 ou a02"},
+        {shared(port::Problem::ModuleTwoOscillators),
+         "VELMORIN_LPT1=\"v\" : deux oscillateurs : « d » vient après un autre ; un seul, 270khz "
+         "ou 190khz"},
+        {shared(port::Problem::ModuleUnknownPart),
+         "VELMORIN_LPT1=\"v\" : « d » inconnu (une taille parmi 8x1, 8x2, 16x1, 16x2, 16x4, 20x1, "
+         "20x2, 20x4, 24x2, 40x1, 40x2 ; puis a00 ou a02, 270khz ou 190khz ; par exemple "
+         "20x4,a02)"},
+        {shared(port::Problem::OtherPlatformBackend),
+         "VELMORIN_LPT1=\"v\" : la bibliothèque de port n'existe que sous Windows (valeurs "
+         "acceptées ici : auto, emulator, ppdev, ioport)"},
+        {shared(port::Problem::OtherPlatformDevice),
+         "VELMORIN_LPT1=\"v\" : les périphériques /dev (ppdev, I2C, GPIO) n'existent que sous "
+         "Linux ; ici, le port parallèle passe par inpoutx64.dll (VELMORIN_LPT=inpout)"},
+        {shared(port::Problem::SettingsFileUnreadable),
+         "impossible de lire le fichier de réglages  : erreur d'entrée-sortie ; rendez-le lisible "
+         "(chmod 644) ou retirez-le"},
+        {shared(port::Problem::SettingsLineMalformed),
+         "« d » n'est pas de la forme NOM=valeur ; corrigez la ligne, ou faites-en un commentaire "
+         "en la commençant par #"},
+        {shared(port::Problem::SettingsUnknownName),
+         "réglage « VELMORIN_LPT1 » inconnu (réglages : VELMORIN_LPT, VELMORIN_TRACE, "
+         "VELMORIN_DELAY, VELMORIN_MODULE, VELMORIN_LPT1, VELMORIN_LPT2)"},
+        {shared(port::Problem::DeviceUnusable), "VELMORIN_LPT1=/dev/x : erreur d'entrée-sortie"},
+        {shared(port::Problem::NotCharacterDevice),
+         "VELMORIN_LPT1=/dev/x n'est pas un périphérique caractère ; rien n'y a été ouvert"},
+        {shared(port::Problem::OpenFailed), "impossible d'ouvrir /dev/x : erreur d'entrée-sortie"},
+        {shared(port::Problem::UnsupportedAddress),
+         "aucun port parallèle pris en charge à l'adresse 0x378 (adresses prises en charge : "
+         "0x378, 0x278)"},
+        {shared(port::Problem::PrepareFailed),
+         "impossible de préparer le port 0x378 : d ; relancez avec VELMORIN_LPT=emulator pour "
+         "l'afficheur émulé seul"},
+        {shared(port::Problem::TraceNoReader),
+         "le fichier de trace /dev/x est un tube que personne ne lit ; lancez d'abord le lecteur, "
+         "ou choisissez un autre fichier avec VELMORIN_TRACE"},
+        {shared(port::Problem::TraceOpenFailed),
+         "impossible d'ouvrir le fichier de trace /dev/x : erreur d'entrée-sortie ; choisissez un "
+         "autre fichier avec VELMORIN_TRACE"},
+        {shared(port::Problem::TraceLocked),
+         "le fichier de trace /dev/x est déjà utilisé par un autre programme ; choisissez un autre "
+         "fichier avec VELMORIN_TRACE"},
+        {shared(port::Problem::TraceTruncateFailed),
+         "impossible de vider le fichier de trace /dev/x : erreur d'entrée-sortie ; choisissez un "
+         "autre fichier avec VELMORIN_TRACE"},
+        {shared(port::Problem::TraceWriteFailed),
+         "écriture du fichier de trace /dev/x impossible : erreur d'entrée-sortie"},
+        {shared(port::Problem::TraceReaderStalled),
+         "le lecteur de la trace ne lit plus : /dev/x n'a rien pris depuis 2 s ; relancez le "
+         "lecteur, ou choisissez un autre fichier avec VELMORIN_TRACE"},
+        {own("pcf8574", port::i2c::Problem::AddressMissing),
+         "VELMORIN_LPT1=\"v\" : un bus I2C demande l'adresse du backpack après « @ » (par exemple "
+         "/dev/i2c-1@0x27 ; i2cdetect -y 1 la trouve)"},
+        {own("pcf8574", port::i2c::Problem::BadAddress),
+         "VELMORIN_LPT1=\"v\" : adresse I2C « d » invalide (attendu : 0x03 à 0x77 en hexadécimal, "
+         "par exemple @0x27)"},
+        {own("pcf8574", port::i2c::Problem::PinMapLength),
+         "VELMORIN_LPT1=\"v\" : « d » : il faut huit broches, pour RS, R/W, E, rétroéclairage, D4, "
+         "D5, D6, D7 (par exemple map=65470123)"},
+        {own("pcf8574", port::i2c::Problem::PinMapPin),
+         "VELMORIN_LPT1=\"v\" : « d » : chaque broche est un chiffre de 0 à 7 (« - » seulement "
+         "pour R/W relié à la masse, en deuxième place, ou un rétroéclairage absent, en "
+         "quatrième)"},
+        {own("pcf8574", port::i2c::Problem::PinMapTwice),
+         "VELMORIN_LPT1=\"v\" : « d » : une broche y sert deux fois"},
+        {own("pcf8574", port::i2c::Problem::TwoWirings),
+         "VELMORIN_LPT1=\"v\" : deux câblages : « d » vient après un autre ; un seul"},
+        {own("mcp23008", port::i2c::Problem::NotI2cDevice),
+         "VELMORIN_LPT1=/dev/x n'est pas un bus I2C (/dev/i2c-N du pilote i2c-dev) ; rien n'y a "
+         "été ouvert"},
+        {own("pcf8574", port::i2c::Problem::AddressRefused),
+         "impossible de choisir l'adresse /dev/x @ d : erreur d'entrée-sortie"},
+        {own("pcf8574", port::i2c::Problem::ManyFound),
+         "plusieurs appareils répondent sur /dev/x : d ; nommez celui du module, par exemple "
+         "/dev/x@d"},
+        {own("gpio", port::gpio::Problem::LinesMissing),
+         "VELMORIN_LPT1=\"v\" : une puce GPIO demande ses six lignes après « @ » "
+         "(RS,E,D4,D5,D6,D7, par exemple /dev/gpiochip0@25,24,23,17,18,22)"},
+        {own("gpio", port::gpio::Problem::LineCount),
+         "VELMORIN_LPT1=\"v\" : il faut six numéros de ligne GPIO après « @ » (RS,E,D4,D5,D6,D7), "
+         "puis R/W et le rétroéclairage s'ils sont câblés, 8 donnés"},
+        {own("gpio", port::gpio::Problem::BadOption),
+         "VELMORIN_LPT1=\"v\" : « d » demande la ligne du rétroéclairage, la huitième "
+         "(RS,E,D4,D5,D6,D7,RW,BL)"},
+        {own("gpio", port::gpio::Problem::BadLine),
+         "VELMORIN_LPT1=\"v\" : ligne GPIO « d » invalide (un entier de 0 à 1023)"},
+        {own("gpio", port::gpio::Problem::LineTwice),
+         "VELMORIN_LPT1=\"v\" : la ligne GPIO d est donnée deux fois"},
+        {own("gpio", port::gpio::Problem::NotGpioDevice),
+         "VELMORIN_LPT1=/dev/x n'est pas une puce GPIO (/dev/gpiochipN) ; rien n'y a été ouvert"},
+        {own("gpio", port::gpio::Problem::NotGpioChip),
+         "/dev/x n'est pas une puce GPIO : erreur d'entrée-sortie"},
+        {own("gpio", port::gpio::Problem::LineMissing),
+         "/dev/x n'a pas de ligne 9 : elle a 8 lignes (0 à 7)"},
+        {own("gpio", port::gpio::Problem::LinesRefused),
+         "impossible de prendre les lignes d de /dev/x : erreur d'entrée-sortie"},
+        {own("ppdev", port::ppdev::Problem::NotPpdevDevice),
+         "VELMORIN_LPT1=/dev/x n'est pas un port ppdev (/dev/parportN) ; rien n'y a été ouvert"},
+        {own("ppdev", port::ppdev::Problem::ParportHeld),
+         "/dev/x est tenu par le pilote « d » ; libérez le port : sudo rmmod d (et mettez-le en "
+         "liste noire dans /etc/modprobe.d pour qu'il ne revienne pas)"},
+        {own("ppdev", port::ppdev::Problem::ClaimFailed),
+         "PPCLAIM sur /dev/x refusé : erreur d'entrée-sortie"},
+        {own("ppdev", port::ppdev::Problem::NoParportAt),
+         "VELMORIN_LPT=ppdev : aucun port parallèle à l'adresse 0x378"},
+        {own("ioport", port::ioport::Problem::Unavailable),
+         "E/S directe indisponible sur cette architecture ; utilisez VELMORIN_LPT=ppdev"},
+        {own("ioport", port::ioport::Problem::IopermUnsupported),
+         "ioperm(0x378) : erreur d'entrée-sortie ; ce noyau n'offre pas d'E/S directe sur les "
+         "ports : utilisez VELMORIN_LPT=ppdev"},
+        {own("ioport", port::ioport::Problem::IopermRefused),
+         "ioperm(0x378) refusé : erreur d'entrée-sortie ; l'E/S directe exige root ou "
+         "CAP_SYS_RAWIO, et le verrouillage du noyau (Secure Boot) l'interdit ; préférez "
+         "VELMORIN_LPT=ppdev"},
+        {own("inpout", port::inpout::Problem::LibraryMissing),
+         "/dev/x introuvable (cherchée dans : d) ; copiez /dev/x à côté de velmorin.exe"},
+        {own("inpout", port::inpout::Problem::WrongBits),
+         "/dev/x ne se charge pas (erreur 9 : ce n'est pas une bibliothèque 64 bits) ; ce "
+         "programme 64 bits a besoin de la version 64 bits d'InpOut, inpoutx64.dll"},
+        {own("inpout", port::inpout::Problem::NoOut32),
+         "/dev/x n'exporte pas Out32 : ce n'est pas la bibliothèque de port attendue ; "
+         "remplacez-la par l'inpoutx64.dll d'InpOut"},
+        {own("inpout", port::inpout::Problem::DriverClosed),
+         "/dev/x est chargée mais son pilote n'est pas installé ; installez-le une fois, en "
+         "lançant velmorin.exe en administrateur (clic droit, « Exécuter en tant qu'administrateur "
+         "»)"},
+        {busNoneFound(),
+         "aucun expandeur ne répond sur /dev/i2c-1 (0x20-0x27, 0x38-0x3f) ; vérifiez "
+         "l'alimentation et SDA/SCL, ou nommez l'adresse : /dev/i2c-1@0x27 (i2cdetect -y 1 liste "
+         "ce qui répond)"},
+        {badOption(),
+         "VELMORIN_LPT1=\"v\" : option « d » inconnue (câblages et options : lcm1602, mjkdz, "
+         "lcdxio, map=RS,RW,E,BL,D4-D7 (huit broches, par exemple map=65470123), bl-low, bl-high, "
+         "pcf8574)"},
+        {own("ppdev", port::ppdev::Problem::OptionsGiven),
+         "VELMORIN_LPT1=\"v\" : un port parallèle ne prend rien après « @ » (« d » ; par exemple "
+         "/dev/parport0)"},
+        {writeFailed(),
+         "écriture sur /dev/i2c-1 @ 0x27 (PCF8574) impossible : erreur d'entrée-sortie"},
+        {fromFile(),
+         "/etc/velmorin.conf, ligne 3 : « d » n'est pas de la forme NOM=valeur ; corrigez la "
+         "ligne, ou faites-en un commentaire en la commençant par #"},
+        {hinted("ppdev", port::ppdev::Hint::LoadPpdev),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le module ppdev n'est pas chargé : "
+         "sudo modprobe ppdev"},
+        {hinted("ppdev", port::ppdev::Hint::ParportGone),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; ce port n'existe plus (ls "
+         "/dev/parport*)"},
+        {hinted("ppdev", port::ppdev::Hint::JoinGroupLp),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; ajoutez votre utilisateur au "
+         "groupe lp (sudo usermod -aG lp $USER, puis reconnectez-vous), ou lancez avec "
+         "VELMORIN_LPT=emulator pour l'afficheur émulé"},
+        {hinted("ppdev", port::ppdev::Hint::ParportRefused),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le port a refusé l'enregistrement "
+         "(un autre pilote l'a-t-il pris ?)"},
+        {hinted("ppdev", port::ppdev::Hint::ParportBusy),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le port est occupé par un autre "
+         "programme"},
+        {hinted("ppdev", port::ppdev::Hint::GiveParportPath),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; donnez le chemin complet d'un port "
+         "parallèle (ls /dev/parport*)"},
+        {hinted("pcf8574", port::i2c::Hint::LoadI2cDev),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; chargez le module i2c-dev (sudo "
+         "modprobe i2c-dev) ; sur un Raspberry Pi, activez I2C avec sudo raspi-config"},
+        {hinted("pcf8574", port::i2c::Hint::JoinGroupI2c),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; ajoutez votre utilisateur au "
+         "groupe i2c (sudo usermod -aG i2c $USER, puis reconnectez-vous)"},
+        {hinted("pcf8574", port::i2c::Hint::AddressBusy),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; un pilote du noyau utilise déjà "
+         "cette adresse"},
+        {hinted("pcf8574", port::i2c::Hint::NoAnswer),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; rien ne répond à l'adresse 0x27 "
+         "sur /dev/i2c-1 : les backpacks sont d'ordinaire à 0x27 (PCF8574, 0x20-0x27) ou 0x3f "
+         "(PCF8574A, 0x38-0x3f) ; i2cdetect -y 1 liste ce qui répond"},
+        {hinted("gpio", port::gpio::Hint::ListGpioChips),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; les puces GPIO présentes : ls "
+         "/dev/gpiochip*"},
+        {hinted("gpio", port::gpio::Hint::JoinGroupGpio),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; Raspberry Pi OS donne "
+         "/dev/gpiochip* au groupe gpio : sudo usermod -aG gpio $USER, puis reconnectez-vous"},
+        {hinted("gpio", port::gpio::Hint::LinesHeld),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; un autre programme les tient : "
+         "gpioinfo liste qui tient quoi"},
+        {hinted("ppdev", port::ppdev::Hint::ListParports),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; désignez-en un avec "
+         "VELMORIN_LPT2=/dev/parportN"},
+        {hinted("ppdev", port::ppdev::Hint::LoadParport),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie (aucun /dev/parport* ; chargez "
+         "parport_pc et ppdev)"},
+        {hinted(nullptr, port::Hint::TraceFreeSpace),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; libérez de la place ou choisissez "
+         "un autre fichier avec VELMORIN_TRACE"},
+        {hinted(nullptr, port::Hint::TraceReaderGone),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le programme qui lisait la trace "
+         "s'est arrêté : relancez-le, ou choisissez un autre fichier avec VELMORIN_TRACE"},
+        {hinted(nullptr, port::Hint::TraceOtherFile),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; choisissez un autre fichier avec "
+         "VELMORIN_TRACE"},
+        {hinted("inpout", port::inpout::Hint::Library32Only),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; seule inpout32.dll, la version 32 "
+         "bits, est là : ce programme 64 bits a besoin d'inpoutx64.dll"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ui::sentence(c.error), c.said);
+}
+
+TEST(Catalogue, PanelNamesAndNotes) {
+    const std::pair<port::Description, const char*> names[] = {
+        {{"ppdev", "/dev/parport0", "", "", false}, "/dev/parport0 (ppdev)"},
+        {{"ioport", "0x378", "", "", false}, "E/S directe 0x378"},
+        {{"pcf8574", "/dev/i2c-1", "0x27", "mjkdz", true},
+         "/dev/i2c-1 @ 0x27 (trouvé) (PCF8574, câblage mjkdz)"},
+        {{"mcp23008", "/dev/i2c-1", "0x20", "", false}, "/dev/i2c-1 @ 0x20 (MCP23008)"},
+        {{"gpio", "/dev/gpiochip0", "1,2,3,4,5,6", "", false}, "/dev/gpiochip0 (GPIO 1,2,3,4,5,6)"},
+        {{"inpout", "inpoutx64.dll", "", "", false}, "inpoutx64.dll"},
+    };
+    for (const auto& [d, said] : names) EXPECT_EQ(ui::panelName(d), said);
+
+    port::Note parport{"ppdev", 0x378, "VELMORIN_LPT1", {{"/dev/parport0", 0xd010}}, {}, {}};
+    EXPECT_EQ(ui::panelNote(parport), "aucun port à 0x378 ; /dev/parport0 est à 0xd010");
+    EXPECT_EQ(ui::toldNote(parport),
+              "aucun port à 0x378 ; /dev/parport0 est à 0xd010 (afficheur émulé ; "
+              "VELMORIN_LPT1=/dev/parportN pour le choisir)");
+    port::Note library{"inpout", 0x378, {}, {}, "inpoutx64.dll", "C:\\a; C:\\b"};
+    EXPECT_EQ(ui::panelNote(library),
+              "inpoutx64.dll introuvable (cherchée dans : C:\\a; C:\\b) : afficheur émulé seul");
+    EXPECT_EQ(ui::toldNote(library),
+              "inpoutx64.dll introuvable (cherchée dans : C:\\a; C:\\b) : afficheur émulé seul ; "
+              "copiez inpoutx64.dll à côté de velmorin.exe pour écrire sur le port");
+}
+
+}  // namespace
