@@ -15,18 +15,15 @@ std::int64_t blinkHalfPeriodNs(Oscillator oscillator) {
 }  // namespace
 
 Controller::Controller(Options options) noexcept
-    : m_options(options), m_timing(options.oscillator, options.powerOnNs) {
+    : m_options(options),
+      m_timing(options.oscillator, options.powerOnNs),
+      m_decoder(options.undrivenLinesHigh) {
     m_ddram.fill(0x20);
 }
 
 void Controller::setOscillator(Oscillator oscillator) noexcept {
     m_options.oscillator = oscillator;
     m_timing.setOscillator(oscillator);
-}
-
-std::optional<std::uint8_t> Controller::pendingNibble() const noexcept {
-    if (!m_pending) return std::nullopt;
-    return m_pending->nibble;
 }
 
 void Controller::busWrite(Pins pins, std::int64_t atNs) noexcept {
@@ -41,22 +38,11 @@ void Controller::busWrite(Pins pins, std::int64_t atNs) noexcept {
 void Controller::latch(Pins pins, std::int64_t atNs) noexcept {
     m_timing.onLatch(atNs);
     const bool busy = m_timing.busyAt(atNs) && !m_options.executeWhileBusy;
-    const std::uint8_t nibble = pins.db & 0x0F;
-    if (m_dl8) {
-        // DB0-DB3 are not wired: they read as the pull-ups (or ground) leave them.
-        const std::uint8_t low = m_options.undrivenLinesHigh ? 0x0F : 0x00;
-        if (!busy) execute(pins.rs, static_cast<std::uint8_t>((nibble << 4) | low), atNs);
-        return;
-    }
-    if (!m_pending) {
-        m_pending = Pending{nibble, pins.rs, busy};
-        return;
-    }
-    const Pending first = *m_pending;
-    m_pending.reset();
-    if (busy || first.busy) return;  // the byte is lost, but the pairing moved on
-    if (first.rs != pins.rs) warn(WarningKind::RsDiffersInByte, atNs);
-    execute(pins.rs, static_cast<std::uint8_t>((first.nibble << 4) | nibble), atNs);
+    const auto latched = m_decoder.latch(pins, busy);
+    if (!latched) return;
+    if (latched->rsDiffers) warn(WarningKind::RsDiffersInByte, atNs);
+    m_widthChanged = latched->widthChanged;
+    execute(latched->rs, latched->byte, atNs);
 }
 
 void Controller::execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept {
@@ -113,20 +99,17 @@ void Controller::instruction(std::uint8_t byte, std::int64_t atNs) noexcept {
 }
 
 void Controller::functionSet(std::uint8_t byte, std::int64_t atNs) noexcept {
-    const bool dl8 = (byte & instr::kFunction8Bit) != 0;
     const bool twoLines = (byte & instr::kFunction2Lines) != 0;
     const bool font5x10 = (byte & instr::kFunction5x10) != 0;
-    if (dl8 != m_dl8) {
+    if (m_widthChanged) {
         // The set that switches the interface arrives as a lone nibble in 4-bit
         // initialisations; the one after it is where N and F are really chosen.
         m_functionSetsSinceDl = 0;
-        m_pending.reset();
     } else {
         if (m_functionSetsSinceDl > 0 && (twoLines != m_twoLines || font5x10 != m_font5x10))
             warn(WarningKind::LateFunctionSet, atNs, byte);
         ++m_functionSetsSinceDl;
     }
-    m_dl8 = dl8;
     m_twoLines = twoLines;
     m_font5x10 = font5x10;
     m_shift %= lineLength();

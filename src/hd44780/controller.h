@@ -7,9 +7,8 @@
 //  - Power-on reset: 8-bit interface, 1 line, 5x8 font, display/cursor/blink off, I/D = 1,
 //    S = 0, DDRAM all 0x20, AC = 0. CGRAM contents are undefined (zero here).
 //  - In 8-bit mode each latch is a whole byte. DB0-DB3 have internal pull-ups, so with them
-//    open a lone 0x2 nibble arrives as 0x2F.
-//  - After a function set with DL = 0, bytes travel as two nibbles, high first. Only the
-//    count of E pulses keeps the phase: a stray nibble skews every later byte.
+//    open a lone 0x2 nibble arrives as 0x2F. After a function set with DL = 0, bytes travel
+//    as two nibbles, high first (InstructionDecoder pairs them).
 //  - While busy (busy flag set) the controller does not accept an instruction or data
 //    byte. Nobody reads the flag on a write-only bus, so a byte with either half latched
 //    while busy is simply lost; its E pulses still count towards nibble pairing (the
@@ -36,6 +35,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "hd44780/instruction_decoder.h"
 #include "hd44780/recent.h"
 #include "hd44780/timing_checker.h"
 #include "hd44780/types.h"
@@ -89,7 +89,7 @@ public:
     const std::array<std::uint8_t, 64>& cgram() const noexcept { return m_cgram; }
     std::uint8_t addressCounter() const noexcept { return m_ac; }
     bool addressInCgram() const noexcept { return m_acInCgram; }
-    bool fourBitMode() const noexcept { return !m_dl8; }
+    bool fourBitMode() const noexcept { return !m_decoder.eightBit(); }
     bool twoLines() const noexcept { return m_twoLines; }
     bool font5x10() const noexcept { return m_font5x10; }
     bool displayOn() const noexcept { return m_displayOn; }
@@ -100,7 +100,7 @@ public:
     // How many positions the display is shifted left (0 .. line length - 1).
     int displayShift() const noexcept { return m_shift; }
     // The high nibble waiting for its low half, in 4-bit mode.
-    std::optional<std::uint8_t> pendingNibble() const noexcept;
+    std::optional<std::uint8_t> pendingNibble() const noexcept { return m_decoder.pendingNibble(); }
     Pins lastPins() const noexcept { return m_pins; }
     Rom rom() const noexcept { return m_options.rom; }
 
@@ -134,11 +134,12 @@ private:
 
     Options m_options;
     TimingChecker m_timing;
+    InstructionDecoder m_decoder;
+    bool m_widthChanged = false;  // by the byte being executed
     std::array<std::uint8_t, 128> m_ddram{};
     std::array<std::uint8_t, 64> m_cgram{};
     std::uint8_t m_ac = 0;
     bool m_acInCgram = false;
-    bool m_dl8 = true;
     bool m_twoLines = false;
     bool m_font5x10 = false;
     bool m_displayOn = false;
@@ -148,12 +149,6 @@ private:
     bool m_shiftOnEntry = false;
     int m_shift = 0;
     int m_functionSetsSinceDl = 0;  // N and F may only be set by the first one
-    struct Pending {
-        std::uint8_t nibble;
-        bool rs;
-        bool busy;  // latched while busy: the byte is lost whatever its second half does
-    };
-    std::optional<Pending> m_pending;
     Pins m_pins{};
     std::uint64_t m_revision = 0;
     std::uint64_t m_warningCount = 0;
