@@ -136,6 +136,9 @@ void VcdTrace::countUp(Signal& s) noexcept {
 }
 
 void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept {
+    // After a failed write nothing more goes into the file, so nothing more is buffered
+    // either: the buffer is never written past its end.
+    if (m_error != 0) return;
     for (Signal& s : m_signals) {
         if (s.port != port) continue;
         // Times must rise strictly for every write to show as its own change; two writes in
@@ -177,7 +180,10 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
 }
 
 int VcdTrace::flush() noexcept {
-    if (m_error != 0) return m_error;
+    if (m_error != 0) {
+        m_used = 0;
+        return m_error;
+    }
     std::size_t done = 0;
     std::int64_t deadline = -1;  // set while a pipe takes nothing
     while (done < m_used) {

@@ -42,7 +42,8 @@ public:
     static int openFile(Os& os, const std::string& path, std::optional<Error>& error);
 
     // Records one write; ports that were not declared are ignored. A full buffer is written
-    // out at a record boundary.
+    // out at a record boundary. After a failed write, records are dropped: flush() has
+    // said so.
     void record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept;
     // Writes out what is buffered. Returns 0, or the errno of the first failed write (which
     // sticks: a trace with a hole is not written to again; a regular file is cut back to

@@ -137,6 +137,23 @@ TEST(VcdTrace, FailedWritesEndOnAWholeRecordAndPipesDoNotHang) {
     }
 }
 
+// A caller that goes on recording after a write error never overruns the buffer (run under
+// AddressSanitizer), and nothing more reaches the file.
+TEST(VcdTrace, RecordsAfterAFailedWriteGoNowhere) {
+    testsupport::FakeOs os;
+    int writes = 0;
+    os.onWrite = [&](int, const void*, std::size_t size) -> long {
+        return ++writes == 1 ? static_cast<long>(size) : -ENOSPC;
+    };
+    port::VcdTrace trace(os, 100, {0x378}, 0, "test");
+    ASSERT_EQ(trace.flush(), 0);
+    trace.record(0x378, 1, 1);
+    ASSERT_EQ(trace.flush(), ENOSPC);
+    for (int i = 0; i < 20'000; ++i) trace.record(0x378, static_cast<std::uint8_t>(i), 10 + i);
+    EXPECT_EQ(trace.flush(), ENOSPC);
+    EXPECT_EQ(writes, 2);
+}
+
 #ifndef _WIN32
 // Another program's POSIX record lock (lockf, fcntl) keeps the trace as firmly as a flock.
 TEST(VcdTrace, APosixLockHeldElsewhereRefusesTheTrace) {
