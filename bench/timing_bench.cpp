@@ -20,7 +20,7 @@
 #include "lcd/lcd_driver.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "port/testing/recorder.h"
+#include "recorder.h"
 #include "ui/form1.h"
 #include "ui/messages.h"
 

@@ -10,8 +10,6 @@ namespace hd44780 {
 template <typename T, std::size_t N>
 class Recent {
 public:
-    static constexpr std::size_t kCapacity = N;
-
     void push(const T& value) noexcept {
         m_items[(m_first + m_size) % N] = value;
         if (m_size < N)

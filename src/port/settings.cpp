@@ -257,8 +257,4 @@ ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::str
     return result;
 }
 
-ConfigResult configFromEnvironment(const Getenv& getenv) {
-    return readConfig(getenv, systemOs(), {});
-}
-
 }  // namespace port

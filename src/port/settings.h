@@ -73,7 +73,6 @@ std::vector<std::string> settingsFiles(const Getenv& getenv);
 // Every setting from the environment and the files. A missing file is no file; an
 // unreadable one, a malformed line, an unknown name or a bad value anywhere is an error.
 ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::string>& files);
-ConfigResult configFromEnvironment(const Getenv& getenv);
 
 // VELMORIN_MODULE's form ("20x4,a02,190khz"): the module a text names, over what
 // module and options already hold, and the text of a module.

@@ -20,7 +20,6 @@ public:
 
     void setModule(hd44780::Geometry module);
     hd44780::Geometry module() const { return m_module; }
-    int columns() const { return m_module.columns; }
     // The top-left pixel of a dot, for tests and hit-testing.
     QPoint dotOrigin(int row, int column, int dotRow, int dotColumn) const;
 

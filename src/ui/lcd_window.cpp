@@ -11,9 +11,9 @@
 #include <algorithm>
 
 #include "hd44780/modules.h"
-#include "ui/describe.h"
 #include "ui/lcd_view.h"
 #include "ui/messages.h"
+#include "ui/timing_texts.h"
 
 namespace {
 constexpr int kPollMs = 40;
@@ -28,12 +28,12 @@ void selectData(QComboBox* box, int data) {
     if (index != box->currentIndex()) box->setCurrentIndex(index);
 }
 
-// The last n records of a ring, newest last, one per line.
+// The last n warnings, newest last, one per line.
 template <typename Ring>
-QString lastLines(const Ring& ring, std::size_t n, std::int64_t originNs) {
+QString lastWarnings(const Ring& ring, std::size_t n, std::int64_t originNs) {
     QStringList lines;
     for (std::size_t i = ring.size() > n ? ring.size() - n : 0; i < ring.size(); ++i)
-        lines << ui::describe(ring[i], originNs);
+        lines << ui::warningText(ring[i], originNs);
     return lines.join(u'\n');
 }
 }  // namespace
@@ -252,13 +252,13 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
         panel.violations->setText(count);
         panel.violations->setToolTip(timing.recent().empty()
                                          ? QString()
-                                         : ui::describe(timing.recent().back(), m_originNs) +
+                                         : ui::violationText(timing.recent().back(), m_originNs) +
                                                u'\n' + ui::remedy(timing.recent().back().kind));
     }
     const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
     if (panel.warnings->text() != warned) {
         panel.warnings->setText(warned);
-        panel.warnings->setToolTip(lastLines(p.display->warnings(), kTooltipLines, m_originNs));
+        panel.warnings->setToolTip(lastWarnings(p.display->warnings(), kTooltipLines, m_originNs));
     }
     panel.view->refresh();
 }

@@ -31,7 +31,6 @@ public:
     void setRom(hd44780::Rom rom);
     void setOscillator(hd44780::Oscillator oscillator);
     hd44780::Geometry module() const { return m_module; }
-    int columns() const { return m_module.columns; }
     LcdView* view(std::int16_t port) const;
 
     // Places `form` and this window from their real frame sizes, once both are shown: side

@@ -20,7 +20,7 @@
 #include "port/i2c/expander.h"
 #include "port/linux/gpio_backend.h"
 #include "port/opener.h"
-#include "port/testing/recorder.h"
+#include "recorder.h"
 #include "scratch.h"
 #include "ui/messages.h"
 #include "vcd_reader.h"
@@ -51,6 +51,8 @@ struct Env {
             return it == vars.end() ? nullptr : it->second.c_str();
         };
     }
+    // The settings these variables give, with no settings file.
+    port::ConfigResult config() const { return port::readConfig(fn(), port::systemOs(), {}); }
 };
 
 // The sentence for a config's error, empty when it parsed.
@@ -62,13 +64,13 @@ std::string said(const port::ConfigResult& r) {
 TEST(PortConfig, SentencesQuoteValuesCutAndEscaped) {
     const std::string raw = "\xff\x1b[2J" + std::string(100'000, 'x');
     Env env{{{"VELMORIN_DELAY", raw}}};
-    const std::string s = said(port::configFromEnvironment(env.fn()));
+    const std::string s = said(env.config());
     EXPECT_NE(s.find("VELMORIN_DELAY=\"\\xFF\\x1B[2Jxxx"), std::string::npos) << s;
     EXPECT_EQ(s.find('\x1b'), std::string::npos);
     EXPECT_NE(s.find("x…\""), std::string::npos) << s;
     EXPECT_LT(s.size(), 400u);
     Env accents{{{"VELMORIN_MODULE", "é20x4"}}};
-    EXPECT_NE(said(port::configFromEnvironment(accents.fn())).find("« é20x4 »"), std::string::npos)
+    EXPECT_NE(said(accents.config()).find("« é20x4 »"), std::string::npos)
         << "well-formed UTF-8 stays as it is";
 }
 
@@ -90,7 +92,7 @@ TEST(PortConfig, LINUX_TABLE(BackendChoiceFromTheEnvironment)) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");
         Env env;
         if (c.value) env.vars["VELMORIN_LPT"] = c.value;
-        const auto r = port::configFromEnvironment(env.fn());
+        const auto r = env.config();
         EXPECT_EQ(r.error.has_value(), c.error);
         if (c.error) {
             EXPECT_NE(said(r).find("VELMORIN_LPT"), std::string::npos);
@@ -103,7 +105,7 @@ TEST(PortConfig, LINUX_TABLE(BackendChoiceFromTheEnvironment)) {
         }
     }
     Env env{{{"VELMORIN_TRACE", "/tmp/x.vcd"}, {"VELMORIN_LPT1", "/dev/parport3"}}};
-    const auto r = port::configFromEnvironment(env.fn());
+    const auto r = env.config();
     EXPECT_EQ(r.config.tracePath, "/tmp/x.vcd");
     EXPECT_EQ(r.config.devices[0].path, "/dev/parport3");
 }
@@ -168,7 +170,7 @@ TEST(PortConfig, LINUX_TABLE(SettingsParseOrNameTheVariable)) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.var) + "=" + c.value);
         Env env{{{c.var, c.value}}};
-        const auto r = port::configFromEnvironment(env.fn());
+        const auto r = env.config();
         if (!c.mentions) {
             EXPECT_EQ(said(r), "");
             c.check(r.config);

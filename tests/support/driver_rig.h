@@ -8,7 +8,7 @@
 #include "lcd/lcd_driver.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "port/testing/recorder.h"
+#include "recorder.h"
 #include "ui/messages.h"
 
 namespace testsupport {

@@ -1,4 +1,4 @@
-#include "ui/describe.h"
+#include "ui/timing_texts.h"
 
 #include <QLocale>
 
@@ -38,7 +38,7 @@ QString oscillatorName(hd44780::Oscillator oscillator) {
     return QStringLiteral("%1 kHz").arg(oscillator.kHz);
 }
 
-QString describe(const hd44780::Violation& v, std::int64_t originNs) {
+QString violationText(const hd44780::Violation& v, std::int64_t originNs) {
     using K = hd44780::ViolationKind;
     const QString shortBy = QStringLiteral(", %1 trop tôt").arg(duration(v.byNs));
     QString text;
@@ -90,7 +90,7 @@ QString describe(const hd44780::Violation& v, std::int64_t originNs) {
     return text + at(v.atNs - originNs);
 }
 
-QString describe(const hd44780::Warning& w, std::int64_t originNs) {
+QString warningText(const hd44780::Warning& w, std::int64_t originNs) {
     using K = hd44780::WarningKind;
     QString text;
     switch (w.kind) {

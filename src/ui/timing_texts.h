@@ -9,8 +9,8 @@
 namespace ui {
 
 // Times are shown in seconds since originNs (the program's start), in French.
-QString describe(const hd44780::Violation& v, std::int64_t originNs);
-QString describe(const hd44780::Warning& w, std::int64_t originNs);
+QString violationText(const hd44780::Violation& v, std::int64_t originNs);
+QString warningText(const hd44780::Warning& w, std::int64_t originNs);
 // What helps against a kind of violation.
 QString remedy(hd44780::ViolationKind kind);
 QString oscillatorName(hd44780::Oscillator oscillator);
