@@ -13,23 +13,6 @@ void TimingChecker::setOscillator(Oscillator oscillator) noexcept {
         m_executionNs[static_cast<std::size_t>(e)] = executionNs(e, oscillator);
 }
 
-std::int64_t TimingChecker::executionNs(Execution what, Oscillator oscillator) noexcept {
-    std::int64_t ns = 0;
-    switch (what) {
-        case Execution::ClearOrHome:
-            ns = 1'520'000;
-            break;
-        case Execution::Instruction:
-            ns = 37'000;
-            break;
-        case Execution::DataWrite:
-            ns = 41'000;
-            break;  // 37 us + tADD 4 us
-    }
-    // Execution time scales with the oscillator period; the figures above are at 270 kHz.
-    return oscillator.scale(ns, 270);
-}
-
 void TimingChecker::onWrite(Pins before, Pins after, std::int64_t atNs) noexcept {
     const bool rsChanged = before.rs != after.rs;
     const bool dataChanged = before.db != after.db;

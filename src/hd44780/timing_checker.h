@@ -74,7 +74,22 @@ public:
     void setOscillator(Oscillator oscillator) noexcept;
     Oscillator oscillator() const noexcept { return m_oscillator; }
 
-    static std::int64_t executionNs(Execution what, Oscillator oscillator) noexcept;
+    // Datasheet execution times, given at 270 kHz and scaling with the oscillator's period.
+    static constexpr std::int64_t executionNs(Execution what, Oscillator oscillator) noexcept {
+        std::int64_t ns = 0;
+        switch (what) {
+            case Execution::ClearOrHome:
+                ns = 1'520'000;
+                break;
+            case Execution::Instruction:
+                ns = 37'000;
+                break;
+            case Execution::DataWrite:
+                ns = 41'000;  // 37 us + tADD 4 us
+                break;
+        }
+        return oscillator.scale(ns, 270);
+    }
 
     std::uint64_t count() const noexcept { return m_total; }
     std::uint64_t count(ViolationKind kind) const noexcept {

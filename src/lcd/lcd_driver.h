@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 
+#include "hd44780/timing_checker.h"
 #include "port/clock.h"
 #include "port/port_writer.h"
 
@@ -34,6 +35,18 @@ inline constexpr std::int64_t kStrobeLowNs = kStrobeLowIterations * kIterationPs
 inline constexpr std::uint32_t kCommandSleepMs = 2;
 // Power-on: the first instruction must come more than 15 ms after VCC reaches 4.5 V.
 inline constexpr std::uint32_t kInitSleepMs = 16;
+
+// The emulator's checker judges by the same datasheet figures: these times must pass it.
+using Limits = hd44780::TimingChecker;
+static_assert(kStrobeHighNs >= Limits::kMinEnableHighNs, "E high >= PWEH");
+static_assert(kStrobeHighNs + kStrobeLowNs >= Limits::kMinEnableCycleNs, "E cycle >= tcycE");
+static_assert(kStrobeLowNs >=
+                  Limits::executionNs(hd44780::Execution::DataWrite, hd44780::Oscillator::k270kHz),
+              "the low phase outlasts a data write at 270 kHz");
+static_assert(kCommandSleepMs * 1'000'000LL >= Limits::executionNs(hd44780::Execution::ClearOrHome,
+                                                                   hd44780::Oscillator::k270kHz),
+              "the pause after an instruction outlasts clear and home");
+static_assert(kInitSleepMs * 1'000'000LL > Limits::kPowerUpNs, "power-up wait > 15 ms");
 
 // Accented glyphs for CGRAM slots 0-3: à, é, è, ë. Rows top to bottom, bit 4 leftmost.
 inline constexpr std::array<std::array<std::uint8_t, 8>, 4> kGlyphs{{

@@ -14,6 +14,7 @@
 
 #include "hd44780/instructions.h"
 #include "lcd/texte.h"
+#include "port/ports.h"
 #include "ui/clock_texts.h"
 #include "ui/terminate.h"
 
@@ -137,12 +138,13 @@ void Form1::buildControls() {
     Option1[1] = new QRadioButton(QStringLiteral("LPT1"), this);
     place(Option1[1], "Option1", 2520, 120, 855, 375);
     Option1[1]->setProperty("Index", 1);
-    Option1[1]->setProperty("Tag", QStringLiteral("888"));
+    // The port addresses, in decimal as the port library takes them: 888 and 632.
+    Option1[1]->setProperty("Tag", QString::number(port::kLpt1));
     Option1[1]->setChecked(true);
     Option1[2] = new QRadioButton(QStringLiteral("LPT2"), this);
     place(Option1[2], "Option1", 3360, 120, 855, 375);
     Option1[2]->setProperty("Index", 2);
-    Option1[2]->setProperty("Tag", QStringLiteral("632"));
+    Option1[2]->setProperty("Tag", QString::number(port::kLpt2));
 
     Command4 = new QPushButton(QStringLiteral("Command4"), this);
     place(Command4, "Command4", 960, 2400, 1695, 375);
@@ -203,7 +205,7 @@ void Form1::Form_Load() {
     // TexteLCD still holds its 32 NULs; the box keeps text only up to the first NUL.
     const std::u32string shown = TexteLCD.substr(0, TexteLCD.find(U'\0'));
     Text1->setPlainText(QString::fromStdU32String(shown));
-    PortLPT = 888;
+    PortLPT = port::kLpt1;  // 888
     LCD_Init();
     // Custom glyphs 0 and 1 ("à", "é") must be in CGRAM before any text uses them.
     EcrireCGRAM();

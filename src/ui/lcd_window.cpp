@@ -58,8 +58,12 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     choices->addWidget(m_size);
     m_rom = new QComboBox(this);
     m_rom->setObjectName(QStringLiteral("moduleRom"));
-    m_rom->addItem(QStringLiteral("ROM A00 (japonaise)"), static_cast<int>(hd44780::Rom::A00));
-    m_rom->addItem(QStringLiteral("ROM A02 (européenne)"), static_cast<int>(hd44780::Rom::A02));
+    for (const hd44780::RomVariant& r : hd44780::kRoms)
+        m_rom->addItem(QStringLiteral("ROM %1 (%2)")
+                           .arg(QString::fromLatin1(r.name).toUpper(),
+                                r.rom == hd44780::Rom::A00 ? QStringLiteral("japonaise")
+                                                           : QStringLiteral("européenne")),
+                       static_cast<int>(r.rom));
     choices->addWidget(m_rom);
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
