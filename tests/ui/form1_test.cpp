@@ -24,11 +24,7 @@ private slots:
                  (std::vector<std::uint32_t>{16, 2, 2, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2}));
         const auto& lcd = rig.lcd();
         QVERIFY(lcd.fourBitMode() && lcd.twoLines() && lcd.displayOn());
-        for (std::size_t g = 0; g < 4; ++g)
-            for (std::size_t r = 0; r < 8; ++r)
-                QCOMPARE(lcd.cgram()[g * 8 + r], lcd::kGlyphs[g][r]);
         QCOMPARE(lcd.timing().count(), std::uint64_t(0));
-        QVERIFY(rig.timer()->interval() == 1000);
     }
 
     void lpt2TakesEveryLaterWriteAndLpt1KeepsItsContent() {

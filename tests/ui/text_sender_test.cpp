@@ -182,12 +182,6 @@ private slots:
                            bytes.begin() + static_cast<long>(2 * one)));
         QCOMPARE(rig.lcd().timing().count(), std::uint64_t(0));
     }
-
-    void timerIsPreciseAndRunsFromStartUp() {
-        FormRig rig;
-        QCOMPARE(rig.timer()->interval(), 1000);
-        QCOMPARE(rig.timer()->timerType(), Qt::PreciseTimer);
-    }
 };
 
 QTEST_MAIN(TextSenderTest)

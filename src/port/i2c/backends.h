@@ -2,8 +2,12 @@
 #pragma once
 
 #include "port/backend.h"
+#include "port/i2c/expander.h"
 
 namespace port::i2c {
+
+extern const Chip kPcf8574Chip;
+extern const Chip kMcp23008Chip;
 
 extern const BackendRow kPcf8574;
 extern const BackendRow kMcp23008;

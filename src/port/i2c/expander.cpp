@@ -211,6 +211,10 @@ OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os) {
     std::optional<Error> error;
     std::unique_ptr<I2cBus> bus = kind->open(device.path, os, error);
     if (!bus) return {nullptr, error, {}};
+    return openOn(chip, device, std::move(bus));
+}
+
+OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus) {
     const Options& options = device.as<Options>();
     std::uint8_t address = options.address;
     if (options.findAddress)

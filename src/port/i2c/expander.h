@@ -147,6 +147,8 @@ Claim claims(const Chip& chip, const DeviceText& text);
 std::optional<Error> parse(const Chip& chip, const DeviceText& text, PortDevice& device);
 std::optional<Error> check(const PortDevice& device, Os& os);
 OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os);
+// The chip behind a bus that is already open: its address found or claimed, its set-up.
+OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus);
 
 std::string hexByte(unsigned v);
 

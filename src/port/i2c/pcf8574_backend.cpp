@@ -25,19 +25,20 @@ const Preset kPresets[] = {
     {"lcdxio", "45670123", true},   // on when low
 };
 
-const Chip kChip{"pcf8574", "pcf8574", kPresets, std::nullopt, {}};
 
 Claim claims(const DeviceText& text) {
-    return i2c::claims(kChip, text);
+    return i2c::claims(kPcf8574Chip, text);
 }
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
-    return i2c::parse(kChip, text, device);
+    return i2c::parse(kPcf8574Chip, text, device);
 }
 OpenResult openNamed(const PortDevice& device, Os& os) {
-    return i2c::openNamed(kChip, device, os);
+    return i2c::openNamed(kPcf8574Chip, device, os);
 }
 
 }  // namespace
+
+const Chip kPcf8574Chip{"pcf8574", "pcf8574", kPresets, std::nullopt, {}};
 
 // Never chosen by auto: writing to an unknown I2C device could upset it.
 const BackendRow kPcf8574{"pcf8574", nullptr, "/dev/i2c-N@0xAA", false,  false, claims,
