@@ -18,13 +18,6 @@ struct BackendTexts {
     std::string (*toldNote)(const port::Note& n);
 };
 
-extern const BackendTexts kPpdevTexts;
-extern const BackendTexts kIoportTexts;
-extern const BackendTexts kPcf8574Texts;
-extern const BackendTexts kMcp23008Texts;
-extern const BackendTexts kGpioTexts;
-extern const BackendTexts kInpoutTexts;
-
 // The texts of a row's key; a key no file knows gets plain ones.
 const BackendTexts& backendTexts(const char* key) noexcept;
 

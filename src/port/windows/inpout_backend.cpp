@@ -3,7 +3,7 @@
 // Out32(short port, short data), Inp32(short port), and IsInpOutDriverOpen(), which says
 // whether the library could open (or, run once as administrator, install) that driver.
 //
-// The library is loaded on the port's first Out32, the moment the design's port library
+// The library is loaded on the port's first Out32, the moment a classic port library
 // loads, and only from the program's folder or the system's: a DLL planted in the current
 // folder must never run. Each Out32 is one call into it; the emulator keeps running beside
 // it as the mirror.
@@ -87,7 +87,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 
 }  // namespace
 
-// Tried by auto for every address: the library is the design's own way to the port.
+// Tried by auto for every address: the library is Windows' own way to the port here.
 const BackendRow kInpout{"inpout", "inpout", nullptr, true,    true,
                          nullptr,  nullptr,  nullptr, nullptr, openAt};
 
