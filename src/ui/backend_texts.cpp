@@ -4,14 +4,6 @@
 
 namespace ui {
 
-// Each in its file under backends/.
-extern const BackendTexts kPpdevTexts;
-extern const BackendTexts kIoportTexts;
-extern const BackendTexts kPcf8574Texts;
-extern const BackendTexts kMcp23008Texts;
-extern const BackendTexts kGpioTexts;
-extern const BackendTexts kInpoutTexts;
-
 namespace {
 
 std::string unknownProblem(const port::Error& e) {

@@ -18,6 +18,14 @@ struct BackendTexts {
     std::string (*toldNote)(const port::Note& n);
 };
 
+// Each in its file under backends/.
+extern const BackendTexts kPpdevTexts;
+extern const BackendTexts kIoportTexts;
+extern const BackendTexts kPcf8574Texts;
+extern const BackendTexts kMcp23008Texts;
+extern const BackendTexts kGpioTexts;
+extern const BackendTexts kInpoutTexts;
+
 // The texts of a row's key; a key no file knows gets plain ones.
 const BackendTexts& backendTexts(const char* key) noexcept;
 
