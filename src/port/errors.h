@@ -35,7 +35,12 @@ enum class Problem : std::uint8_t {
     OtherPlatformDevice,   // a device text of another platform's (/dev/... on Windows)
     // Settings files (file, line).
     SettingsFileUnreadable,  // err
+    SettingsFileIsFolder,
+    SettingsFileNotRegular,  // a FIFO, a device: never waited on
+    SettingsFileTooLarge,    // number: the limit in bytes
+    SettingsNotUtf8,         // line: the first line that is not UTF-8
     SettingsLineMalformed,   // detail: the line
+    SettingsQuoteUnclosed,   // detail: the line
     SettingsUnknownName,     // setting: the name given
     // A named device, looked at before anything opens it (setting, device).
     DeviceUnusable,  // err: why stat failed
@@ -55,6 +60,7 @@ enum class Problem : std::uint8_t {
     TraceTruncateFailed,  // err
     TraceWriteFailed,     // err; hint by errno
     TraceReaderStalled,   // a pipe took nothing for the reader's patience
+    TraceIsOwnFile,       // the path is a settings or state file of the program's
 };
 
 // The trace's remedies. A backend's remedies are its own codes (Error::hint with

@@ -1,12 +1,35 @@
 #include "port/os.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace port {
 
+int readLines(Os& os, const std::string& path, std::vector<std::string>& lines) {
+    // A kernel table is a few kilobytes at most.
+    constexpr std::size_t kMaxTable = 1 << 20;
+    std::string text;
+    const int rc = os.files.readText(path, kMaxTable, text);
+    lines = rc == 0 ? splitLines(text) : std::vector<std::string>{};
+    return rc;
+}
+
 std::string firstLine(Os& os, const std::string& path) {
     std::vector<std::string> lines;
-    return os.files.readLines(path, lines) == 0 && !lines.empty() ? lines.front() : std::string();
+    return readLines(os, path, lines) == 0 && !lines.empty() ? lines.front() : std::string();
+}
+
+bool sameFile(Os& os, const std::string& a, const std::string& b) {
+    const PathInfo x = os.files.stat(a);
+    const PathInfo y = os.files.stat(b);
+    if (x.error == 0 && y.error == 0 && x.inode != 0)
+        return x.device == y.device && x.inode == y.inode;
+    auto folded = [](std::string s) {
+        for (char& c : s)
+            c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    return folded(a) == folded(b);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

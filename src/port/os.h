@@ -19,7 +19,12 @@ struct PathInfo {
     int error = 0;  // errno when the path cannot be looked at; the rest is then unset
     bool characterDevice = false;
     bool regularFile = false;
+    bool directory = false;
     unsigned major = 0;  // character devices: the driver's major number
+    // Which file it is, where the system says: two paths with the same non-zero pair are
+    // one file.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 enum class OpenFor : std::uint8_t {
@@ -47,9 +52,11 @@ public:
     // Waits until a descriptor opened without blocking (a pipe) takes more: 0, -ETIMEDOUT,
     // or -errno.
     virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
-    // Every line of a text file (kernel tables, settings files): 0, or -errno (-ENOENT for
-    // a file that is not there).
-    virtual int readLines(const std::string& path, std::vector<std::string>& lines) = 0;
+    // The text of a file (a kernel table, a settings file), opened without blocking and
+    // read only where it is a regular file of at most maxBytes: 0, or -errno (-ENOENT for
+    // a file that is not there, -EISDIR for a folder, -EINVAL for anything else that is
+    // not a regular file, -EFBIG for a longer one).
+    virtual int readText(const std::string& path, std::size_t maxBytes, std::string& text) = 0;
     // The names in a directory, in no particular order; empty when it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
 };
@@ -105,8 +112,13 @@ struct Os {
 // The machine's own.
 Os& systemOs();
 
+// Every line of a kernel table (/proc, /sys): 0, or -errno.
+int readLines(Os& os, const std::string& path, std::vector<std::string>& lines);
 // The first line of a text file; empty when it has none or cannot be read.
 std::string firstLine(Os& os, const std::string& path);
+// Whether two paths name one file: the same device and inode where the system gives them,
+// else the same path, letter case and slashes aside.
+bool sameFile(Os& os, const std::string& a, const std::string& b);
 // A file's text cut at its line ends.
 std::vector<std::string> splitLines(const std::string& text);
 

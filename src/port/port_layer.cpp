@@ -41,6 +41,13 @@ PortLayer::PortLayer(PortConfig config, Clock& clock, Sleeper& sleeper, Fatal& f
       m_startNs(clock.nowNs()) {
     m_fatal.onFlush([this] { release(); });
     if (m_config.tracePath.empty()) return;
+    for (const std::string& own : m_config.ownFiles)
+        if (sameFile(m_os, m_config.tracePath, own)) {
+            Error e = problem(Problem::TraceIsOwnFile, own);
+            e.device = m_config.tracePath;
+            m_fatal.fail(e);
+            return;
+        }
     std::optional<Error> error;
     const int fd = VcdTrace::openFile(m_os, m_config.tracePath, error);
     if (fd < 0) {

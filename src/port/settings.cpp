@@ -80,25 +80,110 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-// "NAME=value", "NAME = value  # why", "NAME=\"a value\"". False for a line of another form.
-bool splitLine(const std::string& raw, std::string& name, std::string& value) {
-    std::string line = raw;
-    for (std::size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1))
-        if (at == 0 || line[at - 1] == ' ' || line[at - 1] == '\t') {
-            line.erase(at);
+enum class LineForm { Setting, Malformed, QuoteUnclosed };
+
+// "NAME=value", "NAME = value  # why", "NAME=\"a value # not a comment\"". Quotes are read
+// first: inside them '#' is text, and in double quotes \" and \\ stand for " and \.
+// Outside them '#' after a blank starts a comment.
+LineForm splitLine(const std::string& line, std::string& name, std::string& value) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) return LineForm::Malformed;
+    name = trimmed(line.substr(0, eq));
+    const bool nameOk =
+        !name.empty() &&
+        name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
+            std::string::npos;
+    if (!nameOk || name.find('#') != std::string::npos) return LineForm::Malformed;
+    std::size_t at = line.find_first_not_of(" \t", eq + 1);
+    value.clear();
+    if (at != std::string::npos && (line[at] == '"' || line[at] == '\'')) {
+        const char quote = line[at];
+        std::size_t i = at + 1;
+        for (; i < line.size() && line[i] != quote; ++i) {
+            if (quote == '"' && line[i] == '\\' && i + 1 < line.size() &&
+                (line[i + 1] == '"' || line[i + 1] == '\\'))
+                ++i;
+            value += line[i];
+        }
+        if (i == line.size()) return LineForm::QuoteUnclosed;
+        // After the closing quote: blanks, then nothing or a comment.
+        const std::size_t rest = line.find_first_not_of(" \t\r", i + 1);
+        if (rest != std::string::npos && (line[rest] != '#' || rest == i + 1))
+            return LineForm::Malformed;
+        return LineForm::Setting;
+    }
+    std::string text = at == std::string::npos ? std::string() : line.substr(at);
+    for (std::size_t h = text.find('#'); h != std::string::npos; h = text.find('#', h + 1))
+        if (h == 0 || text[h - 1] == ' ' || text[h - 1] == '\t') {
+            text.erase(h);
             break;
         }
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    name = trimmed(line.substr(0, eq));
-    value = trimmed(line.substr(eq + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return !name.empty() &&
-           name.find_first_not_of(
-               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
-               std::string::npos;
+    value = trimmed(text);
+    return LineForm::Setting;
+}
+
+// Whether a line is well-formed UTF-8.
+bool validUtf8(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = c < 0x80   ? 1
+                              : c < 0xC2 ? 0
+                              : c < 0xE0 ? 2
+                              : c < 0xF0 ? 3
+                              : c < 0xF5 ? 4
+                                         : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+Error fileProblem(Problem what, const std::string& file, int line = 0) {
+    Error e = problem(what);
+    e.file = file;
+    e.line = line;
+    return e;
+}
+
+// A settings file's lines: none where there is no file. Looked at before it is opened, so
+// that a FIFO, a device or a folder in its place is named, not waited on or read.
+std::optional<Error> readSettingsFile(Os& os, const std::string& file,
+                                      std::vector<std::string>& lines) {
+    lines.clear();
+    const PathInfo st = os.files.stat(file);
+    if (st.error == ENOENT) return std::nullopt;
+    Error e = fileProblem(Problem::SettingsFileUnreadable, file);
+    if (st.error != 0) {
+        e.err = st.error;
+        return e;
+    }
+    std::string text;
+    const int rc = st.directory      ? -EISDIR
+                   : !st.regularFile ? -EINVAL
+                                     : os.files.readText(file, kMaxSettingsBytes, text);
+    if (rc == -ENOENT) return std::nullopt;  // gone since
+    if (rc == -EISDIR) return fileProblem(Problem::SettingsFileIsFolder, file);
+    if (rc == -EINVAL) return fileProblem(Problem::SettingsFileNotRegular, file);
+    if (rc == -EFBIG) {
+        e.what = Problem::SettingsFileTooLarge;
+        e.number = static_cast<long>(kMaxSettingsBytes);
+        return e;
+    }
+    if (rc != 0) {
+        e.err = -rc;
+        return e;
+    }
+    // Notepad's "UTF-8 with BOM" starts the file with one.
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    lines = splitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (!validUtf8(lines[i])) {
+            lines.clear();
+            return fileProblem(Problem::SettingsNotUtf8, file, static_cast<int>(i + 1));
+        }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -200,6 +285,7 @@ std::string backendChoices() {
 
 ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::string>& files) {
     ConfigResult result;
+    result.config.ownFiles = files;
     // Each name's winning origin; an empty value unsets what a file below it gave.
     std::vector<SettingOrigin> given;
     auto give = [&](SettingOrigin o) -> std::optional<Error> {
@@ -219,23 +305,18 @@ ConfigResult readConfig(const Getenv& getenv, Os& os, const std::vector<std::str
     };
     for (auto file = files.rbegin(); file != files.rend() && !result.error; ++file) {
         std::vector<std::string> lines;
-        if (const int rc = os.files.readLines(*file, lines); rc == -ENOENT) {
-            continue;
-        } else if (rc < 0) {
-            Error e = problem(Problem::SettingsFileUnreadable);
-            e.file = *file;
-            e.err = -rc;
-            result.error = e;
-            break;
-        }
+        if ((result.error = readSettingsFile(os, *file, lines))) break;
         for (std::size_t i = 0; i < lines.size() && !result.error; ++i) {
             const std::string line = trimmed(lines[i]);
             if (line.empty() || line[0] == '#') continue;
             SettingOrigin o{{}, {}, *file, static_cast<int>(i + 1)};
-            if (!splitLine(line, o.name, o.value)) {
-                Error e = problem(Problem::SettingsLineMalformed, line);
-                e.file = o.file;
-                e.line = o.line;
+            const LineForm form = splitLine(line, o.name, o.value);
+            if (form != LineForm::Setting) {
+                Error e =
+                    fileProblem(form == LineForm::QuoteUnclosed ? Problem::SettingsQuoteUnclosed
+                                                                : Problem::SettingsLineMalformed,
+                                o.file, o.line);
+                e.detail = line;
                 result.error = e;
             } else {
                 result.error = give(std::move(o));

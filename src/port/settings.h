@@ -49,6 +49,9 @@ struct PortConfig {
     hd44780::Geometry module;
     hd44780::Options emulator;           // ROM, oscillator
     std::vector<SettingOrigin> origins;  // every setting given, in the names table's order
+    // The program's own files (the settings files, the display window's state): never a
+    // trace.
+    std::vector<std::string> ownFiles;
 
     const SettingOrigin* origin(std::string_view name) const noexcept;
 
@@ -58,6 +61,8 @@ struct PortConfig {
 };
 
 inline constexpr int kMaxDelay = 16;
+// A settings file holds a few lines; a longer one is not a settings file.
+inline constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 
 struct ConfigResult {
     PortConfig config;

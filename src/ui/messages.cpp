@@ -57,6 +57,58 @@ std::string errnoText(int err) {
             return "fonction non disponible";
         case EINVAL:
             return "argument invalide";
+        case ELOOP:
+            return "trop de niveaux de liens symboliques";
+        case ENAMETOOLONG:
+            return "nom de fichier trop long";
+        case ENOTDIR:
+            return "un élément du chemin n'est pas un dossier";
+        case EEXIST:
+            return "le fichier existe déjà";
+        case EMFILE:
+            return "trop de fichiers ouverts par le programme";
+        case ENFILE:
+            return "trop de fichiers ouverts sur le système";
+        case ENOMEM:
+            return "plus assez de mémoire";
+        case EBADF:
+            return "descripteur de fichier invalide";
+        case EFAULT:
+            return "adresse invalide";
+        case EINTR:
+            return "appel interrompu";
+        case ETXTBSY:
+            return "fichier exécutable occupé";
+        case EOVERFLOW:
+            return "valeur trop grande pour le type de données";
+        case EILSEQ:
+            return "séquence d'octets invalide";
+        case ENOBUFS:
+            return "plus de tampons disponibles";
+        case ENOTCONN:
+            return "pas de connexion";
+        case ECONNRESET:
+            return "connexion réinitialisée";
+        case EPROTO:
+            return "erreur de protocole";
+        case ECANCELED:
+            return "opération annulée";
+#ifdef ESHUTDOWN  // Linux: a USB device unplugged mid-transfer
+        case ESHUTDOWN:
+            return "le périphérique a été débranché ou arrêté";
+#endif
+#ifdef ENOMEDIUM
+        case ENOMEDIUM:
+            return "aucun support dans le lecteur";
+#endif
+#ifdef ESTALE
+        case ESTALE:
+            return "fichier réseau périmé";
+#endif
+#ifdef ENOLINK
+        case ENOLINK:
+            return "le lien a été coupé";
+#endif
         case EOPNOTSUPP:
             return "opération non prise en charge";
 #ifdef EDQUOT
@@ -221,7 +273,26 @@ std::string body(const port::Error& e) {
                    port::inpout::kLibrary + " (VELMORIN_LPT=inpout)";
         case Problem::SettingsFileUnreadable:
             return "impossible de lire le fichier de réglages " + e.file + " : " +
-                   errnoText(e.err) + " ; rendez-le lisible (chmod 644) ou retirez-le";
+                   errnoText(e.err) +
+                   (e.err == EACCES || e.err == EPERM
+                        ? " ; rendez-le lisible (chmod 644) ou retirez-le"
+                    : e.err == ELOOP ? " ; corrigez le lien symbolique ou retirez-le"
+                                     : " ; remplacez-le par un fichier texte ou retirez-le");
+        case Problem::SettingsFileIsFolder:
+            return "le fichier de réglages " + e.file +
+                   " est un dossier ; renommez ou retirez ce dossier";
+        case Problem::SettingsFileNotRegular:
+            return "le fichier de réglages " + e.file +
+                   " n'est pas un fichier ordinaire (un tube ou un périphérique) et n'a pas été "
+                   "lu ; remplacez-le par un fichier texte ou retirez-le";
+        case Problem::SettingsFileTooLarge:
+            return "le fichier de réglages " + e.file + " dépasse " +
+                   std::to_string(e.number / 1024) +
+                   " Kio : ce n'est pas un fichier de réglages ; raccourcissez-le ou retirez-le";
+        case Problem::SettingsNotUtf8:
+            return "cette ligne n'est pas en UTF-8 ; enregistrez le fichier en UTF-8";
+        case Problem::SettingsQuoteUnclosed:
+            return "« " + e.detail + " » : le guillemet n'est pas refermé ; refermez-le";
         case Problem::SettingsLineMalformed:
             return "« " + e.detail +
                    " » n'est pas de la forme NOM=valeur ; corrigez la ligne, ou faites-en un "
@@ -265,6 +336,9 @@ std::string body(const port::Error& e) {
             return "le lecteur de la trace ne lit plus : " + e.device + " n'a rien pris depuis " +
                    std::to_string(port::VcdTrace::kReaderPatienceMs / 1000) +
                    " s ; relancez le lecteur, ou" + trace.substr(2);
+        case Problem::TraceIsOwnFile:
+            return "le fichier de trace " + e.device + " est " + e.detail +
+                   ", un fichier du programme, qu'une trace écraserait" + trace;
     }
     return {};
 }

@@ -276,6 +276,7 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
         EXPECT_EQ(got, c.outcome);
     }
     testsupport::FakeOs os;
+    os.files[user] = {};
     os.openErrno[user] = EACCES;
     const auto unreadable = port::readConfig(Env{}.fn(), os, {user, etc});
     ASSERT_TRUE(unreadable.error);
@@ -286,6 +287,77 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
     EXPECT_EQ(port::settingsFiles(home.fn()), (std::vector<std::string>{user, etc}));
     EXPECT_EQ(port::settingsFiles(xdg.fn()),
               (std::vector<std::string>{"/cfg/velmorin/velmorin.conf", etc}));
+}
+
+// What is in the settings file's place, and what its bytes are: each fault is named, with
+// its file and line, before anything waits on it or reads too much.
+TEST(PortConfig, SettingsFileKindsAndBytes) {
+    const std::string conf = "/home/u/.config/velmorin/velmorin.conf";
+    struct Case {
+        const char* name;
+        std::function<void(testsupport::FakeOs&)> arrange;
+        std::optional<port::Problem> refusal;
+        int line = 0;
+        int err = 0;
+        const char* trace = "";  // VELMORIN_TRACE, where it parses
+    };
+    using P = port::Problem;
+    const auto text = [&](std::string t) {
+        return [&conf, t](testsupport::FakeOs& os) { os.texts[conf] = t; };
+    };
+    const auto node = [&](bool chr, bool dir, int error) {
+        return [&conf, chr, dir, error](testsupport::FakeOs& os) {
+            port::PathInfo i;
+            i.characterDevice = chr;
+            i.directory = dir;
+            i.error = error;
+            os.nodes[conf] = i;
+        };
+    };
+    const Case cases[] = {
+        {"a FIFO", node(false, false, 0), P::SettingsFileNotRegular},
+        {"/dev/zero", node(true, false, 0), P::SettingsFileNotRegular},
+        {"a folder", node(false, true, 0), P::SettingsFileIsFolder},
+        {"a symlink loop", node(false, false, ELOOP), P::SettingsFileUnreadable, 0, ELOOP},
+        {"over 64 KiB", text(std::string(64 * 1024, '#') + "\n"), P::SettingsFileTooLarge},
+        {"64 KiB exactly",
+         text("VELMORIN_TRACE=/t.vcd\n" + std::string(64 * 1024 - 22, '#')),
+         {},
+         0,
+         0,
+         "/t.vcd"},
+        {"a BOM", text("\xEF\xBB\xBFVELMORIN_TRACE=/t.vcd\n"), {}, 0, 0, "/t.vcd"},
+        {"# in double quotes",
+         text("VELMORIN_TRACE=\"trace #1.vcd\"  # why\n"),
+         {},
+         0,
+         0,
+         "trace #1.vcd"},
+        {"# in single quotes", text("VELMORIN_TRACE='/tmp/x #y.vcd'\n"), {}, 0, 0, "/tmp/x #y.vcd"},
+        {"escapes in double quotes", text("VELMORIN_TRACE=\"a\\\"b\\\\c\"\n"), {}, 0, 0, "a\"b\\c"},
+        {"# after a word", text("VELMORIN_TRACE=/t.vcd # why\n"), {}, 0, 0, "/t.vcd"},
+        {"# inside a word", text("VELMORIN_TRACE=/t#1.vcd\n"), {}, 0, 0, "/t#1.vcd"},
+        {"an unmatched quote", text("\nVELMORIN_TRACE=\"/t.vcd\n"), P::SettingsQuoteUnclosed, 2},
+        {"text after the quotes", text("VELMORIN_TRACE=\"/t.vcd\"x\n"), P::SettingsLineMalformed,
+         1},
+        {"Latin-1, not UTF-8", text("# ok\nVELMORIN_TRACE=/t\xE9.vcd\n"), P::SettingsNotUtf8, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::FakeOs os;
+        c.arrange(os);
+        const auto r = port::readConfig(Env{}.fn(), os, {conf});
+        if (!c.refusal) {
+            ASSERT_FALSE(r.error);
+            EXPECT_EQ(r.config.tracePath, c.trace);
+            continue;
+        }
+        ASSERT_TRUE(r.error);
+        EXPECT_EQ(r.error->what, *c.refusal);
+        EXPECT_EQ(r.error->file, conf);
+        EXPECT_EQ(r.error->line, c.line);
+        EXPECT_EQ(r.error->err, c.err);
+    }
 }
 
 #ifdef _WIN32
@@ -417,6 +489,28 @@ TEST(PortLayer, ATraceThatCannotBeWrittenIsFatalBeforeTheFirstPortWrite) {
         << "the second program did not truncate the first one's trace";
     std::remove(held.c_str());
 }
+
+#ifndef _WIN32
+// A trace named through a link to the settings file would overwrite it: refused, the file
+// untouched.
+TEST(PortLayer, TheTraceIsNeverOneOfTheProgramsOwnFiles) {
+    const std::string conf = testsupport::scratchPath("own_conf");
+    const std::string link = conf + ".vcd";
+    std::ofstream(conf) << "VELMORIN_DELAY=2\n";
+    ::unlink(link.c_str());
+    ASSERT_EQ(::symlink(conf.c_str(), link.c_str()), 0);
+    port::PortConfig config = testsupport::emulatorConfig();
+    config.ownFiles = {"/nonexistent/velmorin.conf", conf};
+    config.tracePath = link;
+    LayerRig rig(config);
+    ASSERT_EQ(rig.fatal.size(), 1u);
+    EXPECT_EQ(rig.fatal[0].what, port::Problem::TraceIsOwnFile);
+    EXPECT_EQ(rig.fatal[0].detail, conf);
+    EXPECT_EQ(slurp(conf), "VELMORIN_DELAY=2\n");
+    ::unlink(link.c_str());
+    std::remove(conf.c_str());
+}
+#endif
 
 TEST(PortLayer, TraceRecordsEveryWriteAndIsFlushedAtSleep) {
     const std::string path = testsupport::scratchPath("layer_trace") + ".vcd";

@@ -61,9 +61,12 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
 
     port::PathInfo stat(const std::string& path) override {
         if (auto it = nodes.find(path); it != nodes.end()) return it->second;
-        port::PathInfo missing;
-        missing.error = ENOENT;
-        return missing;
+        port::PathInfo i;
+        if (files.count(path) || texts.count(path))
+            i.regularFile = true;
+        else
+            i.error = ENOENT;
+        return i;
     }
     port::PathInfo fstat(int) override {
         port::PathInfo i;
@@ -96,12 +99,23 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
         return -ETIMEDOUT;
     }
     bool regularFiles = false;  // what fstat() says of every descriptor
-    int readLines(const std::string& path, std::vector<std::string>& lines) override {
+    // Files as their text, byte for byte (a settings file with a BOM, a huge one).
+    std::map<std::string, std::string> texts;
+    int readText(const std::string& path, std::size_t maxBytes, std::string& text) override {
+        text.clear();
         if (auto it = openErrno.find(path); it != openErrno.end()) return -it->second;
-        auto it = files.find(path);
-        if (it == files.end()) return -ENOENT;
-        lines = it->second;
-        return 0;
+        if (auto node = nodes.find(path); node != nodes.end())
+            return node->second.directory ? -EISDIR : node->second.regularFile ? 0 : -EINVAL;
+        if (auto it = texts.find(path); it != texts.end()) {
+            text = it->second;
+        } else if (auto lines = files.find(path); lines != files.end()) {
+            for (const std::string& l : lines->second) text += l + "\n";
+        } else {
+            return -ENOENT;
+        }
+        if (text.size() <= maxBytes) return 0;
+        text.clear();
+        return -EFBIG;
     }
     std::vector<std::string> listDirectory(const std::string& path) override {
         std::vector<std::string> names;

@@ -57,6 +57,23 @@ port::Error fromFile() {
     e.line = 3;
     return e;
 }
+port::Error inFile(port::Problem p, int line) {
+    port::Error e = shared(p);
+    e.file = "/c";
+    e.line = line;
+    e.number = 64 * 1024;
+    return e;
+}
+port::Error unreadable(int err) {
+    port::Error e = inFile(port::Problem::SettingsFileUnreadable, 0);
+    e.err = err;
+    return e;
+}
+port::Error ownFile() {
+    port::Error e = shared(port::Problem::TraceIsOwnFile);
+    e.detail = "/c";
+    return e;
+}
 template <class Code>
 port::Error hinted(const char* backend, Code hint) {
     port::Error e = shared(port::Problem::OpenFailed);
@@ -103,8 +120,32 @@ TEST(Catalogue, EverySentence) {
          "VELMORIN_LPT1=\"v\" : les périphériques /dev (ppdev, I2C, GPIO) n'existent que sous "
          "Linux ; ici, le port parallèle passe par inpoutx64.dll (VELMORIN_LPT=inpout)"},
         {shared(port::Problem::SettingsFileUnreadable),
-         "impossible de lire le fichier de réglages  : erreur d'entrée-sortie ; rendez-le lisible "
+         "impossible de lire le fichier de réglages  : erreur d'entrée-sortie ; remplacez-le par "
+         "un fichier texte ou retirez-le"},
+        {unreadable(EACCES),
+         "impossible de lire le fichier de réglages /c : permission refusée ; rendez-le lisible "
          "(chmod 644) ou retirez-le"},
+        {unreadable(ELOOP),
+         "impossible de lire le fichier de réglages /c : trop de niveaux de liens symboliques ; "
+         "corrigez le lien symbolique ou retirez-le"},
+        {unreadable(ESHUTDOWN),
+         "impossible de lire le fichier de réglages /c : le périphérique a été débranché ou "
+         "arrêté ; remplacez-le par un fichier texte ou retirez-le"},
+        {inFile(port::Problem::SettingsFileIsFolder, 0),
+         "le fichier de réglages /c est un dossier ; renommez ou retirez ce dossier"},
+        {inFile(port::Problem::SettingsFileNotRegular, 0),
+         "le fichier de réglages /c n'est pas un fichier ordinaire (un tube ou un périphérique) "
+         "et n'a pas été lu ; remplacez-le par un fichier texte ou retirez-le"},
+        {inFile(port::Problem::SettingsFileTooLarge, 0),
+         "le fichier de réglages /c dépasse 64 Kio : ce n'est pas un fichier de réglages ; "
+         "raccourcissez-le ou retirez-le"},
+        {inFile(port::Problem::SettingsNotUtf8, 2),
+         "/c, ligne 2 : cette ligne n'est pas en UTF-8 ; enregistrez le fichier en UTF-8"},
+        {inFile(port::Problem::SettingsQuoteUnclosed, 2),
+         "/c, ligne 2 : « d » : le guillemet n'est pas refermé ; refermez-le"},
+        {ownFile(),
+         "le fichier de trace /dev/x est /c, un fichier du programme, qu'une trace écraserait ; "
+         "choisissez un autre fichier avec VELMORIN_TRACE"},
         {shared(port::Problem::SettingsLineMalformed),
          "« d » n'est pas de la forme NOM=valeur ; corrigez la ligne, ou faites-en un commentaire "
          "en la commençant par #"},

@@ -7,7 +7,7 @@ namespace port::linux_backends {
 
 std::optional<unsigned> driverMajor(Os& os, const std::string& driver, unsigned fallback) {
     std::vector<std::string> lines;
-    if (os.files.readLines("/proc/devices", lines) != 0) return fallback;
+    if (readLines(os, "/proc/devices", lines) != 0) return fallback;
     for (const std::string& line : lines) {
         unsigned major = 0;
         char name[32] = {};

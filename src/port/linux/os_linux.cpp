@@ -36,7 +36,10 @@ PathInfo info(int rc, const struct stat& st) {
     }
     i.characterDevice = S_ISCHR(st.st_mode);
     i.regularFile = S_ISREG(st.st_mode);
+    i.directory = S_ISDIR(st.st_mode);
     i.major = i.characterDevice ? major(st.st_rdev) : 0;
+    i.device = static_cast<std::uint64_t>(st.st_dev);
+    i.inode = static_cast<std::uint64_t>(st.st_ino);
     return i;
 }
 
@@ -92,23 +95,27 @@ public:
         return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : failed();
     }
 
-    int readLines(const std::string& path, std::vector<std::string>& lines) override {
-        lines.clear();
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int readText(const std::string& path, std::size_t maxBytes, std::string& text) override {
+        text.clear();
+        // Without blocking: a FIFO in the file's place must not hold the program in open().
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return failed();
         struct stat st {};
-        int rc = ::fstat(fd, &st) != 0 ? failed() : S_ISDIR(st.st_mode) ? -EISDIR : 0;
-        std::string text;
+        int rc = ::fstat(fd, &st) != 0 ? failed()
+                 : S_ISDIR(st.st_mode) ? -EISDIR
+                 : !S_ISREG(st.st_mode) ? -EINVAL
+                                        : 0;
         char buf[4096];
         while (rc == 0) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) rc = failed();
             if (n <= 0) break;
-            text.append(buf, static_cast<std::size_t>(n));
+            if (text.size() + static_cast<std::size_t>(n) > maxBytes) rc = -EFBIG;
+            else text.append(buf, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        if (rc == 0) lines = splitLines(text);
+        if (rc != 0) text.clear();
         return rc;
     }
     std::vector<std::string> listDirectory(const std::string& path) override {

@@ -88,7 +88,8 @@ public:
             i.error = -failed();
             return i;
         }
-        i.regularFile = (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        i.directory = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        i.regularFile = !i.directory;
         return i;
     }
     PathInfo fstat(int fd) override {
@@ -137,26 +138,26 @@ public:
     }
     int waitWritable(int, int) noexcept override { return 0; }  // writes block instead
 
-    int readLines(const std::string& path, std::vector<std::string>& lines) override {
-        lines.clear();
+    int readText(const std::string& path, std::size_t maxBytes, std::string& text) override {
+        text.clear();
         const HANDLE h =
             CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return failed();
-        std::string text;
+        int rc = GetFileType(h) == FILE_TYPE_DISK ? 0 : -EINVAL;  // a pipe, a console
         char buf[4096];
         DWORD n = 0;
-        int rc = 0;
-        while (true) {
+        while (rc == 0) {
             if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
                 rc = failed();
                 break;
             }
             if (n == 0) break;
-            text.append(buf, n);
+            if (text.size() + n > maxBytes) rc = -EFBIG;
+            else text.append(buf, n);
         }
         CloseHandle(h);
-        if (rc == 0) lines = splitLines(text);
+        if (rc != 0) text.clear();
         return rc;
     }
     std::vector<std::string> listDirectory(const std::string&) override { return {}; }
