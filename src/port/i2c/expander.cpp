@@ -140,7 +140,8 @@ std::optional<Error> find(I2cBus& bus, const std::string& path, std::uint8_t& ad
 
 Claim claims(const Chip& chip, const DeviceText& text) {
     const char* named = chipNamed(text);
-    if (named ? std::string_view(named) != chip.name : chip.name != kChipNames[0]) return Claim::No;
+    // The chip the options name, or the family's first where they name none.
+    if (std::string_view(named ? named : kChipNames[0]) != chip.name) return Claim::No;
     for (const BusKind& k : busKinds())
         if (k.names(text.path)) return Claim::ByPath;
     if (!text.hasOptions) return Claim::No;
