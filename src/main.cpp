@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTimer>
+#include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -89,9 +93,41 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     std::_Exit(1);
 }
 
+// The display window's state file, looked at before Qt reads it: Qt would wait on a FIFO
+// in its place for ever. Null where the choice is not to be remembered, with the reason.
+std::unique_ptr<QSettings> openState(port::Os& os, const std::string& path, QString& note) {
+    if (path.empty()) return nullptr;
+    const port::PathInfo st = os.files.stat(path);
+    if (st.error != ENOENT && (st.error != 0 || !st.regularFile)) {
+        note = QString::fromStdString(ui::moduleNotRemembered(path));
+        return nullptr;
+    }
+    auto state = std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
+    if (state->status() != QSettings::NoError)
+        note = QString::fromStdString(ui::moduleNotRead(path));
+    return state;
+}
+
+int run(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Nothing thrown may end the program as an abort: one sentence and status 1 instead.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        ui::fatalExit(ui::outOfMemoryAtStartup());
+    } catch (const std::exception& e) {
+        ui::fatalExit(ui::startupFailed(e.what()));
+    } catch (...) {
+        ui::fatalExit(ui::startupFailed("?"));
+    }
+}
+
+namespace {
+
+int run(int argc, char** argv) {
     if (!displayServerNamed()) ui::fatalExit(ui::noDisplayServer());
     g_qtDefault = qInstallMessageHandler(onQtMessage);
     QApplication app(argc, argv);
@@ -106,10 +142,12 @@ int main(int argc, char** argv) {
     port::SteadyClock clock(os);
 
     // Every setting is checked before the first write.
-    const port::ConfigResult config =
-        port::readConfig(std::getenv, os, port::settingsFiles(std::getenv));
+    const port::Getenv environment = port::systemEnvironment();
+    port::ConfigResult config = port::readConfig(environment, os, port::settingsFiles(environment));
     if (config.error) fatal.fail(*config.error);
     if (const auto e = port::checkDevices(config.config, os)) fatal.fail(*e);
+    const std::string statePath = port::stateFile(environment);
+    if (!statePath.empty()) config.config.ownFiles.push_back(statePath);
     port::PortLayer layer(config.config, clock, clock, fatal, port::hardwareOpener(os), os);
     layer.onNote([](const port::Note& note) { ui::tell(ui::toldNote(note)); });
     g_release = [&layer] { layer.release(); };
@@ -122,9 +160,10 @@ int main(int argc, char** argv) {
     Form1 form1(layer, layer, layer, fatal);
     // The display window's module choices, in Qt's own small state file, never in the
     // user's settings file.
-    QSettings state(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velmorin"),
-                    QStringLiteral("state"));
-    LcdWindow display(layer, clock, &state);
+    QString stateNote;
+    const std::unique_ptr<QSettings> state = openState(os, statePath, stateNote);
+    LcdWindow display(layer, clock, state.get());
+    if (!stateNote.isEmpty()) display.showStateNote(stateNote);
     form1.show();
     display.show();
     display.placeBeside(form1);
@@ -134,3 +173,5 @@ int main(int argc, char** argv) {
     layer.flush();  // the last handler's writes, when it asked to quit
     return status;
 }
+
+}  // namespace

@@ -71,9 +71,16 @@ struct ConfigResult {
 
 using Getenv = std::function<const char*(const char*)>;
 
+// The process's environment as UTF-8, whatever the system's code page (Windows keeps it in
+// UTF-16).
+Getenv systemEnvironment();
+
 // The settings files, the one that wins first: the user's, then the system's. Each
 // platform knows its own places.
 std::vector<std::string> settingsFiles(const Getenv& getenv);
+// The display window's state file, beside the user's settings file; empty where there is
+// no user's folder.
+std::string stateFile(const Getenv& getenv);
 
 // Every setting from the environment and the files. A missing file is no file; an
 // unreadable one, a malformed line, an unknown name or a bad value anywhere is an error.

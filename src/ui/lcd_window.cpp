@@ -19,6 +19,7 @@ namespace {
 constexpr int kPollMs = 40;
 constexpr int kGap = 40;                              // pixels between the two windows
 constexpr std::size_t kTooltipLines = 5;              // the last few warnings shown
+constexpr int kMinNoteWidth = 400;                    // a note wraps at the panels, or here
 const QString kModuleKey = QStringLiteral("module");  // VELMORIN_MODULE's form
 
 // Moves a box to a value chosen elsewhere. A box already there is left alone, which ends
@@ -77,6 +78,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     top->addLayout(choices);
     m_stateNote = new QLabel(this);
     m_stateNote->setObjectName(QStringLiteral("stateNote"));
+    m_stateNote->setWordWrap(true);
     m_stateNote->hide();
     top->addWidget(m_stateNote);
     m_panels = new QVBoxLayout;
@@ -138,18 +140,28 @@ void LcdWindow::setOscillator(hd44780::Oscillator oscillator) {
     poll();
 }
 
+void LcdWindow::showStateNote(const QString& text) {
+    // As wide as the panels, never wider: a long path must not widen the fixed-size window.
+    m_stateNote->setMaximumWidth(std::max(m_panels->sizeHint().width(), kMinNoteWidth));
+    m_stateNote->setText(text);
+    m_stateNote->setVisible(!text.isEmpty());
+}
+
 void LcdWindow::remember() {
     if (!m_state) return;
-    m_state->setValue(
-        kModuleKey, QString::fromStdString(port::moduleText(m_module, m_layer.config().emulator)));
+    const QString text =
+        QString::fromStdString(port::moduleText(m_module, m_layer.config().emulator));
+    m_state->setValue(kModuleKey, text);
     m_state->sync();  // the fatal path ends the program without destructors
     // A convenience file, not worth ending the run for, but the user must not believe the
-    // choice will come back.
-    const bool saved = m_state->status() == QSettings::NoError;
-    if (!saved)
-        m_stateNote->setText(
-            QString::fromStdString(ui::moduleNotSaved(m_state->fileName().toStdString())));
-    m_stateNote->setVisible(!saved);
+    // choice will come back. Judged by reading it back: Qt's status keeps a read error
+    // from the start for ever.
+    const QSettings written(m_state->fileName(), QSettings::IniFormat);
+    const bool saved =
+        written.status() == QSettings::NoError && written.value(kModuleKey).toString() == text;
+    showStateNote(
+        saved ? QString()
+              : QString::fromStdString(ui::moduleNotSaved(m_state->fileName().toStdString())));
 }
 
 LcdView* LcdWindow::view(std::int16_t port) const {

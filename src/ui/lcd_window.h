@@ -25,6 +25,9 @@ public:
     // time, which state (if given) remembers.
     LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings* state = nullptr,
               QWidget* parent = nullptr);
+    // A note under the module choices on the state file (not read, not saved), wrapped to
+    // the window's width.
+    void showStateNote(const QString& text);
 
     // The module the user owns: size, character ROM and oscillator, for every panel.
     void setModule(hd44780::Geometry module);

@@ -15,6 +15,21 @@ namespace ui {
 
 namespace texts {
 
+namespace {
+
+// A character that shows nothing where it stands: a byte-order mark, a zero-width or
+// direction mark, a line or paragraph separator, a soft hyphen.
+bool invisible(const std::string& text, std::size_t i, std::size_t n) {
+    if (n < 2) return false;
+    std::uint32_t cp = static_cast<unsigned char>(text[i]) & (0x7Fu >> n);
+    for (std::size_t k = 1; k < n; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+    return cp == 0xAD || cp == 0xFEFF || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2064);
+}
+
+}  // namespace
+
 // French, whatever the user's locale: the sentence around it is French. The C library's
 // text is the fallback for the errors we do not meet.
 std::string errnoText(int err) {
@@ -157,6 +172,13 @@ std::string shown(const std::string& text) {
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
             out += hex;
             ++i;
+        } else if (invisible(text, i, n)) {
+            for (std::size_t k = 0; k < n; ++k) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[i + k]));
+                out += hex;
+            }
+            i += n;
         } else {
             out.append(text, i, n);
             i += n;
@@ -426,6 +448,29 @@ std::string qtFatal(const std::string& firstLine) {
 std::string moduleNotSaved(const std::string& file) {
     return "Choix du module non enregistré : impossible d'écrire « " + shown(file) +
            " » ; vérifiez que ce fichier et son dossier sont accessibles en écriture";
+}
+
+std::string moduleNotRead(const std::string& file) {
+    return "Choix du module précédent illisible : « " + shown(file) +
+           " » est abîmé ; il sera réécrit au prochain choix";
+}
+
+std::string moduleNotRemembered(const std::string& file) {
+    return "Choix du module non retenu : « " + shown(file) +
+           " » n'est pas un fichier ordinaire ; retirez-le pour que le choix soit enregistré";
+}
+
+std::string outOfMemoryAtStartup() {
+    return "plus assez de mémoire pour démarrer ; fermez d'autres programmes, puis relancez";
+}
+
+std::string startupFailed(const std::string& what) {
+    return "le démarrage a échoué (" + shown(what) + ") ; relancez le programme";
+}
+
+std::string stoppedDuringStartup() {
+    return "arrêt demandé pendant le démarrage : le programme s'arrête avant d'ouvrir ses "
+           "fenêtres";
 }
 
 std::string prefixed(const std::string& s) {

@@ -29,8 +29,16 @@ std::string platformUnavailable(const std::string& platform, const std::string& 
 std::string windowsPlatformUnavailable(const std::string& available);
 std::string waylandPluginMissing();
 std::string qtFatal(const std::string& firstLine);
-// The display window's remembered module could not be written to its state file.
+// The display window's remembered module could not be written to its state file, or
+// read back from it, or the file is not one the program may touch.
 std::string moduleNotSaved(const std::string& file);
+std::string moduleNotRead(const std::string& file);
+std::string moduleNotRemembered(const std::string& file);
+// Start-up itself failed: no memory, or what threw; or the system asked the program to end
+// before its windows were up.
+std::string outOfMemoryAtStartup();
+std::string startupFailed(const std::string& what);
+std::string stoppedDuringStartup();
 
 // "velmorin : <sentence>", the one way any line reaches stderr.
 std::string prefixed(const std::string& sentence);

@@ -85,6 +85,10 @@ TEST(PortConfig, SentencesQuoteValuesCutAndEscaped) {
     Env accents{{{"VELMORIN_MODULE", "é20x4"}}};
     EXPECT_NE(said(accents.config()).find("« é20x4 »"), std::string::npos)
         << "well-formed UTF-8 stays as it is";
+    Env marks{{{"VELMORIN_MODULE", "\xEF\xBB\xBF" "20x4\xE2\x80\x8B"}}};
+    EXPECT_NE(said(marks.config()).find("« \\xEF\\xBB\\xBF20x4\\xE2\\x80\\x8B »"),
+              std::string::npos)
+        << "a BOM and a zero-width space are shown, escaped";
 }
 
 TEST(PortConfig, LINUX_TABLE(BackendChoiceFromTheEnvironment)) {
@@ -287,6 +291,8 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
     EXPECT_EQ(port::settingsFiles(home.fn()), (std::vector<std::string>{user, etc}));
     EXPECT_EQ(port::settingsFiles(xdg.fn()),
               (std::vector<std::string>{"/cfg/velmorin/velmorin.conf", etc}));
+    EXPECT_EQ(port::stateFile(xdg.fn()), "/cfg/velmorin/state.ini");
+    EXPECT_EQ(port::stateFile(Env{}.fn()), "");
 }
 
 // What is in the settings file's place, and what its bytes are: each fault is named, with
@@ -364,11 +370,11 @@ TEST(PortConfig, SettingsFileKindsAndBytes) {
 // %APPDATA%, read as UTF-16: an account name with accents gives its path in UTF-8.
 TEST(PortConfig, TheWindowsSettingsFileIsTheUsersRoamingOne) {
     ASSERT_EQ(_wputenv_s(L"APPDATA", L"C:\\Users\\H\u00e9l\u00e8ne\\AppData\\Roaming"), 0);
-    EXPECT_EQ(port::settingsFiles(std::getenv),
+    EXPECT_EQ(port::settingsFiles(port::systemEnvironment()),
               std::vector<std::string>{
                   "C:\\Users\\H\xc3\xa9l\xc3\xa8ne\\AppData\\Roaming\\velmorin\\velmorin.conf"});
     ASSERT_EQ(_wputenv_s(L"APPDATA", L""), 0);
-    EXPECT_TRUE(port::settingsFiles(std::getenv).empty());
+    EXPECT_TRUE(port::settingsFiles(port::systemEnvironment()).empty());
 }
 #endif
 

@@ -2,8 +2,8 @@
 # The real program against failures that need more than one bad setting: a trace already
 # written by another instance, a FIFO nobody reads, SIGTERM while the start-up error box is
 # open, a display server that is not there or dies, an unknown Qt platform, Wayland without
-# Qt's plugin, a bad settings file. Each must end with status 1, within 5 s,
-# with its French sentence.
+# Qt's plugin, a bad settings file, a FIFO or /dev/zero in its place, SIGTERM during
+# start-up. Each must end with status 1, within 5 s, with its French sentence.
 #   fatal_cases.sh BINARY
 set -u
 binary=$1
@@ -75,6 +75,50 @@ fi
 printf 'VELMORIN_DELAY=2\nVELMORIN_LCD=1\n' >"$work/cfg/velmorin/velmorin.conf"
 out=$(XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 5 "$binary" 2>&1)
 check "an unknown name in velmorin.conf" $? "$out" "cfg/velmorin/velmorin.conf, ligne 2 : réglage « VELMORIN_LCD » inconnu"
+
+# What stands in a settings file's place is looked at, never waited on or read whole.
+rm -f "$work/cfg/velmorin/velmorin.conf"
+mkfifo "$work/cfg/velmorin/velmorin.conf"
+out=$(XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 5 "$binary" 2>&1)
+check "a FIFO as velmorin.conf" $? "$out" "velmorin.conf n'est pas un fichier ordinaire"
+rm -f "$work/cfg/velmorin/velmorin.conf"
+ln -s /dev/zero "$work/cfg/velmorin/velmorin.conf"
+out=$(XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 5 "$binary" 2>&1)
+check "/dev/zero as velmorin.conf" $? "$out" "velmorin.conf n'est pas un fichier ordinaire"
+rm -f "$work/cfg/velmorin/velmorin.conf"
+# A quoted '#' is part of the trace's name.
+printf 'VELMORIN_TRACE="%s"  # a comment\n' "$work/trace #1.vcd" >"$work/cfg/velmorin/velmorin.conf"
+XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 2 "$binary" 2>/dev/null
+rc=$?
+if [ "$rc" = 124 ] && [ "$(grep -c '^#' "$work/trace #1.vcd" 2>/dev/null)" -gt 300 ]; then
+    echo "ok   a quoted '#' in VELMORIN_TRACE: the trace is at \"trace #1.vcd\""
+else
+    echo "FAIL a quoted '#' in VELMORIN_TRACE: status $rc"
+    failures=$((failures + 1))
+fi
+rm -f "$work/cfg/velmorin/velmorin.conf"
+# A FIFO as the state file: the program runs, the module choice is not remembered.
+mkfifo "$work/cfg/velmorin/state.ini"
+XDG_CONFIG_HOME=$work/cfg QT_QPA_PLATFORM=offscreen timeout 2 "$binary" >/dev/null 2>&1
+rc=$?
+if [ "$rc" = 124 ]; then
+    echo "ok   a FIFO as state.ini: the program runs"
+else
+    echo "FAIL a FIFO as state.ini: status $rc"
+    failures=$((failures + 1))
+fi
+rm -f "$work/cfg/velmorin/state.ini"
+
+# SIGTERM during start-up (VELMORIN_DELAY=16 stretches the display's initialisation to
+# about a second): status 1 and a sentence within 5 s.
+QT_QPA_PLATFORM=offscreen VELMORIN_DELAY=16 VELMORIN_TRACE=$work/start.vcd timeout 20 "$binary" \
+    2>"$work/start.err" &
+p=$!
+for _ in $(seq 200); do [ -s "$work/start.vcd" ] && break; sleep 0.01; done
+kill -TERM $p
+timeout 5 sh -c "while kill -0 $p 2>/dev/null; do sleep 0.05; done"
+wait $p
+check "SIGTERM during start-up" $? "$(cat "$work/start.err")" "arrêt demandé pendant le démarrage"
 
 if command -v Xvfb >/dev/null; then
     # The X server dies under a running program: our sentence, status 1, a whole trace.

@@ -101,8 +101,8 @@ public:
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return failed();
         struct stat st {};
-        int rc = ::fstat(fd, &st) != 0 ? failed()
-                 : S_ISDIR(st.st_mode) ? -EISDIR
+        int rc = ::fstat(fd, &st) != 0  ? failed()
+                 : S_ISDIR(st.st_mode)  ? -EISDIR
                  : !S_ISREG(st.st_mode) ? -EINVAL
                                         : 0;
         char buf[4096];
@@ -111,8 +111,10 @@ public:
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) rc = failed();
             if (n <= 0) break;
-            if (text.size() + static_cast<std::size_t>(n) > maxBytes) rc = -EFBIG;
-            else text.append(buf, static_cast<std::size_t>(n));
+            if (text.size() + static_cast<std::size_t>(n) > maxBytes)
+                rc = -EFBIG;
+            else
+                text.append(buf, static_cast<std::size_t>(n));
         }
         ::close(fd);
         if (rc != 0) text.clear();

@@ -1,8 +1,14 @@
 // Where the settings files live on Linux, as the XDG base directory convention has it: the
 // user's under $XDG_CONFIG_HOME (~/.config when unset), the system's in /etc.
+#include <cstdlib>
+
 #include "port/settings.h"
 
 namespace port {
+
+Getenv systemEnvironment() {
+    return [](const char* name) -> const char* { return std::getenv(name); };
+}
 
 std::vector<std::string> settingsFiles(const Getenv& getenv) {
     std::vector<std::string> files;
@@ -15,6 +21,12 @@ std::vector<std::string> settingsFiles(const Getenv& getenv) {
         files.push_back(std::string(home) + "/.config/velmorin/velmorin.conf");
     files.push_back("/etc/velmorin.conf");
     return files;
+}
+
+std::string stateFile(const Getenv& getenv) {
+    const std::string user = settingsFiles(getenv).front();
+    if (user.front() != '/' || user.starts_with("/etc/")) return {};
+    return user.substr(0, user.find_last_of('/')) + "/state.ini";
 }
 
 }  // namespace port

@@ -153,8 +153,10 @@ public:
                 break;
             }
             if (n == 0) break;
-            if (text.size() + n > maxBytes) rc = -EFBIG;
-            else text.append(buf, n);
+            if (text.size() + n > maxBytes)
+                rc = -EFBIG;
+            else
+                text.append(buf, n);
         }
         CloseHandle(h);
         if (rc != 0) text.clear();
