@@ -31,9 +31,20 @@ protected:
     bool canInsertFromMimeData(const QMimeData* source) const override {
         return source && source->hasText();
     }
+    // A paste keeps its first kMaxPaste characters: only the first 32 are ever sent, and
+    // laying out millions would hold the window (and its clock) for minutes.
     void insertFromMimeData(const QMimeData* source) override {
-        if (source && source->hasText()) insertPlainText(source->text());
+        if (!source || !source->hasText()) return;
+        // Composed first (an "e" and its accent are one character), from a prefix long
+        // enough for any composition to end inside it.
+        QString text = source->text().left(4 * kMaxPaste).normalized(QString::NormalizationForm_C);
+        qsizetype n = std::min<qsizetype>(text.size(), kMaxPaste);
+        if (n < text.size() && text[n].isLowSurrogate()) --n;  // never half a character
+        insertPlainText(text.left(n));
     }
+
+public:
+    static constexpr qsizetype kMaxPaste = 4096;
 };
 
 // Client area and control rectangles, in twips.

@@ -2,6 +2,7 @@
 // cannot, and that each Out32 reaches the library's Out32 unchanged.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -9,7 +10,6 @@
 #include "port/cable.h"
 #include "port/ports.h"
 #include "port/windows/inpout_backend.h"
-#include "ui/messages.h"
 
 namespace {
 
@@ -47,44 +47,41 @@ TEST(Inpout, EachOut32GoesToTheLibraryUnchanged) {
     const std::vector<std::pair<short, short>> expected{
         {0x278, 0x00}, {0x278, 0x31}, {0x278, 0x33}, {0x278, 0xF2}};
     EXPECT_EQ(g_written, expected);
-    EXPECT_EQ(ui::panelName(r.backend->description()), "inpoutx64.dll");
+    EXPECT_EQ(r.backend->description().device, "inpoutx64.dll");
     EXPECT_EQ(lib.os.calls, std::vector<std::string>{"load inpoutx64.dll"});
 }
 
-// Where the library is missing or unusable, a sentence says which file the program needs
-// and what to do; auto without it falls back on the emulator, and says why.
-TEST(Inpout, EachFailureSaysWhatToDo) {
+// Where the library is missing or unusable, the error says which and what fits; auto
+// without it falls back on the emulator, with a note of where it looked.
+TEST(Inpout, EachFailureIsNamed) {
+    using P = port::inpout::Problem;
     struct Case {
         const char* name;
         bool required;
         void (*arrange)(Library&);
-        const char* said;  // the sentence, or with auto the panel's note
+        std::optional<P> problem;  // none: the emulator, with a note
+        port::inpout::Hint hint = port::inpout::Hint::None;
+        long number = 0;
     };
     const Case cases[] = {
-        {"auto, no library", false, [](Library& l) { l.os.libraries.clear(); },
-         "inpoutx64.dll introuvable (cherchée dans : C:\\velmorin; C:\\windows\\system32) : "
-         "afficheur émulé seul"},
-        {"inpout, no library", true, [](Library& l) { l.os.libraries.clear(); },
-         "inpoutx64.dll introuvable (cherchée dans : C:\\velmorin; C:\\windows\\system32) ; "
-         "copiez inpoutx64.dll à côté de velmorin.exe"},
+        {"auto, no library", false, [](Library& l) { l.os.libraries.clear(); }, {}},
+        {"inpout, no library", true, [](Library& l) { l.os.libraries.clear(); }, P::LibraryMissing},
         {"only the 32-bit build", false,
          [](Library& l) {
              l.os.libraries.clear();
              l.os.nodes["C:\\velmorin\\inpout32.dll"].regularFile = true;
          },
-         "seule inpout32.dll, la version 32 bits, est là : ce programme 64 bits a besoin "
-         "d'inpoutx64.dll"},
+         P::LibraryMissing, port::inpout::Hint::Library32Only},
         {"another bitness", false, [](Library& l) { l.os.libraryErrors["inpoutx64.dll"] = 193; },
-         "inpoutx64.dll ne se charge pas (erreur 193 : ce n'est pas une bibliothèque 64 bits)"},
+         P::WrongBits, port::inpout::Hint::None, 193},
         {"no Out32", false, [](Library& l) { l.os.libraries["inpoutx64.dll"].erase("Out32"); },
-         "inpoutx64.dll n'exporte pas Out32"},
+         P::NoOut32},
         {"driver not installed", false,
          [](Library& l) {
              l.os.libraries["inpoutx64.dll"]["IsInpOutDriverOpen"] =
                  reinterpret_cast<void*>(&driverClosed);
          },
-         "son pilote n'est pas installé ; installez-le une fois, en lançant velmorin.exe en "
-         "administrateur"},
+         P::DriverClosed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,8 +89,20 @@ TEST(Inpout, EachFailureSaysWhatToDo) {
         c.arrange(lib);
         const port::OpenResult r = lib.open(c.required);
         EXPECT_FALSE(r.backend);
-        const std::string said = r.error ? ui::sentence(*r.error) : ui::panelNote(r.note);
-        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        if (!c.problem) {
+            ASSERT_FALSE(r.error);
+            EXPECT_STREQ(r.note.backend, "inpout");
+            EXPECT_EQ(r.note.detail, "inpoutx64.dll");
+            EXPECT_EQ(r.note.searched, "C:\\velmorin; C:\\windows\\system32");
+            continue;
+        }
+        ASSERT_TRUE(r.error);
+        EXPECT_EQ(r.error->what, port::Problem::Backend);
+        EXPECT_STREQ(r.error->backend, "inpout");
+        EXPECT_EQ(r.error->code, port::codeOf(*c.problem));
+        EXPECT_EQ(r.error->hint, port::codeOf(c.hint));
+        EXPECT_EQ(r.error->number, c.number);
+        EXPECT_EQ(r.error->device, "inpoutx64.dll");
     }
 }
 

@@ -246,7 +246,8 @@ TEST(Catalogue, EverySentence) {
         {own("inpout", port::inpout::Problem::LibraryMissing),
          "/dev/x introuvable (cherchée dans : d) ; copiez /dev/x à côté de velmorin.exe"},
         {own("inpout", port::inpout::Problem::WrongBits),
-         "/dev/x ne se charge pas (erreur 9 : ce n'est pas une bibliothèque 64 bits) ; ce "
+         "/dev/x ne se charge pas (erreur 9 : ce n'est pas une bibliothèque Windows 64 bits "
+         "valide) ; ce "
          "programme 64 bits a besoin de la version 64 bits d'InpOut, inpoutx64.dll"},
         {own("inpout", port::inpout::Problem::NoOut32),
          "/dev/x n'exporte pas Out32 : ce n'est pas la bibliothèque de port attendue ; "

@@ -160,6 +160,17 @@ private slots:
         QVERIFY(!rig.text()->toHtml().contains(QLatin1String("font-weight:700")));
     }
 
+    // A paste of a million "e" and accents keeps 4096 composed characters, "é" each.
+    void aHugePasteKeepsABoundedPrefix() {
+        FormRig rig;
+        rig.text()->setFocus();
+        QString decomposed;
+        for (int i = 0; i < 500'000; ++i) decomposed += QStringLiteral("e\u0301");
+        QApplication::clipboard()->setText(decomposed);
+        QTest::keyClick(rig.text(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(rig.text()->toPlainText(), QString(4096, QChar(0xE9)));
+    }
+
     void optionIndexOutsideTheArrayIsIgnored() {
         FormRig rig;
         rig.rec.clear();

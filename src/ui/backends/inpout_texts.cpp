@@ -25,7 +25,8 @@ std::string problem(const port::Error& e) {
             return notFound(e.device, e.detail) + " ; " + copyBesideProgram(e.device);
         case Problem::WrongBits:
             return e.device + " ne se charge pas (erreur " + std::to_string(e.number) +
-                   " : ce n'est pas une bibliothèque 64 bits) ; ce programme 64 bits a besoin de "
+                   " : ce n'est pas une bibliothèque Windows 64 bits valide) ; ce programme 64 "
+                   "bits a besoin de "
                    "la version 64 bits d'InpOut, " +
                    kLibrary;
         case Problem::NoOut32:
