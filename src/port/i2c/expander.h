@@ -150,6 +150,20 @@ OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os);
 // The chip behind a bus that is already open: its address found or claimed, its set-up.
 OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus);
 
+// A chip's row functions, for its BackendRow.
+template <const Chip& chip>
+Claim chipClaims(const DeviceText& text) {
+    return claims(chip, text);
+}
+template <const Chip& chip>
+std::optional<Error> chipParse(const DeviceText& text, PortDevice& device) {
+    return parse(chip, text, device);
+}
+template <const Chip& chip>
+OpenResult chipOpen(const PortDevice& device, Os& os) {
+    return openNamed(chip, device, os);
+}
+
 std::string hexByte(unsigned v);
 
 }  // namespace port::i2c

@@ -24,22 +24,19 @@ const Preset kPresets[] = {{"", "1-273456", false}};
 // Byte mode, then every pin an output, before the first write.
 const RegisterWrite kSetUp[] = {{kIocon, kIoconSeqop}, {kIodir, 0x00}};
 
-
-Claim claims(const DeviceText& text) {
-    return i2c::claims(kMcp23008Chip, text);
-}
-std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
-    return i2c::parse(kMcp23008Chip, text, device);
-}
-OpenResult openNamed(const PortDevice& device, Os& os) {
-    return i2c::openNamed(kMcp23008Chip, device, os);
-}
-
 }  // namespace
 
 const Chip kMcp23008Chip{"mcp23008", "mcp23008", kPresets, kGpio, kSetUp};
 
-const BackendRow kMcp23008{"mcp23008", nullptr, nullptr, false,     false,
-                           claims,     parse,   check,   openNamed, nullptr};
+const BackendRow kMcp23008{"mcp23008",
+                           nullptr,
+                           nullptr,
+                           false,
+                           false,
+                           chipClaims<kMcp23008Chip>,
+                           chipParse<kMcp23008Chip>,
+                           check,
+                           chipOpen<kMcp23008Chip>,
+                           nullptr};
 
 }  // namespace port::i2c

@@ -25,23 +25,20 @@ const Preset kPresets[] = {
     {"lcdxio", "45670123", true},   // on when low
 };
 
-
-Claim claims(const DeviceText& text) {
-    return i2c::claims(kPcf8574Chip, text);
-}
-std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
-    return i2c::parse(kPcf8574Chip, text, device);
-}
-OpenResult openNamed(const PortDevice& device, Os& os) {
-    return i2c::openNamed(kPcf8574Chip, device, os);
-}
-
 }  // namespace
 
 const Chip kPcf8574Chip{"pcf8574", "pcf8574", kPresets, std::nullopt, {}};
 
 // Never chosen by auto: writing to an unknown I2C device could upset it.
-const BackendRow kPcf8574{"pcf8574", nullptr, "/dev/i2c-N@0xAA", false,  false, claims,
-                          parse,     check,   openNamed,         nullptr};
+const BackendRow kPcf8574{"pcf8574",
+                          nullptr,
+                          "/dev/i2c-N@0xAA",
+                          false,
+                          false,
+                          chipClaims<kPcf8574Chip>,
+                          chipParse<kPcf8574Chip>,
+                          check,
+                          chipOpen<kPcf8574Chip>,
+                          nullptr};
 
 }  // namespace port::i2c
