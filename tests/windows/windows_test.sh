@@ -129,6 +129,17 @@ else
 fi
 [ "$rc" = 0 ] && ok "closing the window ends velmorin.exe with status 0" || bad "velmorin.exe ended with status $rc"
 
+# A trace path with an accent and CJK characters, given in the environment: read in UTF-16,
+# the file is written under that name.
+trace="$work/trace été 日本.vcd"
+run unicode 8 VELMORIN_LPT=emulator "VELMORIN_TRACE=$(winpath "$trace")"
+wine_restart
+if [ "$(grep -c '^#' "$trace" 2>/dev/null)" -gt 200 ]; then
+    ok "VELMORIN_TRACE with é and 日本: $(grep -c '^#' "$trace") timestamps written"
+else
+    bad "VELMORIN_TRACE with é and 日本: $(ls "$work" | grep -a trace) $(head -n 3 "$work/unicode.out")"
+fi
+
 # Each way the port library can be missing or unusable: its sentence on stderr and in a
 # message box, which must show; answering it ends the program with status 1, before any
 # write.
