@@ -609,6 +609,40 @@ TEST(I2c, TheMcp23008TakesEachByteInItsGpioRegister) {
                         {0x05, 0x20}, {0x00, 0x00}, {0x09, 0x82, 0x84, 0x88}, {0x09, 0xC0, 0x80}}));
 }
 
+// An adapter that refuses writes over 61 bytes, saying nothing of it beforehand: the
+// queue goes again in halves, nothing lost or doubled, and the size that passed is kept.
+TEST(I2c, AWriteTooLongForTheAdapterGoesInPieces) {
+    struct Case {
+        const char* options;
+        std::uint8_t address;
+        std::vector<std::size_t> sizes;  // each transaction's length, set-up aside
+    };
+    const Case cases[] = {
+        {"0x27", 0x27, {50, 50, 50, 50}},
+        {"0x20,mcp23008", 0x20, {51, 51, 51, 51}},  // 0x09 and 50 values each
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        testsupport::RecordingI2cBus* bus = nullptr;
+        Expander x(c.options, [&](auto& b) {
+            b.present = {c.address};
+            b.refuseOver = 61;
+            bus = &b;
+        });
+        ASSERT_TRUE(x.opened.backend);
+        const std::size_t setUp = x.log.transactions.size();
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < 100; ++i) x.out(static_cast<std::uint8_t>(i & 0x80 ? 0x10 : 0x00));
+            ASSERT_EQ(x.opened.backend->flush(), 0);
+        }
+        std::vector<std::size_t> sizes;
+        for (std::size_t t = setUp; t < x.log.transactions.size(); ++t)
+            sizes.push_back(x.log.transactions[t].bytes.size());
+        EXPECT_EQ(sizes, c.sizes);
+        EXPECT_EQ(bus->refused, 1) << "the limit is found once";
+    }
+}
+
 // @auto probes the expanders' ranges only, and takes the one that answers.
 TEST(I2c, AutoFindsTheOneExpanderThatAnswers) {
     struct Case {
@@ -650,6 +684,8 @@ TEST(I2c, AnExpanderThatNeverAnswersSaysSo) {
     const int err = pcf.opened.backend->flush();
     EXPECT_EQ(err, ENXIO);
     EXPECT_EQ(pcf.opened.backend->failureHint(err), codeOf(i2c::Hint::NoAnswer));
+    EXPECT_EQ(pcf.opened.backend->failureHint(ETIMEDOUT), codeOf(i2c::Hint::NoAnswer))
+        << "hid-cp2112's NACK";
 
     Expander mcp("0x20,mcp23008", [](auto& b) { b.present = {}; });
     ASSERT_TRUE(mcp.opened.error);

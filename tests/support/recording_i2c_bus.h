@@ -29,10 +29,16 @@ struct RecordingI2cBus final : port::I2cBus {
     int claimErrno = 0;
     int writeErrno = 0;  // every write fails with this
     int failAfter = -1;  // writes that succeed before writeErrno applies; -1: from the first
+    std::size_t refuseOver = 0;  // longer writes fail with EINVAL, as hid-cp2112's; 0: none
+    int refused = 0;
 
     int claim(std::uint8_t) noexcept override { return claimErrno; }
     int write(std::uint8_t address, std::span<const std::uint8_t> bytes) noexcept override {
         if (writeErrno && (failAfter < 0 || m_writes >= failAfter)) return writeErrno;
+        if (refuseOver && bytes.size() > refuseOver) {
+            ++refused;
+            return EINVAL;
+        }
         ++m_writes;
         if (!present.count(address)) return ENXIO;
         m_log.transactions.push_back({address, {bytes.begin(), bytes.end()}});

@@ -68,9 +68,10 @@ const char* chipNamed(const DeviceText& text) {
     return nullptr;
 }
 
-// Until the expander has answered once, a transfer error means nothing is at the address.
+// Until the expander has answered once, a transfer error means nothing is at the address
+// (ETIMEDOUT: the kernel's hid-cp2112 reports a NACK so).
 std::uint8_t failureHint(bool answered, int err) noexcept {
-    if (answered || (err != ENXIO && err != EREMOTEIO && err != EIO)) return 0;
+    if (answered || (err != ENXIO && err != EREMOTEIO && err != EIO && err != ETIMEDOUT)) return 0;
     return codeOf(Hint::NoAnswer);
 }
 
@@ -269,9 +270,37 @@ int Batch::flush() noexcept {
     if (m_count == m_first) return 0;
     const std::size_t n = m_count;
     m_count = m_first;
-    const int err = m_bus.write(m_address, std::span<const std::uint8_t>(m_bytes.data(), n));
+    int err = m_bus.write(m_address, std::span<const std::uint8_t>(m_bytes.data(), n));
+    // Some adapters take less than they say (the kernel's hid-cp2112: 61 bytes, and no word
+    // of it in I2C_FUNCS) and refuse a longer write before anything reaches the bus. Then
+    // the same bytes go in halves, and smaller, until a size passes; it is kept.
+    while ((err == EINVAL || err == EOPNOTSUPP) && n > m_first + 1 && m_capacity > m_first + 1) {
+        // Half the values a transaction held, the register aside.
+        m_capacity =
+            m_first + std::max<std::size_t>(1, (std::min(m_capacity, n) - m_first + 1) / 2);
+        err = sendInPieces(n);
+    }
     if (err == 0) m_answered = true;
     return err;
+}
+
+int Batch::sendInPieces(std::size_t n) noexcept {
+    // Each piece opens as the whole did (a register device's register), then takes the
+    // next values.
+    const std::size_t values = m_capacity - m_first;
+    std::array<std::uint8_t, kPage> piece{};
+    std::copy(m_bytes.begin(), m_bytes.begin() + static_cast<long>(m_first), piece.begin());
+    for (std::size_t at = m_first; at < n; at += values) {
+        const std::size_t take = std::min(values, n - at);
+        std::copy(m_bytes.begin() + static_cast<long>(at),
+                  m_bytes.begin() + static_cast<long>(at + take),
+                  piece.begin() + static_cast<long>(m_first));
+        if (const int err =
+                m_bus.write(m_address, std::span<const std::uint8_t>(piece.data(), m_first + take));
+            err != 0)
+            return err;  // the first piece's refusal sent nothing: a smaller size is tried
+    }
+    return 0;
 }
 
 std::string hexByte(unsigned v) {

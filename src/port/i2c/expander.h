@@ -133,10 +133,12 @@ public:
     bool answered() const noexcept { return m_answered; }
 
 private:
+    int sendInPieces(std::size_t n) noexcept;
+
     I2cBus& m_bus;
     std::uint8_t m_address;
     std::size_t m_first;     // bytes that open every transaction (the register)
-    std::size_t m_capacity;  // bytes of one transaction
+    std::size_t m_capacity;  // bytes of one transaction: the bus's word, or what it took
     std::size_t m_count;
     bool m_answered = false;
     std::array<std::uint8_t, kPage> m_bytes{};
