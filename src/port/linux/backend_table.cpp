@@ -2,6 +2,7 @@
 // i2c-dev, and GPIO lines through the GPIO character device.
 #include "port/i2c/backends.h"
 #include "port/linux/gpio_backend.h"
+#include "port/linux/i2c_dev_bus.h"
 #include "port/linux/ioport_backend.h"
 #include "port/linux/ppdev_backend.h"
 
@@ -11,6 +12,11 @@ std::span<const BackendRow> backendTable() noexcept {
     static const BackendRow kTable[] = {ppdev::kPpdev, ioport::kIoport, i2c::kPcf8574,
                                         i2c::kMcp23008, gpio::kGpio};
     return kTable;
+}
+
+std::span<const i2c::BusKind> i2c::busKinds() noexcept {
+    static const BusKind kKinds[] = {kI2cDevBus};
+    return kKinds;
 }
 
 std::span<const char* const> otherPlatformBackends() noexcept {

@@ -25,6 +25,8 @@
 #include <cerrno>
 #include <memory>
 
+#include "port/linux/i2c_dev_bus.h"
+
 #include "port/i2c/expander.h"
 #include "port/linux/backends.h"
 #include "port/opener.h"
@@ -133,9 +135,6 @@ std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Erro
 
 }  // namespace
 
-std::span<const BusKind> busKinds() noexcept {
-    static const BusKind kKinds[] = {{names, check, open}};
-    return kKinds;
-}
+const BusKind kI2cDevBus{names, check, open};
 
 }  // namespace port::i2c
