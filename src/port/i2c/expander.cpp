@@ -71,7 +71,10 @@ const char* chipNamed(const DeviceText& text) {
 // Until the expander has answered once, a transfer error means nothing is at the address
 // (ETIMEDOUT: the kernel's hid-cp2112 reports a NACK so).
 std::uint8_t failureHint(bool answered, int err) noexcept {
-    if (answered || (err != ENXIO && err != EREMOTEIO && err != EIO && err != ETIMEDOUT)) return 0;
+#ifdef EREMOTEIO
+    if (err == EREMOTEIO) err = EIO;  // Linux's own word for it
+#endif
+    if (answered || (err != ENXIO && err != EIO && err != ETIMEDOUT)) return 0;
     return codeOf(Hint::NoAnswer);
 }
 
