@@ -101,6 +101,19 @@ for m in parport parport_pc ppdev i2c-piix4 i2c-i801 i2c-dev; do add_mod "$m"; d
 printf '%s\n' "${order[@]}" > "$root/lib/modules/load-order"
 log "modules: ${order[*]}"
 
+# Optional modules: in the initramfs but not loaded at boot. A guest program loads what it needs
+# with `modload NAME...`, which loads the dependencies first (lib/modules/deps/NAME lists them).
+# USB: xhci_pci (QEMU's -device qemu-xhci) with ftdi_sio (-device usb-serial) and cdc_acm;
+# HID: uhid (userspace HID devices), hid_generic (gives each one a /dev/hidrawN) and the
+# USB-I2C bridges' drivers, which make a bridge an I2C adapter (/dev/i2c-N) instead.
+mkdir -p "$root/lib/modules/deps"
+for m in uhid hid_generic hid_mcp2221 hid_cp2112 hid_ft260 xhci_pci ftdi_sio cdc_acm; do
+    order=(); add_mod "$m"
+    printf '%s\n' "${order[@]}" > "$root/lib/modules/deps/$m"
+done
+log "optional modules: $(ls "$root/lib/modules/deps" | tr '\n' ' ')"
+install -m 0755 "$HERE/src/modload.sh" "$root/rig/bin/modload"
+
 gcc -static -O2 -Wall -Wextra -o "$root/rig/bin/lptmark" "$HERE/src/lptmark.c"
 gcc -static -O2 -Wall -Wextra -o "$root/rig/bin/lpttest" "$HERE/src/lpttest.c"
 install -m 0755 "$HERE/guest-init.sh" "$root/init"

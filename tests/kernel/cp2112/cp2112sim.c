@@ -1,0 +1,136 @@
+/* A simulated CP2112 USB-to-SMBus bridge for the kernel tests: a uhid device with the
+ * CP2112's USB id (10C4:EA90), which the kernel's hid-cp2112 binds as an I2C adapter. It
+ * answers the reports the driver sends (Silicon Labs AN495), acknowledges every byte written
+ * to the address given, and logs each write transaction on stdout:
+ *     W 0x27 3 0x39 0x3d 0x39
+ * Writes to other addresses get a NACK (transfer status: error, timeout/NACK).
+ *   cp2112sim [ADDRESS]      (default 0x27); runs until killed
+ */
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/uhid.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+enum {
+    kVersion = 0x05,           /* feature: part number, version */
+    kDataWrite = 0x14,         /* output: address << 1, length, data */
+    kStatusRequest = 0x15,     /* output */
+    kStatusResponse = 0x16,    /* input: status0, status1, retries, length */
+    kReadResponse = 0x13,      /* input */
+};
+
+static int fd;
+static int address = 0x27;
+static unsigned char status[7] = {kStatusResponse, 0x00, 0x00, 0, 0, 0, 0};
+
+static void send_event(const struct uhid_event *ev) {
+    if (write(fd, ev, sizeof *ev) != (ssize_t)sizeof *ev) {
+        perror("cp2112sim: write");
+        exit(1);
+    }
+}
+
+/* Vendor-defined reports of 63 bytes after their id: the ones the driver uses. */
+static size_t descriptor(unsigned char *d) {
+    static const unsigned char head[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
+                                         0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F};
+    static const unsigned char input[] = {kReadResponse, kStatusResponse};
+    static const unsigned char output[] = {0x10, 0x11, 0x12, kDataWrite, kStatusRequest, 0x17};
+    static const unsigned char feature[] = {0x02, 0x03, 0x04, kVersion, 0x06,
+                                            0x20, 0x21, 0x22, 0x23, 0x24};
+    size_t n = 0;
+    memcpy(d, head, sizeof head);
+    n += sizeof head;
+    for (size_t i = 0; i < sizeof input; ++i) {
+        d[n++] = 0x85; d[n++] = input[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0x81; d[n++] = 0x02;
+    }
+    for (size_t i = 0; i < sizeof output; ++i) {
+        d[n++] = 0x85; d[n++] = output[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0x91; d[n++] = 0x02;
+    }
+    for (size_t i = 0; i < sizeof feature; ++i) {
+        d[n++] = 0x85; d[n++] = feature[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0xB1; d[n++] = 0x02;
+    }
+    d[n++] = 0xC0;
+    return n;
+}
+
+static void output_report(const unsigned char *data, size_t size) {
+    if (size >= 3 && data[0] == kDataWrite) {
+        const int to = data[1] >> 1;
+        const int length = data[2];
+        if (to == address) {
+            printf("W 0x%02x %d", to, length);
+            for (int i = 0; i < length && 3 + (size_t)i < size; ++i) printf(" 0x%02x", data[3 + i]);
+            printf("\n");
+            fflush(stdout);
+            status[1] = 0x02; /* complete */
+            status[2] = 0x05; /* success */
+        } else {
+            status[1] = 0x03; /* error */
+            status[2] = 0x00; /* timeout: NACK */
+        }
+        status[5] = 0;
+        status[6] = (unsigned char)length;
+    } else if (size >= 1 && data[0] == kStatusRequest) {
+        struct uhid_event ev;
+        memset(&ev, 0, sizeof ev);
+        ev.type = UHID_INPUT2;
+        ev.u.input2.size = sizeof status;
+        memcpy(ev.u.input2.data, status, sizeof status);
+        send_event(&ev);
+    }
+}
+
+int main(int argc, char **argv) {
+    if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
+    fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        perror("cp2112sim: /dev/uhid");
+        return 1;
+    }
+    struct uhid_event ev;
+    memset(&ev, 0, sizeof ev);
+    ev.type = UHID_CREATE2;
+    strcpy((char *)ev.u.create2.name, "CP2112 HID USB-to-SMBus Bridge (simulated)");
+    strcpy((char *)ev.u.create2.uniq, "0001");
+    ev.u.create2.rd_size = (unsigned short)descriptor(ev.u.create2.rd_data);
+    ev.u.create2.bus = 0x03; /* BUS_USB */
+    ev.u.create2.vendor = 0x10C4;
+    ev.u.create2.product = 0xEA90;
+    send_event(&ev);
+    for (;;) {
+        memset(&ev, 0, sizeof ev);
+        const ssize_t n = read(fd, &ev, sizeof ev);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 1;
+        struct uhid_event reply;
+        memset(&reply, 0, sizeof reply);
+        switch (ev.type) {
+            case UHID_OUTPUT:
+                output_report(ev.u.output.data, ev.u.output.size);
+                break;
+            case UHID_GET_REPORT:
+                /* Every feature report reads as zeros after its id, but the version. */
+                reply.type = UHID_GET_REPORT_REPLY;
+                reply.u.get_report_reply.id = ev.u.get_report.id;
+                reply.u.get_report_reply.size = 64;
+                reply.u.get_report_reply.data[0] = ev.u.get_report.rnum;
+                if (ev.u.get_report.rnum == kVersion) {
+                    reply.u.get_report_reply.data[1] = 0x0C; /* CP2112 */
+                    reply.u.get_report_reply.data[2] = 0x02;
+                }
+                send_event(&reply);
+                break;
+            case UHID_SET_REPORT:
+                reply.type = UHID_SET_REPORT_REPLY;
+                reply.u.set_report_reply.id = ev.u.set_report.id;
+                send_event(&reply);
+                break;
+            default:
+                break;
+        }
+    }
+}
