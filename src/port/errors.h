@@ -17,6 +17,7 @@ struct Description {
     std::string detail;             // an I2C address, a GPIO line list
     std::string options;            // what the user chose that changes the wiring
     bool found = false;             // the detail was found by probing, not given
+    std::string via = {};  // the node it is reached through, where the device has another name
 };
 
 // Problems every backend can meet, and the program's own. A backend's own problems are

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace port {
 
@@ -22,6 +23,14 @@ public:
     virtual int probe(std::uint8_t address) noexcept = 0;
     // The most bytes one write takes as a single transaction.
     virtual std::size_t maxWrite() const noexcept = 0;
+
+    // Where the bus is a USB bridge: its name and serial number ("CP2112 0001"), and the
+    // node it is reached through (/dev/i2c-1). Empty for any other bus.
+    struct Bridge {
+        std::string name;
+        std::string node;
+    };
+    virtual Bridge bridge() const { return {}; }
 };
 
 }  // namespace port

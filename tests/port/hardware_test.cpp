@@ -713,6 +713,54 @@ TEST(I2c, AFailedFlushIsFatal) {
     EXPECT_EQ(sys.transactions, std::vector<Bytes>{{0x39}});
 }
 
+// A bridge named as itself is found in sysfs, whatever bus number the kernel gave it; a
+// plain /dev/i2c-N on a bridge is named as the bridge too.
+TEST(UsbBridges, NamedByTheirOwnNamesAndSerialNumbers) {
+    struct Case {
+        const char* text;
+        int cp2112s;         // attached, serial numbers 0001, 0002 ...
+        const char* device;  // the panel's device, or ""
+        std::optional<i2c::Problem> refusal;
+        const char* detail = "";
+    };
+    const Case cases[] = {
+        {"cp2112@0x27", 1, "CP2112 0001", {}},
+        {"CP2112:0001@0x27", 1, "CP2112 0001", {}},
+        {"/dev/i2c-1@0x27", 1, "CP2112 0001", {}},
+        {"cp2112:0002@0x27", 2, "CP2112 0002", {}},
+        {"cp2112:0009@0x27", 1, "", i2c::Problem::NoBridge, "CP2112 0001"},
+        {"mcp2221@0x27", 1, "", i2c::Problem::NoBridge, "CP2112 0001"},
+        {"cp2112@0x27", 2, "", i2c::Problem::ManyBridges, "CP2112 0001, CP2112 0002"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeSys sys;
+        // i2c-0, the PC's SMBus, under no HID device; i2c-1 ... under each bridge.
+        sys.files["/sys/bus/i2c/devices/i2c-0/../uevent"] = {"DRIVER=piix4_smbus"};
+        sys.node("i2c-0", 89);
+        for (int i = 1; i <= c.cp2112s; ++i) {
+            const std::string n = std::to_string(i);
+            sys.files["/sys/bus/i2c/devices/i2c-" + n + "/../uevent"] = {
+                "DRIVER=cp2112", "HID_ID=0003:000010C4:0000EA90", "HID_UNIQ=000" + n};
+            sys.node("i2c-" + n, 89);
+        }
+        port::PortConfig config;
+        ASSERT_FALSE(port::parseDevice(c.text, config.devices[0]));
+        EXPECT_STREQ(config.devices[0].row->key, "pcf8574");
+        Layer l(config, sys);
+        l.layer.Out32(0x378, 1);
+        if (c.refusal) {
+            ASSERT_EQ(l.fatal.size(), 1u);
+            expectFault(l.fatal[0], own("pcf8574", *c.refusal));
+            EXPECT_EQ(l.fatal[0].detail, c.detail);
+            continue;
+        }
+        ASSERT_TRUE(l.fatal.empty());
+        EXPECT_EQ(l.device().device, c.device);
+        EXPECT_EQ(l.device().via, std::string("/dev/i2c-") + c.device[10]);
+    }
+}
+
 TEST(Gpio, RwAndBacklightLinesAreHeldWhateverIsSent) {
     struct Case {
         const char* lines;

@@ -43,6 +43,13 @@ port::Error badOption() {
     e.choices = "lcm1602, mjkdz, lcdxio";
     return e;
 }
+port::Error bridges(port::i2c::Problem p, const char* attached) {
+    port::Error e = own("pcf8574", p);
+    e.device = "mcp2221";
+    e.detail = attached;
+    e.choices = "hid-mcp2221";
+    return e;
+}
 port::Description pcf8574() {
     return {"pcf8574", "/dev/i2c-1", "0x27", "", false};
 }
@@ -267,6 +274,12 @@ TEST(Catalogue, EverySentence) {
         {own("ppdev", port::ppdev::Problem::OptionsGiven),
          "VELMORIN_LPT1=\"v\" : un port parallèle ne prend rien après « @ » (« d » ; par exemple "
          "/dev/parport0)"},
+        {bridges(port::i2c::Problem::NoBridge, "CP2112 0001"),
+         "aucun pont USB-I2C « mcp2221 » n'est branché (ponts branchés : CP2112 0001) ; "
+         "branchez-le ; s'il l'est, chargez son pilote : sudo modprobe hid-mcp2221 i2c-dev"},
+        {bridges(port::i2c::Problem::ManyBridges, "MCP2221A 01, MCP2221A 02"),
+         "plusieurs ponts répondent à « mcp2221 » : MCP2221A 01, MCP2221A 02 ; nommez le vôtre "
+         "par son numéro de série, par exemple mcp2221:01@0x27"},
         {writeFailed(),
          "écriture sur /dev/i2c-1 @ 0x27 (PCF8574) impossible : erreur d'entrée-sortie"},
         {fromFile(),

@@ -96,7 +96,11 @@ public:
     int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
     int flush() noexcept override { return m_batch.flush(); }
     Description description() const override {
-        return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found};
+        // A USB bridge by its name, with the node it is reached through.
+        const I2cBus::Bridge bridge = m_bus->bridge();
+        if (bridge.name.empty())
+            return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found, {}};
+        return {m_chip.key, bridge.name, hexByte(m_address), m_wiring, m_found, bridge.node};
     }
     std::uint8_t failureHint(int err) const noexcept override {
         return i2c::failureHint(m_answered || m_batch.answered(), err);

@@ -38,6 +38,8 @@ enum class Problem : std::uint8_t {
     AddressRefused,  // device, detail: the address; err
     NoneFound,       // device: nothing answered in the probe ranges
     ManyFound,       // device, detail: the addresses that answered
+    NoBridge,        // device: the bridge named; detail: those attached; choices: its driver
+    ManyBridges,     // device: the bridge named; detail: those that match
 };
 enum class Hint : std::uint8_t {
     None,

@@ -15,7 +15,7 @@ std::span<const BackendRow> backendTable() noexcept {
 }
 
 std::span<const i2c::BusKind> i2c::busKinds() noexcept {
-    static const BusKind kKinds[] = {kI2cDevBus};
+    static const BusKind kKinds[] = {kI2cDevBus, kUsbBridgeBus};
     return kKinds;
 }
 

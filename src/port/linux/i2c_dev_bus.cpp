@@ -40,7 +40,8 @@ constexpr std::size_t kBlock = 32;
 
 class I2cDevBus final : public I2cBus {
 public:
-    I2cDevBus(Os& os, int fd, unsigned long funcs) noexcept : m_os(os), m_fd(fd), m_funcs(funcs) {}
+    I2cDevBus(Os& os, int fd, unsigned long funcs, Bridge bridge) noexcept
+        : m_os(os), m_fd(fd), m_funcs(funcs), m_bridge(std::move(bridge)) {}
     ~I2cDevBus() override { m_os.files.close(m_fd); }
 
     int claim(std::uint8_t address) noexcept override {
@@ -82,6 +83,8 @@ public:
         return smbus(0, I2C_SMBUS_QUICK, nullptr);
     }
 
+    Bridge bridge() const override { return m_bridge; }
+
     std::size_t maxWrite() const noexcept override {
         return m_funcs & I2C_FUNC_I2C                     ? Batch::kPage
                : m_funcs & I2C_FUNC_SMBUS_WRITE_I2C_BLOCK ? kBlock
@@ -106,6 +109,7 @@ private:
     Os& m_os;
     int m_fd;
     unsigned long m_funcs;
+    Bridge m_bridge;
     int m_slave = -1;
 };
 
@@ -113,13 +117,15 @@ bool names(const std::string& path) {
     return baseName(path).starts_with("i2c-");
 }
 
-std::optional<Error> check(const std::string& path, Os& os) {
+}  // namespace
+
+std::optional<Error> checkI2cDev(const std::string& path, Os& os) {
     return linux_backends::checkDevice(path, os,
                                        {"i2c", kI2cDevMajor, codeOf(Problem::NotI2cDevice),
                                         codeOf(Hint::LoadI2cDev), codeOf(Hint::None)});
 }
 
-std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Error>& error) {
+std::unique_ptr<I2cBus> openI2cDev(const std::string& path, Os& os, std::optional<Error>& error) {
     const int fd = os.files.open(path, OpenFor::Device);
     if (fd < 0) {
         const Hint hint = -fd == ENOENT                   ? Hint::LoadI2cDev
@@ -130,11 +136,13 @@ std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Erro
     }
     unsigned long funcs = 0;
     if (os.devices->ioctl(fd, I2C_FUNCS, &funcs) < 0) funcs = 0;
-    return std::make_unique<I2cDevBus>(os, fd, funcs);
+    // A bus that is a USB bridge is named as one.
+    I2cBus::Bridge bridge;
+    for (const AttachedBridge& b : attachedBridges(os))
+        if (b.node == path) bridge = {bridgeName(b), b.node};
+    return std::make_unique<I2cDevBus>(os, fd, funcs, std::move(bridge));
 }
 
-}  // namespace
-
-const BusKind kI2cDevBus{names, check, open};
+const BusKind kI2cDevBus{names, checkI2cDev, openI2cDev};
 
 }  // namespace port::i2c

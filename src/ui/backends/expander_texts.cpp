@@ -65,6 +65,19 @@ std::string problem(const port::Error& e) {
             return "plusieurs appareils répondent sur " + e.device + " : " + e.detail +
                    " ; nommez celui du module, par exemple " + e.device + "@" +
                    e.detail.substr(0, e.detail.find(','));
+        case Problem::NoBridge:
+            return "aucun pont USB-I2C « " + e.device + " » n'est branché" +
+                   (e.detail.empty() ? std::string() : " (ponts branchés : " + e.detail + ")") +
+                   " ; branchez-le ; s'il l'est, chargez son pilote : sudo modprobe " + e.choices +
+                   " i2c-dev";
+        case Problem::ManyBridges: {
+            // "CP2112 0001, CP2112 0002": the first one's serial number for the example.
+            const std::string first = e.detail.substr(0, e.detail.find(','));
+            const std::string serial = first.substr(first.find(' ') + 1);
+            return "plusieurs ponts répondent à « " + e.device + " » : " + e.detail +
+                   " ; nommez le vôtre par son numéro de série, par exemple " +
+                   e.device.substr(0, e.device.find(':')) + ":" + serial + "@0x27";
+        }
     }
     return {};
 }
@@ -81,18 +94,21 @@ std::string hint(const port::Error& e) {
             return texts::joinGroup("i2c");
         case Hint::AddressBusy:
             return " ; un pilote du noyau utilise déjà cette adresse";
-        case Hint::NoAnswer:
-            return " ; rien ne répond à l'adresse " + e.description.detail + " sur " +
-                   e.description.device + " : les backpacks sont d'ordinaire à 0x27 (PCF8574, " +
-                   range(probe[0], "-") + ") ou 0x3f (PCF8574A, " + range(probe[1], "-") + ") ; " +
-                   detect(e.description.device) + " liste ce qui répond";
+        case Hint::NoAnswer: {
+            const port::Description& d = e.description;
+            return " ; rien ne répond à l'adresse " + d.detail + " sur " + d.device +
+                   " : les backpacks sont d'ordinaire à 0x27 (PCF8574, " + range(probe[0], "-") +
+                   ") ou 0x3f (PCF8574A, " + range(probe[1], "-") + ") ; " +
+                   detect(d.via.empty() ? d.device : d.via) + " liste ce qui répond";
+        }
     }
     return {};
 }
 
 std::string panelName(const port::Description& d, const char* chip) {
     return d.device + " @ " + d.detail + (d.found ? " (trouvé)" : "") + " (" + chip +
-           (d.options.empty() ? "" : ", câblage " + d.options) + ")";
+           (d.options.empty() ? "" : ", câblage " + d.options) + ")" +
+           (d.via.empty() ? "" : " par " + d.via);
 }
 
 std::string pcf8574Name(const port::Description& d) {

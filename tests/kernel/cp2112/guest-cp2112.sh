@@ -1,7 +1,7 @@
 #!/bin/sh
 # Guest side of a CP2112 run: the kernel's hid-cp2112, the simulated bridge (answering at
 # 0x27, logging each write), then the program given as arguments on the I2C bus the bridge
-# became, and the bridge's log. Copy cp2112sim to /rig/cp2112sim.
+# became (or as VELMORIN_LPT1 says), and the bridge's log. Copy cp2112sim to /rig/cp2112sim.
 /rig/bin/modload uhid hid_cp2112 || { echo "cp2112: modload failed"; exit 125; }
 /rig/cp2112sim 0x27 >/tmp/i2c.log 2>/tmp/sim.err &
 sim=$!
@@ -15,7 +15,8 @@ for _ in $(seq 100); do
 done
 [ -n "$bus" ] || { echo "cp2112: no adapter"; cat /tmp/sim.err; dmesg | tail -n 20; exit 125; }
 echo "cp2112: the bridge is /dev/$bus ($(cat /sys/bus/i2c/devices/$bus/name))"
-export VELMORIN_LPT1=/dev/$bus@0x27
+# The bus by its node, unless the run names the bridge itself.
+[ -n "${VELMORIN_LPT1:-}" ] || export VELMORIN_LPT1=/dev/$bus@0x27
 "$@"
 rc=$?
 kill $sim

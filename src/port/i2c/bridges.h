@@ -1,0 +1,25 @@
+// The USB-I2C bridges people plug in: how a device text names each, its product name and
+// its USB id. All three are USB HID devices, with mainline Linux drivers that make them an
+// I2C adapter (hid-mcp2221 since 5.7, hid-cp2112 since 3.15, hid-ft260 since 5.13).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace port::i2c {
+
+struct UsbBridge {
+    const char* form;  // "mcp2221": mcp2221@0x27, mcp2221:SERIAL@0x27
+    const char* name;  // as the panel shows it
+    std::uint16_t vendor;
+    std::uint16_t product;
+    const char* driver;  // the kernel's
+};
+
+inline constexpr std::array<UsbBridge, 3> kUsbBridges{{
+    {"mcp2221", "MCP2221A", 0x04D8, 0x00DD, "hid-mcp2221"},
+    {"cp2112", "CP2112", 0x10C4, 0xEA90, "hid-cp2112"},
+    {"ft260", "FT260", 0x0403, 0x6030, "hid-ft260"},
+}};
+
+}  // namespace port::i2c
