@@ -132,7 +132,8 @@ fi
 # A trace path with an accent and CJK characters, given in the environment: read in UTF-16,
 # the file is written under that name.
 trace="$work/trace été 日本.vcd"
-run unicode 8 VELMORIN_LPT=emulator "VELMORIN_TRACE=$(winpath "$trace")"
+# Wine reads the Unix environment in the Unix locale's encoding: a UTF-8 one.
+run unicode 8 LC_ALL=C.UTF-8 VELMORIN_LPT=emulator "VELMORIN_TRACE=$(winpath "$trace")"
 wine_restart
 if [ "$(grep -c '^#' "$trace" 2>/dev/null)" -gt 200 ]; then
     ok "VELMORIN_TRACE with é and 日本: $(grep -c '^#' "$trace") timestamps written"
