@@ -85,7 +85,9 @@ TEST(PortConfig, SentencesQuoteValuesCutAndEscaped) {
     Env accents{{{"VELMORIN_MODULE", "é20x4"}}};
     EXPECT_NE(said(accents.config()).find("« é20x4 »"), std::string::npos)
         << "well-formed UTF-8 stays as it is";
-    Env marks{{{"VELMORIN_MODULE", "\xEF\xBB\xBF" "20x4\xE2\x80\x8B"}}};
+    Env marks{{{"VELMORIN_MODULE",
+                "\xEF\xBB\xBF"
+                "20x4\xE2\x80\x8B"}}};
     EXPECT_NE(said(marks.config()).find("« \\xEF\\xBB\\xBF20x4\\xE2\\x80\\x8B »"),
               std::string::npos)
         << "a BOM and a zero-width space are shown, escaped";

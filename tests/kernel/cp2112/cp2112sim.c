@@ -15,18 +15,18 @@
 #include <unistd.h>
 
 enum {
-    kVersion = 0x05,           /* feature: part number, version */
-    kDataWrite = 0x14,         /* output: address << 1, length, data */
-    kStatusRequest = 0x15,     /* output */
-    kStatusResponse = 0x16,    /* input: status0, status1, retries, length */
-    kReadResponse = 0x13,      /* input */
+    kVersion = 0x05,        /* feature: part number, version */
+    kDataWrite = 0x14,      /* output: address << 1, length, data */
+    kStatusRequest = 0x15,  /* output */
+    kStatusResponse = 0x16, /* input: status0, status1, retries, length */
+    kReadResponse = 0x13,   /* input */
 };
 
 static int fd;
 static int address = 0x27;
 static unsigned char status[7] = {kStatusResponse, 0x00, 0x00, 0, 0, 0, 0};
 
-static void send_event(const struct uhid_event *ev) {
+static void send_event(const struct uhid_event* ev) {
     if (write(fd, ev, sizeof *ev) != (ssize_t)sizeof *ev) {
         perror("cp2112sim: write");
         exit(1);
@@ -34,30 +34,45 @@ static void send_event(const struct uhid_event *ev) {
 }
 
 /* Vendor-defined reports of 63 bytes after their id: the ones the driver uses. */
-static size_t descriptor(unsigned char *d) {
-    static const unsigned char head[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
-                                         0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F};
+static size_t descriptor(unsigned char* d) {
+    static const unsigned char head[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15,
+                                         0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F};
     static const unsigned char input[] = {kReadResponse, kStatusResponse};
     static const unsigned char output[] = {0x10, 0x11, 0x12, kDataWrite, kStatusRequest, 0x17};
     static const unsigned char feature[] = {0x02, 0x03, 0x04, kVersion, 0x06,
-                                            0x20, 0x21, 0x22, 0x23, 0x24};
+                                            0x20, 0x21, 0x22, 0x23,     0x24};
     size_t n = 0;
     memcpy(d, head, sizeof head);
     n += sizeof head;
     for (size_t i = 0; i < sizeof input; ++i) {
-        d[n++] = 0x85; d[n++] = input[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0x81; d[n++] = 0x02;
+        d[n++] = 0x85;
+        d[n++] = input[i];
+        d[n++] = 0x09;
+        d[n++] = 0x01;
+        d[n++] = 0x81;
+        d[n++] = 0x02;
     }
     for (size_t i = 0; i < sizeof output; ++i) {
-        d[n++] = 0x85; d[n++] = output[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0x91; d[n++] = 0x02;
+        d[n++] = 0x85;
+        d[n++] = output[i];
+        d[n++] = 0x09;
+        d[n++] = 0x01;
+        d[n++] = 0x91;
+        d[n++] = 0x02;
     }
     for (size_t i = 0; i < sizeof feature; ++i) {
-        d[n++] = 0x85; d[n++] = feature[i]; d[n++] = 0x09; d[n++] = 0x01; d[n++] = 0xB1; d[n++] = 0x02;
+        d[n++] = 0x85;
+        d[n++] = feature[i];
+        d[n++] = 0x09;
+        d[n++] = 0x01;
+        d[n++] = 0xB1;
+        d[n++] = 0x02;
     }
     d[n++] = 0xC0;
     return n;
 }
 
-static void output_report(const unsigned char *data, size_t size) {
+static void output_report(const unsigned char* data, size_t size) {
     if (size >= 3 && data[0] == kDataWrite) {
         const int to = data[1] >> 1;
         const int length = data[2];
@@ -84,7 +99,7 @@ static void output_report(const unsigned char *data, size_t size) {
     }
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
     fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0) {
@@ -94,8 +109,8 @@ int main(int argc, char **argv) {
     struct uhid_event ev;
     memset(&ev, 0, sizeof ev);
     ev.type = UHID_CREATE2;
-    strcpy((char *)ev.u.create2.name, "CP2112 HID USB-to-SMBus Bridge (simulated)");
-    strcpy((char *)ev.u.create2.uniq, "0001");
+    strcpy((char*)ev.u.create2.name, "CP2112 HID USB-to-SMBus Bridge (simulated)");
+    strcpy((char*)ev.u.create2.uniq, "0001");
     ev.u.create2.rd_size = (unsigned short)descriptor(ev.u.create2.rd_data);
     ev.u.create2.bus = 0x03; /* BUS_USB */
     ev.u.create2.vendor = 0x10C4;
