@@ -8,6 +8,9 @@ trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 plugin=/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqoffscreen.so
 
 skip() { echo "SKIP: $*"; exit 77; }
+# The rig's cache: root's in /tmp/velmorin-qemu-lpt, each other user's beside it, so that one
+# user's files never stop another's runs.
+[ "$(id -u)" = 0 ] || export LPTRIG_CACHE=${LPTRIG_CACHE:-/tmp/velmorin-qemu-lpt-$(id -un)/cache}
 [ "$(uname -m)" = x86_64 ] || skip "the rig runs x86-64 guests only"
 [ -f "$plugin" ] || skip "no Qt offscreen plugin at $plugin"
 if ! command -v qemu-system-x86_64 >/dev/null && [ "$(id -u)" != 0 ]; then
