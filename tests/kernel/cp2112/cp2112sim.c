@@ -33,6 +33,17 @@ static void send_event(const struct uhid_event* ev) {
     }
 }
 
+/* Report ID, Usage, then the main item (Input, Output, Feature), for each id. */
+static size_t reports(unsigned char* d, size_t n, const unsigned char* ids, size_t count,
+                      unsigned char item) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char r[] = {0x85, ids[i], 0x09, 0x01, item, 0x02};
+        memcpy(d + n, r, sizeof r);
+        n += sizeof r;
+    }
+    return n;
+}
+
 /* Vendor-defined reports of 63 bytes after their id: the ones the driver uses. */
 static size_t descriptor(unsigned char* d) {
     static const unsigned char head[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15,
@@ -44,30 +55,9 @@ static size_t descriptor(unsigned char* d) {
     size_t n = 0;
     memcpy(d, head, sizeof head);
     n += sizeof head;
-    for (size_t i = 0; i < sizeof input; ++i) {
-        d[n++] = 0x85;
-        d[n++] = input[i];
-        d[n++] = 0x09;
-        d[n++] = 0x01;
-        d[n++] = 0x81;
-        d[n++] = 0x02;
-    }
-    for (size_t i = 0; i < sizeof output; ++i) {
-        d[n++] = 0x85;
-        d[n++] = output[i];
-        d[n++] = 0x09;
-        d[n++] = 0x01;
-        d[n++] = 0x91;
-        d[n++] = 0x02;
-    }
-    for (size_t i = 0; i < sizeof feature; ++i) {
-        d[n++] = 0x85;
-        d[n++] = feature[i];
-        d[n++] = 0x09;
-        d[n++] = 0x01;
-        d[n++] = 0xB1;
-        d[n++] = 0x02;
-    }
+    n = reports(d, n, input, sizeof input, 0x81);     /* Input */
+    n = reports(d, n, output, sizeof output, 0x91);   /* Output */
+    n = reports(d, n, feature, sizeof feature, 0xB1); /* Feature */
     d[n++] = 0xC0;
     return n;
 }
