@@ -44,6 +44,21 @@ inline std::string lower(std::string s) {
     return s;
 }
 
+// The length of the well-formed UTF-8 sequence that starts at text[i], or 0.
+inline std::size_t utf8Length(const std::string& text, std::size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t n = c < 0x80             ? 1
+                    : c < 0xC2           ? 0  // a continuation byte, or an overlong lead
+                    : (c & 0xE0) == 0xC0 ? 2
+                    : (c & 0xF0) == 0xE0 ? 3
+                    : (c & 0xF8) == 0xF0 ? 4
+                                         : 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
 // The last path component: /dev/parport2 -> parport2.
 inline std::string baseName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');

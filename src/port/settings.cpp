@@ -93,7 +93,7 @@ LineForm splitLine(const std::string& line, std::string& name, std::string& valu
         !name.empty() &&
         name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
             std::string::npos;
-    if (!nameOk || name.find('#') != std::string::npos) return LineForm::Malformed;
+    if (!nameOk) return LineForm::Malformed;
     std::size_t at = line.find_first_not_of(" \t", eq + 1);
     value.clear();
     if (at != std::string::npos && (line[at] == '"' || line[at] == '\'')) {
@@ -124,19 +124,8 @@ LineForm splitLine(const std::string& line, std::string& name, std::string& valu
 
 // Whether a line is well-formed UTF-8.
 bool validUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80   ? 1
-                              : c < 0xC2 ? 0
-                              : c < 0xE0 ? 2
-                              : c < 0xF0 ? 3
-                              : c < 0xF5 ? 4
-                                         : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
+    for (std::size_t i = 0, n = 0; i < s.size(); i += n)
+        if ((n = utf8Length(s, i)) == 0) return false;
     return true;
 }
 
@@ -159,10 +148,11 @@ std::optional<Error> readSettingsFile(Os& os, const std::string& file,
         e.err = st.error;
         return e;
     }
+    if (st.directory) return fileProblem(Problem::SettingsFileIsFolder, file);
+    if (!st.regularFile) return fileProblem(Problem::SettingsFileNotRegular, file);
     std::string text;
-    const int rc = st.directory      ? -EISDIR
-                   : !st.regularFile ? -EINVAL
-                                     : os.files.readText(file, kMaxSettingsBytes, text);
+    // Looked at again once open: what stands there may have changed since.
+    const int rc = os.files.readText(file, kMaxSettingsBytes, text);
     if (rc == -ENOENT) return std::nullopt;  // gone since
     if (rc == -EISDIR) return fileProblem(Problem::SettingsFileIsFolder, file);
     if (rc == -EINVAL) return fileProblem(Problem::SettingsFileNotRegular, file);

@@ -5,6 +5,7 @@
 
 #include "hd44780/modules.h"
 #include "port/backend.h"
+#include "port/parse.h"
 #include "port/settings.h"
 #include "port/vcd_trace.h"
 #include "port/windows/inpout_backend.h"
@@ -157,16 +158,7 @@ std::string shown(const std::string& text) {
     std::size_t i = 0;
     for (std::size_t characters = 0; i < text.size() && characters < kMaxCharacters; ++characters) {
         const auto c = static_cast<unsigned char>(text[i]);
-        // The length of a well-formed UTF-8 sequence starting here, or 0.
-        std::size_t n = c < 0x80             ? 1
-                        : c < 0xC2           ? 0  // a continuation byte, or an overlong lead
-                        : (c & 0xE0) == 0xC0 ? 2
-                        : (c & 0xF0) == 0xE0 ? 3
-                        : (c & 0xF8) == 0xF0 ? 4
-                                             : 0;
-        for (std::size_t k = 1; k < n; ++k)
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                n = 0;
+        const std::size_t n = port::utf8Length(text, i);
         if (n == 0 || c < 0x20 || c == 0x7F) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
