@@ -1,5 +1,6 @@
 // The seams between the port layer and the operating system, one small interface each:
-// files and device nodes, device calls, time, direct port I/O and library loading. Nothing
+// files and device nodes, device calls, time, direct port I/O, library loading and USB HID
+// devices. Nothing
 // else in the port layer calls the system; a platform implements the parts it has (linux/,
 // windows/), and tests give each part a fake.
 //
@@ -8,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -100,6 +103,38 @@ public:
     virtual std::vector<std::string> libraryFolders() = 0;
 };
 
+// One open USB HID device, spoken to in reports. A report starts with its report ID, 0
+// for a device that numbers none (the ID is then not sent, and reads do not return it).
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    // One output report: its size, or -errno (-ENODEV once the device is unplugged).
+    virtual int write(std::span<const std::uint8_t> report) noexcept = 0;
+    // One input report, waiting at most timeoutMs: its size, 0 when none came, or -errno.
+    virtual int read(std::span<std::uint8_t> report, int timeoutMs) noexcept = 0;
+    virtual int setFeature(std::span<const std::uint8_t> report) noexcept = 0;
+    // report[0] names the feature report asked for: its size, or -errno.
+    virtual int getFeature(std::span<std::uint8_t> report) noexcept = 0;
+};
+
+struct HidInfo {
+    std::string path;  // what open() takes: /dev/hidraw0, \\?\HID#VID_04D8...
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    std::string serial;  // the USB serial number, UTF-8
+};
+
+// The system's USB HID devices (hidapi on both systems).
+class Hid {
+public:
+    virtual ~Hid() = default;
+    // Starts the system's HID layer, once: 0, or -errno with what failed in why.
+    virtual int start(std::string& why) = 0;
+    virtual std::vector<HidInfo> devices(std::uint16_t vendor, std::uint16_t product) = 0;
+    // Read-write, shared: the device, or null with the errno in error.
+    virtual std::unique_ptr<HidDevice> open(const std::string& path, int& error) = 0;
+};
+
 // What a platform offers; the parts it lacks are null.
 struct Os {
     Files& files;
@@ -107,6 +142,7 @@ struct Os {
     DeviceControl* devices = nullptr;
     PortIo* portIo = nullptr;
     Libraries* libraries = nullptr;
+    Hid* hid = nullptr;
 };
 
 // The machine's own.

@@ -21,6 +21,7 @@ cat >"$work/expected" <<'LIST'
 ./usr/share/doc/velmorin/changelog.Debian.gz
 ./usr/share/doc/velmorin/copyright
 ./usr/share/doc/velmorin/examples/60-velmorin-gpio.rules
+./usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules
 ./usr/share/doc/velmorin/examples/velmorin.conf
 ./usr/share/doc/velmorin/examples/velmorin.service
 ./usr/share/icons/hicolor/scalable/apps/org.velmorin.Velmorin.svg

@@ -23,6 +23,7 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
     std::function<int(int fd, unsigned long request, void* arg)> onIoctl;
     std::function<long(int fd, const void* data, std::size_t size)> onWrite;
     bool portIo = true;
+    port::Hid* hid = nullptr;  // USB HID devices: none unless a test gives some
     int portAccessErrno = 0;
     int portAccessCalls = 0;
     std::vector<std::pair<std::uint8_t, std::uint16_t>> outbs;
@@ -34,6 +35,7 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
     // Every part of a system, direct port I/O included (portIo = false takes it away).
     operator port::Os&() {
         m_os.portIo = portIo ? this : nullptr;
+        m_os.hid = hid;
         return m_os;
     }
 

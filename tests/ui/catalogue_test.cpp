@@ -280,6 +280,18 @@ TEST(Catalogue, EverySentence) {
         {bridges(port::i2c::Problem::ManyBridges, "MCP2221A 01, MCP2221A 02"),
          "plusieurs ponts répondent à « mcp2221 » : MCP2221A 01, MCP2221A 02 ; nommez le vôtre "
          "par son numéro de série, par exemple mcp2221:01@0x27"},
+        {[] {
+             port::Error e = bridges(port::i2c::Problem::NoBridge, "");
+             e.choices.clear();  // Windows: no kernel driver to load
+             return e;
+         }(),
+         "aucun pont USB-I2C « mcp2221 » n'est branché ; branchez-le (mcp2221, cp2112 ou ft260, "
+         "avec :NUMÉRO_DE_SÉRIE si besoin) ; le pilote HID de Windows suffit, rien n'est à "
+         "installer"},
+        {bridges(port::i2c::Problem::NoHid, "CM_Get_Device_Interface_PropertyW"),
+         "les ponts USB-I2C sont hors d'atteinte : la couche HID du système ne démarre pas "
+         "(CM_Get_Device_Interface_PropertyW) ; il faut Windows 8 ou plus récent (wine n'en offre "
+         "pas tout) ; sinon, un port parallèle"},
         {writeFailed(),
          "écriture sur /dev/i2c-1 @ 0x27 (PCF8574) impossible : erreur d'entrée-sortie"},
         {fromFile(),
@@ -317,6 +329,14 @@ TEST(Catalogue, EverySentence) {
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; rien ne répond à l'adresse 0x27 "
          "sur /dev/i2c-1 : les backpacks sont d'ordinaire à 0x27 (PCF8574, 0x20-0x27) ou 0x3f "
          "(PCF8574A, 0x38-0x3f) ; i2cdetect -y 1 liste ce qui répond"},
+        {hinted("pcf8574", port::i2c::Hint::HidrawUdevRule),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le nœud hidraw du pont n'est "
+         "ouvert qu'à root : installez la règle udev fournie (sudo cp "
+         "/usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules /etc/udev/rules.d/ && sudo "
+         "udevadm trigger), puis rebranchez le pont"},
+        {hinted("pcf8574", port::i2c::Hint::BridgeBusy),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; un autre programme se sert du "
+         "pont : fermez-le, ou débranchez et rebranchez le pont"},
         {hinted("gpio", port::gpio::Hint::ListGpioChips),
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; les puces GPIO présentes : ls "
          "/dev/gpiochip*"},

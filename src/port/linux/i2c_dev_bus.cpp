@@ -28,6 +28,7 @@
 #include "port/linux/i2c_dev_bus.h"
 
 #include "port/i2c/expander.h"
+#include "port/i2c/usb_bridges.h"
 #include "port/linux/backends.h"
 #include "port/opener.h"
 #include "port/parse.h"
@@ -138,7 +139,7 @@ std::unique_ptr<I2cBus> openI2cDev(const std::string& path, Os& os, std::optiona
     if (os.devices->ioctl(fd, I2C_FUNCS, &funcs) < 0) funcs = 0;
     // A bus that is a USB bridge is named as one.
     I2cBus::Bridge bridge;
-    for (const AttachedBridge& b : attachedBridges(os))
+    for (const AttachedBridge& b : kernelBridges(os).adapters)
         if (b.node == path) bridge = {bridgeName(b), b.node};
     return std::make_unique<I2cDevBus>(os, fd, funcs, std::move(bridge));
 }

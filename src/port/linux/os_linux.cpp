@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "port/hid/hidapi_hid.h"
 #include "port/os.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
@@ -168,7 +169,8 @@ public:
 Os& systemOs() {
     static LinuxOs linux;
     // Linux has no port library: its backends reach the port through the kernel.
-    static Os os{linux, linux, &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr, nullptr};
+    static Os os{linux,   linux,       &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
+                 nullptr, &hidapiHid()};
     return os;
 }
 

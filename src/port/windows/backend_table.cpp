@@ -1,18 +1,38 @@
-// Windows: the port library. The kernel interfaces of the Linux backends (ppdev, i2c-dev,
-// the GPIO character device, ioperm) have no counterpart here.
-#include "port/i2c/expander.h"
+// Windows: the port library, and the I2C backpacks behind a USB-I2C bridge, which Windows
+// drives with its own HID class driver. The kernel interfaces of the Linux backends
+// (ppdev, i2c-dev, the GPIO character device, ioperm) have no counterpart here.
+#include <cerrno>
+
+#include "port/i2c/backends.h"
+#include "port/i2c/usb_bridges.h"
 #include "port/windows/inpout_backend.h"
 
 namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
-    static const BackendRow kTable[] = {inpout::kInpout};
+    static const BackendRow kTable[] = {inpout::kInpout, i2c::kPcf8574, i2c::kMcp23008};
     return kTable;
 }
 
-// No I2C bus kind yet: the expanders need one to be reached.
 std::span<const i2c::BusKind> i2c::busKinds() noexcept {
+    static const BusKind kKinds[] = {kUsbBridgeBus};
+    return kKinds;
+}
+
+// No kernel driver makes a bridge an I2C adapter here.
+i2c::KernelBridges i2c::kernelBridges(Os&) {
     return {};
+}
+std::optional<Error> i2c::checkAdapter(const std::string&, Os&) {
+    return std::nullopt;
+}
+std::unique_ptr<I2cBus> i2c::openAdapter(const std::string& node, Os&,
+                                         std::optional<Error>& error) {
+    Error e = problem(Problem::OpenFailed);
+    e.device = node;
+    e.err = ENODEV;
+    error = e;
+    return nullptr;
 }
 
 std::span<const char* const> otherPlatformBackends() noexcept {

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "port/hid/hidapi_hid.h"
 #include "port/os.h"
 #include "port/windows/utf16.h"
 
@@ -205,7 +206,7 @@ private:
 Os& systemOs() {
     static WindowsOs windows;
     // No device calls and no direct port I/O: the port library does the port's I/O.
-    static Os os{windows, windows, nullptr, nullptr, &windows};
+    static Os os{windows, windows, nullptr, nullptr, &windows, &hidapiHid()};
     return os;
 }
 

@@ -68,8 +68,17 @@ std::string problem(const port::Error& e) {
         case Problem::NoBridge:
             return "aucun pont USB-I2C « " + e.device + " » n'est branché" +
                    (e.detail.empty() ? std::string() : " (ponts branchés : " + e.detail + ")") +
-                   " ; branchez-le ; s'il l'est, chargez son pilote : sudo modprobe " + e.choices +
-                   " i2c-dev";
+                   (e.choices.empty()
+                        ? " ; branchez-le (mcp2221, cp2112 ou ft260, avec :NUMÉRO_DE_SÉRIE si "
+                          "besoin) ; le pilote HID de Windows suffit, rien n'est à installer"
+                        : " ; branchez-le ; s'il l'est, chargez son pilote : sudo modprobe " +
+                              e.choices + " i2c-dev");
+        case Problem::NoHid:
+            return "les ponts USB-I2C sont hors d'atteinte : la couche HID du système ne "
+                   "démarre pas (" +
+                   e.detail +
+                   ") ; il faut Windows 8 ou plus récent (wine n'en offre pas tout) ; sinon, "
+                   "un port parallèle";
         case Problem::ManyBridges: {
             // "CP2112 0001, CP2112 0002": the first one's serial number for the example.
             const std::string first = e.detail.substr(0, e.detail.find(','));
@@ -96,11 +105,20 @@ std::string hint(const port::Error& e) {
             return " ; un pilote du noyau utilise déjà cette adresse";
         case Hint::NoAnswer: {
             const port::Description& d = e.description;
+            const std::string bus = d.via.empty() ? d.device : d.via;
             return " ; rien ne répond à l'adresse " + d.detail + " sur " + d.device +
                    " : les backpacks sont d'ordinaire à 0x27 (PCF8574, " + range(probe[0], "-") +
                    ") ou 0x3f (PCF8574A, " + range(probe[1], "-") + ") ; " +
-                   detect(d.via.empty() ? d.device : d.via) + " liste ce qui répond";
+                   (bus.starts_with("/dev/i2c-") ? detect(bus) + " liste ce qui répond"
+                                                 : "@auto cherche l'adresse");
         }
+        case Hint::HidrawUdevRule:
+            return " ; le nœud hidraw du pont n'est ouvert qu'à root : installez la règle udev "
+                   "fournie (sudo cp /usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules "
+                   "/etc/udev/rules.d/ && sudo udevadm trigger), puis rebranchez le pont";
+        case Hint::BridgeBusy:
+            return " ; un autre programme se sert du pont : fermez-le, ou débranchez et "
+                   "rebranchez le pont";
     }
     return {};
 }

@@ -1,0 +1,135 @@
+// A USB-I2C bridge named as itself (cp2112@0x27, mcp2221:0123456@0x27) rather than by the
+// /dev/i2c-N a kernel driver made of it, or the HID path the system gave it: both change
+// with plug order. The kernel's driver comes first where it holds the bridge; any other
+// bridge is spoken to in its own HID reports.
+#include <algorithm>
+#include <cerrno>
+
+#include "port/i2c/usb_bridges.h"
+#include "port/os.h"
+#include "port/parse.h"
+
+namespace port::i2c {
+
+namespace {
+
+// "cp2112" or "cp2112:0001": the bridge and the serial number asked for.
+const UsbBridge* named(const std::string& path, std::string& serial) {
+    const std::size_t colon = path.find(':');
+    const std::string form = lower(path.substr(0, colon));
+    serial = colon == std::string::npos ? std::string() : path.substr(colon + 1);
+    for (const UsbBridge& b : kUsbBridges)
+        if (form == b.form) return &b;
+    return nullptr;
+}
+
+bool names(const std::string& path) {
+    std::string serial;
+    return named(path, serial) != nullptr;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& s) {
+    return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+// Every bridge attached: the kernel's adapters, then those reached through HID. why: what
+// kept the system's HID layer from starting, if it did not.
+std::vector<AttachedBridge> attached(Os& os, const KernelBridges& kernel, std::string& why) {
+    std::vector<AttachedBridge> all = kernel.adapters;
+    if (os.hid == nullptr || os.hid->start(why) != 0) return all;
+    for (const UsbBridge& b : kUsbBridges) {
+        if (b.overHid == nullptr) continue;
+        for (const HidInfo& d : os.hid->devices(b.vendor, b.product))
+            if (!contains(kernel.heldHidNodes, d.path)) all.push_back({&b, d.serial, d.path, true});
+    }
+    return all;
+}
+
+// "CP2112 0001, MCP2221A 0123456".
+std::string listed(const std::vector<AttachedBridge>& bridges) {
+    std::string list;
+    for (const AttachedBridge& b : bridges) list += (list.empty() ? "" : ", ") + bridgeName(b);
+    return list;
+}
+
+std::optional<Error> resolve(const std::string& path, Os& os, AttachedBridge& bridge) {
+    std::string serial, why;
+    const UsbBridge* kind = named(path, serial);
+    const KernelBridges kernel = kernelBridges(os);
+    const std::vector<AttachedBridge> all = attached(os, kernel, why);
+    std::vector<AttachedBridge> found;
+    for (const AttachedBridge& b : all)
+        if (b.bridge == kind && (serial.empty() || b.serial == serial)) found.push_back(b);
+    if (found.size() == 1) {
+        bridge = found[0];
+        return std::nullopt;
+    }
+    if (kind == nullptr) {  // a bus no kind names, where bridges are the only kind
+        Error e = backendProblem(Problem::NoBridge, listed(all));
+        e.device = path;
+        return e;
+    }
+    Error e = backendProblem(found.empty() ? (why.empty() ? Problem::NoBridge : Problem::NoHid)
+                                           : Problem::ManyBridges);
+    e.device = path;
+    if (!why.empty() && found.empty()) {
+        e.detail = why;
+        return e;
+    }
+    // What is there: the other bridges where none matched, the candidates where many did.
+    e.detail = listed(found.empty() ? all : found);
+    // The kernel's driver, where the kernel's are the way in.
+    if (kernel.drivers) e.choices = kind->driver;
+    return e;
+}
+
+std::optional<Error> check(const std::string& path, Os& os) {
+    AttachedBridge b{};
+    if (auto e = resolve(path, os, b)) return e;
+    return b.hid ? std::nullopt : checkAdapter(b.node, os);
+}
+
+// The path the panel shows: a hidraw node as it is, Windows' long HID paths as "HID".
+std::string route(const std::string& path) {
+    return path.starts_with("/dev/") ? path : "HID USB";
+}
+
+std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Error>& error) {
+    AttachedBridge b{};
+    if ((error = resolve(path, os, b))) return nullptr;
+    if (!b.hid) return openAdapter(b.node, os, error);
+    int err = 0;
+    std::unique_ptr<HidDevice> device = os.hid->open(b.node, err);
+    std::unique_ptr<I2cBus> bus;
+    if (device) bus = b.bridge->overHid(std::move(device), {bridgeName(b), route(b.node)}, err);
+    if (bus) return bus;
+    Error e = problem(port::Problem::OpenFailed);
+    e.device = bridgeName(b) + " (" + route(b.node) + ")";
+    e.err = err;
+    e.hint = codeOf(err == EACCES || err == EPERM ? Hint::HidrawUdevRule
+                    : err == EBUSY                ? Hint::BridgeBusy
+                                                  : Hint::None);
+    error = e;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string bridgeName(const AttachedBridge& b) {
+    return std::string(b.bridge->name) + (b.serial.empty() ? "" : " " + b.serial);
+}
+
+int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first) noexcept {
+    // A report left over from a transfer another program cancelled is not this answer.
+    for (int stale = 0; stale < kBusyAnswers; ++stale) {
+        const int n = device.read(in, kAnswerMs);
+        if (n < 0) return -n;
+        if (n == 0) return EIO;
+        if (in[0] == first) return 0;
+    }
+    return EIO;
+}
+
+const BusKind kUsbBridgeBus{names, check, open};
+
+}  // namespace port::i2c
