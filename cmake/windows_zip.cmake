@@ -1,6 +1,7 @@
 # What the Windows zip holds, as install rules: cmake --install into a folder, which
 # scripts/windows zips. The program, the Qt DLLs and the two plugins it needs, the MinGW
-# runtime those DLLs link, LISEZMOI.txt, and the licences with where Qt's source is.
+# runtime those DLLs link, LISEZMOI.txt, and the licences with where Qt's source is (and
+# hidapi's, which is linked in).
 install(TARGETS velmorin RUNTIME DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
         DESTINATION .)
@@ -29,4 +30,7 @@ install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licences
         RENAME gcc-mingw-w64.copyright)
 install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licences
         RENAME mingw-w64.copyright)
+# hidapi, linked in: its licence texts and Debian's copyright file for its source.
+file(GLOB hidapi_licences ${hidapi_DIR}/../../../licences/*)
+install(FILES ${hidapi_licences} DESTINATION licences/hidapi)
 file(WRITE ${PROJECT_BINARY_DIR}/velmorin-version.txt "${VELMORIN_VERSION}\n")

@@ -28,7 +28,7 @@ std::optional<Error> i2c::checkAdapter(const std::string&, Os&) {
 }
 std::unique_ptr<I2cBus> i2c::openAdapter(const std::string& node, Os&,
                                          std::optional<Error>& error) {
-    Error e = problem(Problem::OpenFailed);
+    Error e = problem(port::Problem::OpenFailed);
     e.device = node;
     e.err = ENODEV;
     error = e;
