@@ -27,8 +27,8 @@ std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, I2cBus::Br
 std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
                                   int& error);
 
-// Reads input reports until one starts with first: 0, or the errno (EIO when none comes
-// in kAnswerMs, for a bridge that stopped answering).
+// Reads input reports until one starts with first: 0, or the errno (EPROTO when none
+// comes in kAnswerMs, from a bridge that stopped answering).
 int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first) noexcept;
 
 }  // namespace port::i2c

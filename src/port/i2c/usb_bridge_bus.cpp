@@ -124,10 +124,10 @@ int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t firs
     for (int stale = 0; stale < kBusyAnswers; ++stale) {
         const int n = device.read(in, kAnswerMs);
         if (n < 0) return -n;
-        if (n == 0) return EIO;
+        if (n == 0) return EPROTO;
         if (in[0] == first) return 0;
     }
-    return EIO;
+    return EPROTO;
 }
 
 const BusKind kUsbBridgeBus{names, check, open};
