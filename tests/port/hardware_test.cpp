@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 
+#include "fake_hid.h"
 #include "fake_os.h"
 #include "port/i2c/backends.h"
 #include "port/linux/backends.h"
@@ -759,6 +760,26 @@ TEST(UsbBridges, NamedByTheirOwnNamesAndSerialNumbers) {
         EXPECT_EQ(l.device().device, c.device);
         EXPECT_EQ(l.device().via, std::string("/dev/i2c-") + c.device[10]);
     }
+}
+
+// hid-cp2112 keeps a hidraw node beside its adapter: the bridge is reached through the
+// driver's adapter alone, never as a second bridge through HID.
+TEST(UsbBridges, AKernelDriversHidrawNodeIsNotASecondBridge) {
+    FakeSys sys;
+    sys.files["/sys/bus/i2c/devices/i2c-1/../uevent"] = {"HID_ID=0003:000010C4:0000EA90",
+                                                         "HID_UNIQ=0001"};
+    sys.files["/sys/bus/i2c/devices/i2c-1/../hidraw/hidraw0/dev"] = {"243:0"};
+    sys.node("i2c-1", 89);
+    testsupport::HidModel model;
+    testsupport::FakeHid hid;
+    hid.attached.push_back({{"/dev/hidraw0", 0x10C4, 0xEA90, "0001"}, &model});
+    hid.attached.push_back({{"/dev/hidraw1", 0x04D8, 0x00DD, "0123456"}, &model});
+    sys.hid = &hid;
+    Layer l(withDevice("cp2112@0x27"), sys);
+    l.layer.Out32(0x378, 1);
+    ASSERT_TRUE(l.fatal.empty());
+    EXPECT_EQ(l.device().via, "/dev/i2c-1");
+    EXPECT_TRUE(model.sent.empty());
 }
 
 TEST(Gpio, RwAndBacklightLinesAreHeldWhateverIsSent) {
