@@ -1,51 +1,80 @@
 #!/usr/bin/env bash
-# Runs the real velmorin in a QEMU guest against a simulated CP2112 USB-I2C bridge (a uhid
-# device, ours) under the kernel's own hid-cp2112 driver, which makes it /dev/i2c-N. That
-# driver takes plain writes of at most 61 bytes and says nothing of it in I2C_FUNCS: the
-# writes between two pauses must still reach the backpack whole, in order, and each
-# transaction within the limit.
-#   kernel_cp2112_test.sh VELMORIN KERNEL_CHECK
+# Runs the real velmorin in a QEMU guest against simulated USB-I2C bridges (uhid devices,
+# ours), each way it can reach them:
+#  - CP2112 under the kernel's hid-cp2112, which makes it /dev/i2c-N. That driver takes
+#    plain writes of at most 61 bytes and says nothing of it in I2C_FUNCS;
+#  - MCP2221A under the kernel's hid-mcp2221, named as itself (mcp2221@0x27);
+#  - both through their hidraw nodes (hid-generic), in their own reports, as on Windows.
+# Each time the writes, decoded through the wiring, must be the exact start-up and then
+# whole clock transmissions.
+#   kernel_bridges_test.sh VELMORIN KERNEL_CHECK
 set -uo pipefail
 velmorin=$1 check=$2
 source "$(dirname "$0")/lib.sh"
 
-gcc -O2 -Wall -Wextra -static -o "$work/cp2112sim" "$here/cp2112/cp2112sim.c" 2>"$work/sim.log" ||
-    { cat "$work/sim.log"; skip "the simulated bridge does not build"; }
-# cp2112_run NAME SECONDS [VAR=VALUE ...]: velmorin against the bridge; its writes, one byte
-# a line, in $work/NAME.bytes, each transaction in $work/NAME.log.
-cp2112_run() {
-    local name=$1 seconds=$2
-    shift 2
-    WRAPPER=/rig/guest-cp2112.sh guest "$name" "$seconds" \
-        -f "$here/cp2112/guest-cp2112.sh:/rig/guest-cp2112.sh" -f "$work/cp2112sim:/rig/cp2112sim" -- "$@"
-    grep -E '^cp2112: ' "$work/$name.out"
-    if grep -q '^cp2112: \(modload failed\|no adapter\)' "$work/$name.out"; then
-        skip "no CP2112 adapter in the guest: $(grep '^cp2112: ' "$work/$name.out" | head -n 1)"
+for sim in cp2112sim mcp2221sim; do
+    gcc -O2 -Wall -Wextra -static -o "$work/$sim" "$here/bridges/$sim.c" 2>"$work/sim.log" ||
+        { cat "$work/sim.log"; skip "the simulated bridge $sim does not build"; }
+done
+# bridge_run NAME BRIDGE DRIVER SECONDS [VAR=VALUE ...]: velmorin against the bridge; its
+# writes, one byte a line, in $work/NAME.bytes, each transaction in $work/NAME.log.
+bridge_run() {
+    local name=$1 bridge=$2 driver=$3 seconds=$4
+    shift 4
+    WRAPPER="env BRIDGE=$bridge DRIVER=$driver /rig/guest-bridge.sh" guest "$name" "$seconds" \
+        -f "$here/bridges/guest-bridge.sh:/rig/guest-bridge.sh" \
+        -f "$work/cp2112sim:/rig/cp2112sim" -f "$work/mcp2221sim:/rig/mcp2221sim" -- "$@"
+    grep -E '^bridge: ' "$work/$name.out"
+    if grep -q '^bridge: \(modload failed\|no device\)' "$work/$name.out"; then
+        skip "no $bridge in the guest: $(grep '^bridge: ' "$work/$name.out" | head -n 1)"
     fi
-    sed -n '/^CP2112-LOG-BEGIN/,/^CP2112-LOG-END/p' "$work/$name.out" | grep '^W ' >"$work/$name.log"
+    sed -n '/^BRIDGE-LOG-BEGIN/,/^BRIDGE-LOG-END/p' "$work/$name.out" | grep '^[RW] ' >"$work/$name.reports"
+    grep '^W ' "$work/$name.reports" >"$work/$name.log"
     awk '{ for (i = 4; i <= NF; i++) print $i }' "$work/$name.log" >"$work/$name.bytes"
 }
-# decoded NAME DESCRIPTION: the start-up and whole clock transmissions, no write over 61 bytes.
+# decoded NAME DESCRIPTION LIMIT PANEL: the start-up and whole clock transmissions, no write
+# over LIMIT bytes, and the panel's name for the bridge in the program's output.
 decoded() {
     local longest
     longest=$(awk '$3 > m { m = $3 } END { print m + 0 }' "$work/$1.log")
     echo "$1: $(wc -l <"$work/$1.log") transactions, $(count "$1") bytes, the longest $longest, guest status $(status "$1")"
-    if [ "$longest" -le 61 ] && "$check" "$work/$1.bytes" --backpack --ticks 1 >"$work/$1.check"; then
-        pass "$2: start-up and clock ticks, no write over 61 bytes"
+    if [ "$longest" -le "$3" ] && "$check" "$work/$1.bytes" --backpack --ticks 1 >"$work/$1.check"; then
+        pass "$2: start-up and clock ticks, no write over $3 bytes"
         grep -E '^(start-up|whole|tick 1)' "$work/$1.check"
     else
         bad "$2: the longest write $longest bytes; $(said "$1")"
         head -n 20 "$work/$1.check" 2>/dev/null
     fi
 }
+# The first transmission, after the start-up's 259 bytes: its transactions, and the output
+# reports the bridge received for them (a transaction's data reports come before its W
+# line, its status requests after).
+per_transmission() {
+    awk -v start=259 -v size=241 '
+        function mine(b) { return b >= start && b < start + size }
+        $1 == "W" { before = n; n += $3; if (mine(before)) { k++; r += pending }; pending = 0; next }
+        $2 == "0x10" || $2 == "0x15" { if (mine(before)) r++; next }
+        { pending++ }
+        END { print "one transmission: " k " transactions, " r " output reports" }' "$work/$1.reports"
+}
 
-cp2112_run node 7
-decoded node "VELMORIN_LPT1=/dev/i2c-N@0x27 on hid-cp2112"
-# Transactions of the first transmission, after the start-up's 259 bytes.
-awk 'BEGIN { n = 0 } { before = n; n += $3; if (before >= 259 && before < 259 + 241) k++ }
-     END { print "one transmission: " k " transactions" }' "$work/node.log"
+bridge_run cp2112_node cp2112 hid_cp2112 7
+decoded cp2112_node "VELMORIN_LPT1=/dev/i2c-N@0x27 on hid-cp2112" 61
+per_transmission cp2112_node
 
-# The same bridge by its name and serial number, found through sysfs.
-cp2112_run named 7 VELMORIN_LPT1=cp2112:0001@0x27
-decoded named "VELMORIN_LPT1=cp2112:0001@0x27"
-finish "CP2112 kernel test"
+bridge_run cp2112_named cp2112 hid_cp2112 7 VELMORIN_LPT1=cp2112:0001@0x27
+decoded cp2112_named "VELMORIN_LPT1=cp2112:0001@0x27 on hid-cp2112" 61
+
+bridge_run cp2112_hidraw cp2112 hid_generic 7 VELMORIN_LPT1=cp2112@0x27
+decoded cp2112_hidraw "VELMORIN_LPT1=cp2112@0x27 through hidraw" 61
+per_transmission cp2112_hidraw
+
+bridge_run mcp2221_hidraw mcp2221 hid_generic 7 VELMORIN_LPT1=mcp2221@0x27
+decoded mcp2221_hidraw "VELMORIN_LPT1=mcp2221@0x27 through hidraw" 4096
+per_transmission mcp2221_hidraw
+
+# hid-mcp2221's probe takes about 25 s on the rig before the bus is usable.
+bridge_run mcp2221_kernel mcp2221 hid_mcp2221 7 VELMORIN_LPT1=mcp2221@0x27
+decoded mcp2221_kernel "VELMORIN_LPT1=mcp2221@0x27 on hid-mcp2221" 4096
+per_transmission mcp2221_kernel
+finish "USB-I2C bridge kernel test"

@@ -1,7 +1,9 @@
 /* A simulated CP2112 USB-to-SMBus bridge for the kernel tests: a uhid device with the
- * CP2112's USB id (10C4:EA90), which the kernel's hid-cp2112 binds as an I2C adapter. It
- * answers the reports the driver sends (Silicon Labs AN495), acknowledges every byte written
- * to the address given, and logs each write transaction on stdout:
+ * CP2112's USB id (10C4:EA90), for the kernel's hid-cp2112 (which makes it an I2C adapter)
+ * or hid-generic (a hidraw node). It answers the reports (Silicon Labs AN495), acknowledges
+ * every byte written to the address given, and logs each output report and each write
+ * transaction on stdout:
+ *     R 0x14
  *     W 0x27 3 0x39 0x3d 0x39
  * Writes to other addresses get a NACK (transfer status: error, timeout/NACK).
  *   cp2112sim [ADDRESS]      (default 0x27); runs until killed
@@ -16,6 +18,7 @@
 
 enum {
     kVersion = 0x05,        /* feature: part number, version */
+    kReadRequest = 0x10,    /* output: address << 1, length (2 bytes) */
     kDataWrite = 0x14,      /* output: address << 1, length, data */
     kStatusRequest = 0x15,  /* output */
     kStatusResponse = 0x16, /* input: status0, status1, retries, length */
@@ -24,7 +27,8 @@ enum {
 
 static int fd;
 static int address = 0x27;
-static unsigned char status[7] = {kStatusResponse, 0x00, 0x00, 0, 0, 0, 0};
+/* A whole report, as the bridge sends it: the HID core drops shorter ones. */
+static unsigned char status[64] = {kStatusResponse};
 
 static void send_event(const struct uhid_event* ev) {
     if (write(fd, ev, sizeof *ev) != (ssize_t)sizeof *ev) {
@@ -63,6 +67,7 @@ static size_t descriptor(unsigned char* d) {
 }
 
 static void output_report(const unsigned char* data, size_t size) {
+    if (size >= 1) printf("R 0x%02x\n", data[0]); /* every report, for the count */
     if (size >= 3 && data[0] == kDataWrite) {
         const int to = data[1] >> 1;
         const int length = data[2];
@@ -79,6 +84,10 @@ static void output_report(const unsigned char* data, size_t size) {
         }
         status[5] = 0;
         status[6] = (unsigned char)length;
+    } else if (size >= 3 && data[0] == kReadRequest) {
+        /* A probe: whether the address answers. */
+        status[1] = (data[1] >> 1) == address ? 0x02 : 0x03;
+        status[2] = (data[1] >> 1) == address ? 0x05 : 0x00;
     } else if (size >= 1 && data[0] == kStatusRequest) {
         struct uhid_event ev;
         memset(&ev, 0, sizeof ev);
@@ -90,6 +99,7 @@ static void output_report(const unsigned char* data, size_t size) {
 }
 
 int main(int argc, char** argv) {
+    setvbuf(stdout, NULL, _IOLBF, 0); /* the log survives the kill that ends it */
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
     fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0) {
