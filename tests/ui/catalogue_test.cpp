@@ -260,9 +260,12 @@ TEST(Catalogue, EverySentence) {
          "/dev/x n'exporte pas Out32 : ce n'est pas la bibliothèque de port attendue ; "
          "remplacez-la par l'inpoutx64.dll d'InpOut"},
         {own("inpout", port::inpout::Problem::DriverClosed),
-         "/dev/x est chargée mais son pilote n'est pas installé ; installez-le une fois, en "
-         "lançant velmorin.exe en administrateur (clic droit, « Exécuter en tant qu'administrateur "
-         "»)"},
+         "/dev/x est chargée mais son pilote ne s'ouvre pas ; sur Windows 11, c'est d'ordinaire "
+         "l'« Intégrité de la mémoire » (Sécurité Windows > Sécurité de l'appareil > Isolation du "
+         "noyau) qui le bloque : ce pilote est sur la liste des pilotes vulnérables de Microsoft ; "
+         "la voie sans pilote est un pont USB-I2C (MCP2221A, CP2112) et un backpack I2C : "
+         "VELMORIN_LPT1=mcp2221@0x27 ; sinon, au premier lancement, installez le pilote en lançant "
+         "velmorin.exe en administrateur"},
         {busNoneFound(),
          "aucun expandeur ne répond sur /dev/i2c-1 (0x20-0x27, 0x38-0x3f) ; vérifiez "
          "l'alimentation et SDA/SCL, ou nommez l'adresse : /dev/i2c-1@0x27 (i2cdetect -y 1 liste "

@@ -17,7 +17,8 @@ enum class Problem : std::uint8_t {
     LibraryMissing,  // hint Library32Only when only the 32-bit build is there
     WrongBits,       // number: the system's error (193)
     NoOut32,         // the library lacks its Out32 export
-    DriverClosed,    // IsInpOutDriverOpen() says its driver is not open
+    DriverClosed,    // IsInpOutDriverOpen() says its driver is not open: not installed
+                     // yet, or blocked (memory integrity and the vulnerable-driver list)
 };
 enum class Hint : std::uint8_t {
     None,

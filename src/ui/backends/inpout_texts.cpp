@@ -36,9 +36,13 @@ std::string problem(const port::Error& e) {
                    kLibrary + " d'InpOut";
         case Problem::DriverClosed:
             return e.device +
-                   " est chargée mais son pilote n'est pas installé ; installez-le une fois, en "
-                   "lançant velmorin.exe en administrateur (clic droit, « Exécuter en tant "
-                   "qu'administrateur »)";
+                   " est chargée mais son pilote ne s'ouvre pas ; sur Windows 11, c'est "
+                   "d'ordinaire "
+                   "l'« Intégrité de la mémoire » (Sécurité Windows > Sécurité de l'appareil > "
+                   "Isolation du noyau) qui le bloque : ce pilote est sur la liste des pilotes "
+                   "vulnérables de Microsoft ; la voie sans pilote est un pont USB-I2C (MCP2221A, "
+                   "CP2112) et un backpack I2C : VELMORIN_LPT1=mcp2221@0x27 ; sinon, au premier "
+                   "lancement, installez le pilote en lançant velmorin.exe en administrateur";
     }
     return {};
 }
