@@ -113,9 +113,7 @@ private:
 
 std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
                                   int& error) {
-    auto bus = std::make_unique<Cp2112Bus>(std::move(device), std::move(bridge));
-    if ((error = bus->setUp()) != 0) return nullptr;
-    return bus;
+    return setUpBus<Cp2112Bus>(std::move(device), std::move(bridge), error);
 }
 
 }  // namespace port::i2c

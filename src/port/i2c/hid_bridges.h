@@ -27,6 +27,15 @@ std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, I2cBus::Br
 std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
                                   int& error);
 
+// A bridge's bus once its set-up (Bus::setUp(): 0 or the errno) has passed.
+template <class Bus>
+std::unique_ptr<I2cBus> setUpBus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
+                                 int& error) {
+    auto bus = std::make_unique<Bus>(std::move(device), std::move(bridge));
+    if ((error = bus->setUp()) != 0) return nullptr;
+    return bus;
+}
+
 // Reads input reports until one starts with first: 0, or the errno (EPROTO when none
 // comes in kAnswerMs, from a bridge that stopped answering).
 int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first) noexcept;

@@ -146,9 +146,7 @@ private:
 
 std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
                                    int& error) {
-    auto bus = std::make_unique<Mcp2221Bus>(std::move(device), std::move(bridge));
-    if ((error = bus->setUp()) != 0) return nullptr;
-    return bus;
+    return setUpBus<Mcp2221Bus>(std::move(device), std::move(bridge), error);
 }
 
 }  // namespace port::i2c

@@ -8,13 +8,7 @@
  * Writes to other addresses get a NACK (transfer status: error, timeout/NACK).
  *   cp2112sim [ADDRESS]      (default 0x27); runs until killed
  */
-#include <errno.h>
-#include <fcntl.h>
-#include <linux/uhid.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
+#include "uhid_device.h"
 
 enum {
     kVersion = 0x05,        /* feature: part number, version */
@@ -25,17 +19,8 @@ enum {
     kReadResponse = 0x13,   /* input */
 };
 
-static int fd;
 static int address = 0x27;
-/* A whole report, as the bridge sends it: the HID core drops shorter ones. */
 static unsigned char status[64] = {kStatusResponse};
-
-static void send_event(const struct uhid_event* ev) {
-    if (write(fd, ev, sizeof *ev) != (ssize_t)sizeof *ev) {
-        perror("cp2112sim: write");
-        exit(1);
-    }
-}
 
 /* Report ID, Usage, then the main item (Input, Output, Feature), for each id. */
 static size_t reports(unsigned char* d, size_t n, const unsigned char* ids, size_t count,
@@ -89,38 +74,19 @@ static void output_report(const unsigned char* data, size_t size) {
         status[1] = (data[1] >> 1) == address ? 0x02 : 0x03;
         status[2] = (data[1] >> 1) == address ? 0x05 : 0x00;
     } else if (size >= 1 && data[0] == kStatusRequest) {
-        struct uhid_event ev;
-        memset(&ev, 0, sizeof ev);
-        ev.type = UHID_INPUT2;
-        ev.u.input2.size = sizeof status;
-        memcpy(ev.u.input2.data, status, sizeof status);
-        send_event(&ev);
+        send_input(status, sizeof status);
     }
 }
 
 int main(int argc, char** argv) {
-    setvbuf(stdout, NULL, _IOLBF, 0); /* the log survives the kill that ends it */
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
-    fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        perror("cp2112sim: /dev/uhid");
+    unsigned char rd[HID_MAX_DESCRIPTOR_SIZE];
+    if (uhid_create("CP2112 HID USB-to-SMBus Bridge (simulated)", "0001", 0x10C4, 0xEA90, rd,
+                    descriptor(rd)))
         return 1;
-    }
     struct uhid_event ev;
-    memset(&ev, 0, sizeof ev);
-    ev.type = UHID_CREATE2;
-    strcpy((char*)ev.u.create2.name, "CP2112 HID USB-to-SMBus Bridge (simulated)");
-    strcpy((char*)ev.u.create2.uniq, "0001");
-    ev.u.create2.rd_size = (unsigned short)descriptor(ev.u.create2.rd_data);
-    ev.u.create2.bus = 0x03; /* BUS_USB */
-    ev.u.create2.vendor = 0x10C4;
-    ev.u.create2.product = 0xEA90;
-    send_event(&ev);
     for (;;) {
-        memset(&ev, 0, sizeof ev);
-        const ssize_t n = read(fd, &ev, sizeof ev);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 1;
+        if (next_event(&ev)) return 1;
         struct uhid_event reply;
         memset(&reply, 0, sizeof reply);
         switch (ev.type) {

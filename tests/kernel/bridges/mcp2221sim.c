@@ -8,13 +8,7 @@
  * Other addresses get a NACK, reported by the status command until it cancels.
  *   mcp2221sim [ADDRESS]     (default 0x27); runs until killed
  */
-#include <errno.h>
-#include <fcntl.h>
-#include <linux/uhid.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
+#include "uhid_device.h"
 
 enum {
     kStatus = 0x10, /* status / set parameters */
@@ -22,27 +16,10 @@ enum {
     kRead = 0x91,   /* I2C read data */
 };
 
-static int fd;
 static int address = 0x27;
 static int nacked;
 static unsigned char pending[65536];
 static int pending_length, pending_total;
-
-static void send_event(const struct uhid_event* ev) {
-    if (write(fd, ev, sizeof *ev) != (ssize_t)sizeof *ev) {
-        perror("mcp2221sim: write");
-        exit(1);
-    }
-}
-
-static void answer(const unsigned char* reply) {
-    struct uhid_event ev;
-    memset(&ev, 0, sizeof ev);
-    ev.type = UHID_INPUT2;
-    ev.u.input2.size = 64;
-    memcpy(ev.u.input2.data, reply, 64);
-    send_event(&ev);
-}
 
 static void command(const unsigned char* data, size_t size) {
     unsigned char reply[64];
@@ -80,7 +57,7 @@ static void command(const unsigned char* data, size_t size) {
             pending_length = 0;
         }
     }
-    answer(reply);
+    send_input(reply, sizeof reply);
 }
 
 int main(int argc, char** argv) {
@@ -89,29 +66,13 @@ int main(int argc, char** argv) {
                                                0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40,
                                                0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01,
                                                0x91, 0x02, 0xC0};
-    setvbuf(stdout, NULL, _IOLBF, 0); /* the log survives the kill that ends it */
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
-    fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        perror("mcp2221sim: /dev/uhid");
+    if (uhid_create("MCP2221 USB-I2C/UART Combo (simulated)", "0123456", 0x04D8, 0x00DD,
+                    descriptor, sizeof descriptor))
         return 1;
-    }
     struct uhid_event ev;
-    memset(&ev, 0, sizeof ev);
-    ev.type = UHID_CREATE2;
-    strcpy((char*)ev.u.create2.name, "MCP2221 USB-I2C/UART Combo (simulated)");
-    strcpy((char*)ev.u.create2.uniq, "0123456");
-    memcpy(ev.u.create2.rd_data, descriptor, sizeof descriptor);
-    ev.u.create2.rd_size = sizeof descriptor;
-    ev.u.create2.bus = 0x03; /* BUS_USB */
-    ev.u.create2.vendor = 0x04D8;
-    ev.u.create2.product = 0x00DD;
-    send_event(&ev);
     for (;;) {
-        memset(&ev, 0, sizeof ev);
-        const ssize_t n = read(fd, &ev, sizeof ev);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 1;
+        if (next_event(&ev)) return 1;
         if (ev.type != UHID_OUTPUT || ev.u.output.size == 0) continue;
         /* Through hidraw, the report ID 0 comes first; hid-mcp2221 sends none. */
         const unsigned char* data = ev.u.output.data;
