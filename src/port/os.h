@@ -1,6 +1,6 @@
 // The seams between the port layer and the operating system, one small interface each:
-// files and device nodes, device calls, time, direct port I/O, library loading and USB HID
-// devices. Nothing
+// files and device nodes, device calls, time, direct port I/O, library loading, USB HID
+// devices and serial ports. Nothing
 // else in the port layer calls the system; a platform implements the parts it has (linux/,
 // windows/), and tests give each part a fake.
 //
@@ -135,6 +135,17 @@ public:
     virtual std::unique_ptr<HidDevice> open(const std::string& path, int& error) = 0;
 };
 
+// Serial ports (a USB serial adapter, an Arduino's): 8 data bits, no parity, one stop bit,
+// raw, no flow control.
+class SerialPorts {
+public:
+    virtual ~SerialPorts() = default;
+    // Opens a port for this program alone, at that rate: a descriptor that Files::write and
+    // Files::close take, or -errno (-ENOENT no such port, -EBUSY another program has it,
+    // -ENOTTY not a serial port, -EINVAL a rate the port refuses).
+    virtual int openSerial(const std::string& path, unsigned baud) = 0;
+};
+
 // What a platform offers; the parts it lacks are null.
 struct Os {
     Files& files;
@@ -143,6 +154,7 @@ struct Os {
     PortIo* portIo = nullptr;
     Libraries* libraries = nullptr;
     Hid* hid = nullptr;
+    SerialPorts* serial = nullptr;
 };
 
 // The machine's own.

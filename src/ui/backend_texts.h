@@ -25,6 +25,7 @@ extern const BackendTexts kPcf8574Texts;
 extern const BackendTexts kMcp23008Texts;
 extern const BackendTexts kGpioTexts;
 extern const BackendTexts kInpoutTexts;
+extern const BackendTexts kSerialTexts;
 
 // The texts of a row's key; a key no file knows gets plain ones.
 const BackendTexts& backendTexts(const char* key) noexcept;

@@ -18,6 +18,7 @@
 #include "port/linux/ppdev_backend.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
+#include "port/serial/serial_backend.h"
 #include "recording_i2c_bus.h"
 
 using testsupport::withBackend;
@@ -159,7 +160,8 @@ TEST(BackendTable, EachRowClaimsAndParsesItsOwnDeviceTexts) {
         {"/dev/parport0@0x27", "ppdev", own("ppdev", ppdev::Problem::OptionsGiven)},
         {"/dev/i2c-1@0x27", "pcf8574", {}},
         {"/dev/i2c-1@0X3f", "pcf8574", {}},
-        {"/dev/ttyS0@0x27", "pcf8574", {}},  // an address: a bus of another form
+        {"/dev/xyz0@0x27", "pcf8574", {}},  // an address: a bus of another form
+        {"/dev/ttyS0@0x27", "serial", own("serial", port::serial::Problem::UnknownProtocol)},
         {"/dev/i2c-1@27", "pcf8574", own("pcf8574", i2c::Problem::BadAddress)},
         {"/dev/i2c-1@0x02", "pcf8574", own("pcf8574", i2c::Problem::BadAddress)},
         {"/dev/i2c-1@0x78", "pcf8574", own("pcf8574", i2c::Problem::BadAddress)},
@@ -413,8 +415,8 @@ TEST(Devices, NamedDevicesAreCheckedBeforeTheyAreOpened) {
              return std::string("/dev/parport0");
          },
          shared(port::Problem::DeviceUnusable, "ppdev", codeOf(ppdev::Hint::LoadPpdev))},
-        {"a serial port named as an I2C bus",
-         [](FakeSys& s) { return s.node("ttyS0", 4) + "@0x27"; },
+        {"a watchdog named as an I2C bus",
+         [](FakeSys& s) { return s.node("watchdog", 10) + "@0x27"; },
          own("pcf8574", i2c::Problem::NotI2cDevice)},
         {"a misc device named as a GPIO chip",
          [](FakeSys& s) { return s.node("cpu_dma_latency", 10) + "@1,2,3,4,5,6"; },

@@ -14,7 +14,12 @@
 
 namespace testsupport {
 
-struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port::Libraries {
+struct FakeOs : port::Files,
+                port::DeviceControl,
+                port::Time,
+                port::PortIo,
+                port::Libraries,
+                port::SerialPorts {
     std::map<std::string, std::vector<std::string>> files;  // /proc and /sys
     std::map<std::string, port::PathInfo> nodes;            // what stat() finds
     std::map<std::string, int> openErrno;                   // path -> errno to fail open with
@@ -150,6 +155,13 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
         return it == symbols.end() ? nullptr : it->second;
     }
     std::vector<std::string> libraryFolders() override { return folders; }
+    // Serial ports: what opening one answers, by path (an errno), else a descriptor.
+    std::map<std::string, int> serialErrno;
+    int openSerial(const std::string& path, unsigned baud) override {
+        calls.push_back("serial " + path + " " + std::to_string(baud));
+        if (auto it = serialErrno.find(path); it != serialErrno.end()) return -it->second;
+        return nextFd++;
+    }
     int portAccess(std::uint16_t) override {
         ++portAccessCalls;
         return -portAccessErrno;
@@ -162,7 +174,7 @@ struct FakeOs : port::Files, port::DeviceControl, port::Time, port::PortIo, port
     bool reduceTimerSlack() noexcept override { return true; }
 
 private:
-    port::Os m_os{*this, *this, this, this, this};
+    port::Os m_os{*this, *this, this, this, this, nullptr, this};
 };
 
 // The config a VELMORIN_LPT value gives.

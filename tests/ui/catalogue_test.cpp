@@ -8,6 +8,7 @@
 #include "port/linux/gpio_backend.h"
 #include "port/linux/ioport_backend.h"
 #include "port/linux/ppdev_backend.h"
+#include "port/serial/serial_backend.h"
 #include "port/windows/inpout_backend.h"
 #include "ui/messages.h"
 
@@ -102,7 +103,7 @@ TEST(Catalogue, EverySentence) {
          "ioport)"},
         {shared(port::Problem::UnknownDevice),
          "VELMORIN_LPT1=\"v\" : forme de périphérique inconnue (attendu : /dev/parportN, "
-         "/dev/i2c-N@0xAA ou /dev/gpiochipN@RS,E,D4,D5,D6,D7)"},
+         "/dev/i2c-N@0xAA, /dev/gpiochipN@RS,E,D4,D5,D6,D7 ou PORT@lcdserializer)"},
         {shared(port::Problem::DevicePathMissing),
          "VELMORIN_LPT1=\"v\" : le chemin du périphérique manque avant « @ »"},
         {shared(port::Problem::BadDelay),
@@ -222,6 +223,41 @@ TEST(Catalogue, EverySentence) {
          "(RS,E,D4,D5,D6,D7,RW,BL)"},
         {own("gpio", port::gpio::Problem::BadLine),
          "VELMORIN_LPT1=\"v\" : ligne GPIO « d » invalide (un entier de 0 à 1023)"},
+        {[] {
+             port::Error e = own("serial", port::serial::Problem::ProtocolMissing);
+             e.choices = "lcdserializer, picanlcd, vdr-lcd";
+             return e;
+         }(),
+         "VELMORIN_LPT1=\"v\" : un port série demande après « @ » le protocole de la carte "
+         "(lcdserializer, picanlcd, vdr-lcd ; par exemple /dev/ttyACM0@lcdserializer)"},
+        {[] {
+             port::Error e = own("serial", port::serial::Problem::UnknownProtocol);
+             e.choices = "lcdserializer, picanlcd, vdr-lcd";
+             return e;
+         }(),
+         "VELMORIN_LPT1=\"v\" : protocole série « d » inconnu (protocoles : lcdserializer, "
+         "picanlcd, vdr-lcd ; le croquis Velmorin parle lcdserializer)"},
+        {own("serial", port::serial::Problem::BadBaud),
+         "VELMORIN_LPT1=\"v\" : débit « d » invalide ou refusé par le port (un débit standard, "
+         "par exemple baud=9600 ou baud=115200)"},
+        {own("serial", port::serial::Problem::BadOption),
+         "VELMORIN_LPT1=\"v\" : option « d » inconnue (après le protocole, seul baud=N est "
+         "accepté)"},
+        {own("serial", port::serial::Problem::NotSerialPort),
+         "VELMORIN_LPT1=/dev/x n'est pas un port série ; rien n'y a été ouvert"},
+        {hinted("serial", port::serial::Hint::ListSerialPorts),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; les ports série présents : ls "
+         "/dev/ttyACM* /dev/ttyUSB* /dev/serial/by-id (sous Windows, le Gestionnaire de "
+         "périphériques, « Ports (COM et LPT) »)"},
+        {hinted("serial", port::serial::Hint::JoinGroupDialout),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; ajoutez votre utilisateur au "
+         "groupe dialout (sudo usermod -aG dialout $USER, puis reconnectez-vous)"},
+        {hinted("serial", port::serial::Hint::PortBusy),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; un autre programme tient le port "
+         "(le moniteur série de l'IDE Arduino, par exemple) : fermez-le"},
+        {hinted("serial", port::serial::Hint::CablePulled),
+         "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le câble USB a-t-il été "
+         "débranché ? rebranchez-le, puis relancez Velmorin"},
         {own("gpio", port::gpio::Problem::LineTwice),
          "VELMORIN_LPT1=\"v\" : la ligne GPIO d est donnée deux fois"},
         {own("gpio", port::gpio::Problem::NotGpioDevice),
@@ -380,6 +416,11 @@ TEST(Catalogue, PanelNamesAndNotes) {
         {{"mcp23008", "/dev/i2c-1", "0x20", "", false}, "/dev/i2c-1 @ 0x20 (MCP23008)"},
         {{"gpio", "/dev/gpiochip0", "1,2,3,4,5,6", "", false}, "/dev/gpiochip0 (GPIO 1,2,3,4,5,6)"},
         {{"inpout", "inpoutx64.dll", "", "", false}, "inpoutx64.dll"},
+        {{"serial", "/dev/ttyACM0", "lcdserializer", "9600", false},
+         "/dev/ttyACM0 (lcdserializer, 9600 bauds)"},
+        {{"serial", "COM3", "picanlcd", "9600", true},
+         "COM3 (picanlcd, 9600 bauds, un caractère égal à l'octet d'échappement envoyé en "
+         "espace)"},
     };
     for (const auto& [d, said] : names) EXPECT_EQ(ui::panelName(d), said);
 

@@ -6,12 +6,13 @@
 #include "port/linux/i2c_dev_bus.h"
 #include "port/linux/ioport_backend.h"
 #include "port/linux/ppdev_backend.h"
+#include "port/serial/serial_backend.h"
 
 namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
-    static const BackendRow kTable[] = {ppdev::kPpdev, ioport::kIoport, i2c::kPcf8574,
-                                        i2c::kMcp23008, gpio::kGpio};
+    static const BackendRow kTable[] = {ppdev::kPpdev,  ioport::kIoport, i2c::kPcf8574,
+                                        i2c::kMcp23008, gpio::kGpio,     serial::kSerial};
     return kTable;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -44,8 +45,57 @@ PathInfo info(int rc, const struct stat& st) {
     return i;
 }
 
-class LinuxOs final : public Files, public DeviceControl, public Time, public PortIo {
+// termios' speeds for the rates serial LCD boards and Arduino sketches use.
+bool speedOf(unsigned baud, speed_t& speed) noexcept {
+    static constexpr struct {
+        unsigned baud;
+        speed_t speed;
+    } kSpeeds[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+                   {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+                   {230400, B230400}, {460800, B460800}, {500000, B500000}, {1000000, B1000000}};
+    for (const auto& s : kSpeeds)
+        if (s.baud == baud) {
+            speed = s.speed;
+            return true;
+        }
+    return false;
+}
+
+class LinuxOs final : public Files,
+                      public DeviceControl,
+                      public Time,
+                      public PortIo,
+                      public SerialPorts {
 public:
+    int openSerial(const std::string& path, unsigned baud) override {
+        speed_t speed{};
+        if (!speedOf(baud, speed)) return -EINVAL;
+        // Not blocking on a modem's carrier; not becoming the controlling terminal. A port
+        // another program holds exclusively (TIOCEXCL) refuses the open with EBUSY.
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return failed();
+        auto refuse = [fd](int err) {
+            ::close(fd);
+            return -err;
+        };
+        termios t{};
+        if (tcgetattr(fd, &t) != 0) return refuse(errno == EINVAL ? ENOTTY : errno);
+        // The lock serial terminals and the Arduino IDE take, then our own exclusive hold.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(EBUSY);
+        if (::ioctl(fd, TIOCEXCL) != 0) return refuse(errno);
+        cfmakeraw(&t);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        t.c_cflag |= CS8 | CLOCAL | CREAD;
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 ||
+            tcsetattr(fd, TCSANOW, &t) != 0)
+            return refuse(EINVAL);
+        // From here writes block until the driver has taken the bytes.
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return refuse(errno);
+        return fd;
+    }
+
     PathInfo stat(const std::string& path) override {
         struct stat st {};
         return info(::stat(path.c_str(), &st), st);
@@ -169,8 +219,8 @@ public:
 Os& systemOs() {
     static LinuxOs linux;
     // Linux has no port library: its backends reach the port through the kernel.
-    static Os os{linux,   linux,       &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
-                 nullptr, &hidapiHid()};
+    static Os os{linux,   linux,        &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
+                 nullptr, &hidapiHid(), &linux};
     return os;
 }
 

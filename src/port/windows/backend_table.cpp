@@ -5,12 +5,14 @@
 
 #include "port/i2c/backends.h"
 #include "port/i2c/usb_bridges.h"
+#include "port/serial/serial_backend.h"
 #include "port/windows/inpout_backend.h"
 
 namespace port {
 
 std::span<const BackendRow> backendTable() noexcept {
-    static const BackendRow kTable[] = {inpout::kInpout, i2c::kPcf8574, i2c::kMcp23008};
+    static const BackendRow kTable[] = {inpout::kInpout, i2c::kPcf8574, i2c::kMcp23008,
+                                        serial::kSerial};
     return kTable;
 }
 

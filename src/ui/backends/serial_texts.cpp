@@ -1,0 +1,62 @@
+// A serial backpack (an Arduino with an LCD, a serial LCD board), in words.
+#include "port/serial/serial_backend.h"
+#include "ui/backend_texts.h"
+#include "ui/texts.h"
+
+namespace ui {
+namespace {
+
+using port::serial::Hint;
+using port::serial::Problem;
+
+std::string problem(const port::Error& e) {
+    const std::string setting = texts::settingSaid(e);
+    switch (static_cast<Problem>(e.code)) {
+        case Problem::ProtocolMissing:
+            return setting + "un port série demande après « @ » le protocole de la carte (" +
+                   e.choices + " ; par exemple /dev/ttyACM0@lcdserializer)";
+        case Problem::UnknownProtocol:
+            return setting + "protocole série « " + e.detail +
+                   " » inconnu (protocoles : " + e.choices +
+                   " ; le croquis Velmorin parle lcdserializer)";
+        case Problem::BadBaud:
+            return setting + "débit « " + e.detail +
+                   " » invalide ou refusé par le port (un débit standard, par exemple baud=9600 "
+                   "ou baud=115200)";
+        case Problem::BadOption:
+            return setting + "option « " + e.detail +
+                   " » inconnue (après le protocole, seul baud=N est accepté)";
+        case Problem::NotSerialPort:
+            return texts::deviceNamed(e) + " n'est pas un port série ; rien n'y a été ouvert";
+    }
+    return {};
+}
+
+std::string hint(const port::Error& e) {
+    switch (static_cast<Hint>(e.hint)) {
+        case Hint::None:
+            return {};
+        case Hint::ListSerialPorts:
+            return " ; les ports série présents : ls /dev/ttyACM* /dev/ttyUSB* /dev/serial/by-id "
+                   "(sous Windows, le Gestionnaire de périphériques, « Ports (COM et LPT) »)";
+        case Hint::JoinGroupDialout:
+            return texts::joinGroup("dialout");
+        case Hint::PortBusy:
+            return " ; un autre programme tient le port (le moniteur série de l'IDE Arduino, "
+                   "par exemple) : fermez-le";
+        case Hint::CablePulled:
+            return " ; le câble USB a-t-il été débranché ? rebranchez-le, puis relancez Velmorin";
+    }
+    return {};
+}
+
+std::string panelName(const port::Description& d) {
+    return d.device + " (" + d.detail + ", " + d.options + " bauds" +
+           (d.found ? ", un caractère égal à l'octet d'échappement envoyé en espace" : "") + ")";
+}
+
+}  // namespace
+
+const BackendTexts kSerialTexts{"serial", problem, hint, panelName, nullptr, nullptr};
+
+}  // namespace ui
