@@ -88,7 +88,8 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
 }
 
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    if (isSerialPath(device.path) && device.path.starts_with("COM")) return std::nullopt;
+    // COMn: no file to look at; opening it says what is wrong.
+    if (lower(device.path).starts_with("com")) return std::nullopt;
     const PathInfo info = os.files.stat(device.path);
     if (info.error != 0) {
         Error e = problem(port::Problem::DeviceUnusable);

@@ -80,8 +80,49 @@ std::string folderOf(const std::wstring& path) {
     return narrow(path.substr(0, path.find_last_of(L"\\/")));
 }
 
-class WindowsOs final : public Files, public Time, public Libraries {
+class WindowsOs final : public Files, public Time, public Libraries, public SerialPorts {
 public:
+    // COM ports: \\.\COMn reaches COM10 and above too. Windows opens a port for one
+    // program at a time; a second open fails with access denied.
+    int openSerial(const std::string& path, unsigned baud) override {
+        const HANDLE h = CreateFileW(wide("\\\\.\\" + path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            return code == ERROR_ACCESS_DENIED ? -EBUSY : -errnoOf(code);
+        }
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (!GetCommState(h, &dcb)) {
+            CloseHandle(h);
+            return -ENOTTY;  // a file or a device that is no serial port
+        }
+        dcb.BaudRate = baud;
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        dcb.fBinary = TRUE;
+        dcb.fParity = FALSE;
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        if (!SetCommState(h, &dcb)) {
+            CloseHandle(h);
+            return -EINVAL;
+        }
+        // A write that the line has not taken in 2 s, plus 2 ms a byte (10 bits at 9600
+        // baud is 1 ms), has lost its board: it fails rather than hangs.
+        COMMTIMEOUTS timeouts{};
+        timeouts.WriteTotalTimeoutConstant = 2000;
+        timeouts.WriteTotalTimeoutMultiplier = 2;
+        SetCommTimeouts(h, &timeouts);
+        return adopt(h);
+    }
+
     PathInfo stat(const std::string& path) override {
         PathInfo i;
         const DWORD a = GetFileAttributesW(wide(path).c_str());
@@ -109,13 +150,7 @@ public:
         const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return failed();
-        for (std::size_t i = 0; i < m_handles.size(); ++i)
-            if (m_handles[i] == INVALID_HANDLE_VALUE) {
-                m_handles[i] = h;
-                return static_cast<int>(i) + kFirstFd;
-            }
-        m_handles.push_back(h);
-        return static_cast<int>(m_handles.size()) - 1 + kFirstFd;
+        return adopt(h);
     }
     long write(int fd, const void* data, std::size_t size) noexcept override {
         DWORD written = 0;
@@ -192,6 +227,17 @@ public:
     bool reduceTimerSlack() noexcept override { return timeBeginPeriod(1) == TIMERR_NOERROR; }
 
 private:
+    // A handle as the descriptor the port layer passes back.
+    int adopt(HANDLE h) {
+        for (std::size_t i = 0; i < m_handles.size(); ++i)
+            if (m_handles[i] == INVALID_HANDLE_VALUE) {
+                m_handles[i] = h;
+                return static_cast<int>(i) + kFirstFd;
+            }
+        m_handles.push_back(h);
+        return static_cast<int>(m_handles.size()) - 1 + kFirstFd;
+    }
+
     static constexpr int kFirstFd = 3;  // never 0-2, so a descriptor never reads as stdio
     // The port layer runs on the window's thread alone.
     HANDLE handle(int fd) noexcept {
@@ -206,7 +252,7 @@ private:
 Os& systemOs() {
     static WindowsOs windows;
     // No device calls and no direct port I/O: the port library does the port's I/O.
-    static Os os{windows, windows, nullptr, nullptr, &windows, &hidapiHid()};
+    static Os os{windows, windows, nullptr, nullptr, &windows, &hidapiHid(), &windows};
     return os;
 }
 
