@@ -24,6 +24,9 @@
 #   -p ADDR     put the port at I/O address ADDR instead of 0x378 (Velmorin's copy)
 #   -n          do not load the ppdev module (Velmorin's copy)
 #   -s MODULE   do not load MODULE, e.g. i2c_dev (Velmorin's copy; repeatable)
+#   -X ARGS     more QEMU arguments, split at spaces (repeatable), e.g. a USB serial adapter whose
+#               output lands in a host file: -X "-device qemu-xhci -chardev file,id=u,path=/tmp/u.bin
+#               -device usb-serial,chardev=u"
 # The guest runs PROGRAM as root in /tmp with stdin=/dev/null; stdout and stderr
 # (merged) come back through the guest's second serial port.
 # Exit status: the program's own, 124 on timeout, 125 when the rig failed.
@@ -32,18 +35,19 @@ set -uo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CACHE=${LPTRIG_CACHE:-/tmp/velmorin-qemu-lpt/cache}
 mode=hex quiet=0 keep= mem=256 timeout=120 irq=none machine=pc io=0x378 noppdev=0 skip=none
-envs=() files=()
+envs=() files=() extra=()
 
 usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit "${1:-2}"; }
 die() { echo "run-in-guest: $*" >&2; exit 125; }
 
-while getopts "taqe:f:k:i:m:M:T:p:ns:h" opt; do
+while getopts "taqe:f:k:i:m:M:T:p:ns:X:h" opt; do
     case $opt in
         t) mode=timed ;; a) mode=all ;; q) quiet=1 ;;
         e) [[ $OPTARG == [A-Za-z_]*=* ]] || die "-e wants VAR=VALUE"; envs+=("$OPTARG") ;;
         f) files+=("$OPTARG") ;;
         k) keep=$OPTARG ;; i) irq=$OPTARG ;; m) mem=$OPTARG ;; M) machine=$OPTARG ;; T) timeout=$OPTARG ;;
         p) io=$OPTARG ;; n) noppdev=1 ;; s) skip=$skip,$OPTARG ;;
+        X) read -r -a xa <<<"$OPTARG"; extra+=("${xa[@]}") ;;
         h) usage 0 ;; *) usage ;;
     esac
 done
@@ -104,7 +108,7 @@ timeout -k 5 "$timeout" qemu-system-x86_64 \
     -chardev file,id=out,path="$work/output.log" -serial chardev:out \
     -chardev file,id=lpt,path="$work/strobed.bin" \
     -device isa-parallel,chardev=lpt,iobase=$io,irq=7 -device i2c-ddc,address=0x27 -trace i2c_send -trace i2c_event \
-    -trace 'parallel_ioport_*' -D "$work/trace.log" -msg timestamp=on \
+    -trace 'parallel_ioport_*' -D "$work/trace.log" -msg timestamp=on "${extra[@]}" \
     </dev/null >"$work/qemu.log" 2>&1
 qrc=$?
 elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
