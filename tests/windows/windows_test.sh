@@ -176,6 +176,23 @@ fails "no Out32 export" "n'exporte pas Out32" VELMORIN_LPT=inpout
 cp "$build/tests/inpoutx64.dll" "$app/inpoutx64.dll"
 fails "the driver blocked or not installed" "pilote ne s'ouvre pas.*Intégrité de la mémoire.*mcp2221@0x27.*administrateur" INPOUT_DRIVER=closed
 fails "ppdev on Windows" "n'existe que sous Linux" VELMORIN_LPT=ppdev
+# A serial backpack on COM1, which the prefix maps to a host pseudo-terminal whose output
+# socat keeps: velmorin.exe's bytes must be lcdserializer's start-up, then clock texts.
+socat -u PTY,link="$work/com1",raw,echo=0 CREATE:"$work/com1.bin" 2>/dev/null &
+for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$(readlink -f "$work/com1")" /f \
+    </dev/null >/dev/null 2>&1
+wine_restart
+ln -sfn "$(readlink -f "$work/com1")" "$WINEPREFIX/dosdevices/com1"
+run serial 10 VELMORIN_LPT1=COM1@lcdserializer
+wine_restart
+line=$(od -An -v -tx1 "$work/com1.bin" 2>/dev/null | tr -s ' \n' ' ')
+if [[ $line == " fe 38 fe 0c fe 06 fe 01 fe 40 "* ]] && grep -qaE '[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}' "$work/com1.bin"; then
+    ok "COM1@lcdserializer: $(wc -c <"$work/com1.bin") bytes, the start-up then clock texts"
+else
+    bad "COM1@lcdserializer: the line began '${line:0:60}'; $(head -n 3 "$work/serial.out")"
+fi
+
 # wine's cfgmgr32 lacks a function hidapi needs, so the HID layer never starts there: the
 # bridge's sentence says so (on Windows proper, the same setting finds the bridge).
 fails "a USB bridge without a HID layer" "ponts USB-I2C sont hors d'atteinte.*couche HID" VELMORIN_LPT1=mcp2221@0x27
