@@ -19,6 +19,8 @@ find_file(libwinpthread libwinpthread-1.dll PATHS /usr/x86_64-w64-mingw32/lib NO
 install(FILES ${libstdcxx} ${libgcc} ${libwinpthread} DESTINATION .)
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/windows/LISEZMOI.txt DESTINATION .)
+# The serial backpack's Arduino sketch, to flash with the Arduino IDE.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/arduino/velmorin-backpack DESTINATION arduino)
 # Qt is LGPL-3 (or GPL-2/3): its licence texts, Debian's copyright file for the very source
 # it was built from, and where that source is. The runtime's terms come with it.
 install(FILES ${PROJECT_SOURCE_DIR}/data/windows/SOURCES-QT.txt

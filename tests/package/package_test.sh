@@ -24,12 +24,14 @@ cat >"$work/expected" <<'LIST'
 ./usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules
 ./usr/share/doc/velmorin/examples/velmorin.conf
 ./usr/share/doc/velmorin/examples/velmorin.service
+./usr/share/doc/velmorin/examples/velmorin-backpack/lcd_serializer.h
+./usr/share/doc/velmorin/examples/velmorin-backpack/velmorin-backpack.ino
 ./usr/share/icons/hicolor/scalable/apps/org.velmorin.Velmorin.svg
 ./usr/share/man/fr/man1/velmorin.1.gz
 ./usr/share/man/man1/velmorin.1.gz
 ./usr/share/metainfo/org.velmorin.Velmorin.metainfo.xml
 LIST
-if diff -u "$work/expected" "$work/files" >"$work/files.diff"; then
+if diff -u <(sort "$work/expected") "$work/files" >"$work/files.diff"; then
     ok "file list: $(wc -l <"$work/files") files"
 else
     bad "file list"
