@@ -1,4 +1,5 @@
-// The CP2112 (Silicon Labs, USB 10C4:EA90) over its HID reports. Interface spec AN495:
+// The CP2112 (Silicon Labs, USB 10C4:EA90) over its HID reports, as application note
+// AN495 gives them:
 //  - Reports are numbered; each output report is 64 bytes with its ID.
 //  - Data Write Request (0x14): address << 1, length 1-61, the bytes: one transaction.
 //  - Data Read Request (0x10): address << 1, length (2 bytes, big-endian).

@@ -119,17 +119,6 @@ std::string bridgeName(const AttachedBridge& b) {
     return std::string(b.bridge->name) + (b.serial.empty() ? "" : " " + b.serial);
 }
 
-int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first) noexcept {
-    // A report left over from a transfer another program cancelled is not this answer.
-    for (int stale = 0; stale < kBusyAnswers; ++stale) {
-        const int n = device.read(in, kAnswerMs);
-        if (n < 0) return -n;
-        if (n == 0) return EPROTO;
-        if (in[0] == first) return 0;
-    }
-    return EPROTO;
-}
-
 const BusKind kUsbBridgeBus{names, check, open};
 
 }  // namespace port::i2c

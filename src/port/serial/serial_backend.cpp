@@ -31,14 +31,19 @@ const Protocol* protocolNamed(const std::string& name) noexcept {
     return nullptr;
 }
 
-bool isSerialPath(const std::string& path) {
+// COM1, com12: Windows' serial ports, which have no file to look at.
+bool isComPort(const std::string& path) {
     const std::string l = lower(path);
-    if (l.starts_with("/dev/tty") || l.starts_with("/dev/serial/") || l.starts_with("/dev/rfcomm"))
-        return true;
     if (!l.starts_with("com") || l.size() < 4) return false;
     for (std::size_t i = 3; i < l.size(); ++i)
         if (l[i] < '0' || l[i] > '9') return false;
     return true;
+}
+
+bool isSerialPath(const std::string& path) {
+    const std::string l = lower(path);
+    return l.starts_with("/dev/tty") || l.starts_with("/dev/serial/") ||
+           l.starts_with("/dev/rfcomm") || isComPort(path);
 }
 
 Claim claims(const DeviceText& text) {
@@ -88,8 +93,7 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
 }
 
 std::optional<Error> check(const PortDevice& device, Os& os) {
-    // COMn: no file to look at; opening it says what is wrong.
-    if (lower(device.path).starts_with("com")) return std::nullopt;
+    if (isComPort(device.path)) return std::nullopt;  // opening it says what is wrong
     const PathInfo info = os.files.stat(device.path);
     if (info.error != 0) {
         Error e = problem(port::Problem::DeviceUnusable);
@@ -169,23 +173,25 @@ private:
     std::int64_t m_readyAt = 0;
 };
 
+// Why a port did not open, as its error.
+Error openFailure(int err, const Options& options) {
+    if (err == ENOTTY) return backendProblem(Problem::NotSerialPort);
+    if (err == EINVAL) return backendProblem(Problem::BadBaud, std::to_string(options.baud));
+    Error e = problem(port::Problem::OpenFailed);
+    e.err = err;
+    e.hint = codeOf(err == EBUSY                    ? Hint::PortBusy
+                    : err == EACCES || err == EPERM ? Hint::JoinGroupDialout
+                    : err == ENOENT                 ? Hint::ListSerialPorts
+                                                    : Hint::None);
+    return e;
+}
+
 OpenResult openNamed(const PortDevice& device, Os& os) {
     OpenResult r;
     const Options& options = device.as<Options>();
     const int fd = os.serial ? os.serial->openSerial(device.path, options.baud) : -ENOSYS;
     if (fd < 0) {
-        if (-fd == ENOTTY) {
-            r.error = backendProblem(Problem::NotSerialPort);
-        } else {
-            r.error = problem(port::Problem::OpenFailed);
-            r.error->err = -fd;
-            r.error->hint = codeOf(-fd == EBUSY                    ? Hint::PortBusy
-                                   : -fd == EACCES || -fd == EPERM ? Hint::JoinGroupDialout
-                                   : -fd == ENOENT                 ? Hint::ListSerialPorts
-                                                                   : Hint::None);
-            if (-fd == EINVAL)
-                r.error = backendProblem(Problem::BadBaud, std::to_string(options.baud));
-        }
+        r.error = openFailure(-fd, options);
         r.error->device = device.path;
         return r;
     }
