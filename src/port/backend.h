@@ -49,6 +49,7 @@ struct PortDevice {
     const BackendRow* row = nullptr;               // null: none named
     std::string path;                              // /dev/parport0, /dev/i2c-1, /dev/gpiochip0
     std::shared_ptr<const DeviceOptions> options;  // the row's own, where it has any
+    bool emulatorOnly = false;  // "emulator": this address drives the emulator alone
 
     // The row's options, as the row that parsed them made them.
     template <class Options>
@@ -69,6 +70,14 @@ enum class Claim : std::uint8_t {
     No,
     ByOptions,  // what follows '@' has the row's shape ("0x27", "25,24,23,17,18,22")
     ByPath,     // the path names the row's device (/dev/parportN, /dev/i2c-N)
+};
+
+// Something attached that a row could drive, as a person would pick it from a list. Found
+// without opening anything for writing and without a word on any bus.
+struct Candidate {
+    std::string device;  // the device text's path: /dev/i2c-1, mcp2221:0123456, COM3
+    std::string name;    // what the system calls it ("bcm2835 (i2c@7e804000)"); may be empty
+    std::int64_t number = -1;  // the row's figure: a parport's base, a GPIO chip's lines
 };
 
 struct OpenResult {
@@ -97,6 +106,9 @@ struct BackendRow {
     // Opens for an address no device was named for. required: the user chose this
     // backend, so finding nothing is an error; else (auto) it leaves the emulator alone.
     OpenResult (*openAt)(const SupportedPort& port, bool required, Os& os);
+    // What is attached that this row could drive; null where the row names no devices, or
+    // another row lists the same ones.
+    std::vector<Candidate> (*candidates)(Os& os);
 };
 
 // This platform's backends, in the order auto tries them.

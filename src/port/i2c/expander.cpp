@@ -316,4 +316,13 @@ std::string hexByte(unsigned v) {
     return buf;
 }
 
+std::vector<Candidate> candidates(Os& os) {
+    std::vector<Candidate> all;
+    for (const BusKind& k : busKinds()) {
+        std::vector<Candidate> some = k.list(os);
+        all.insert(all.end(), some.begin(), some.end());
+    }
+    return all;
+}
+
 }  // namespace port::i2c

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hd44780/types.h"
 #include "port/backend.h"
@@ -112,6 +113,8 @@ struct BusKind {
     // Looks, without opening anything, that the path is this kind's bus.
     std::optional<Error> (*check)(const std::string& path, Os& os);
     std::unique_ptr<I2cBus> (*open)(const std::string& path, Os& os, std::optional<Error>& error);
+    // The buses of this kind that are there, named as this kind names them.
+    std::vector<Candidate> (*list)(Os& os);
 };
 // This platform's; the first also takes paths none of them names.
 std::span<const BusKind> busKinds() noexcept;
@@ -157,6 +160,8 @@ std::optional<Error> check(const PortDevice& device, Os& os);
 OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os);
 // The chip behind a bus that is already open: its address found or claimed, its set-up.
 OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus);
+// Every bus of every kind, for either chip.
+std::vector<Candidate> candidates(Os& os);
 
 // A chip's row functions, for its BackendRow.
 template <const Chip& chip>

@@ -37,6 +37,7 @@ const BackendRow kMcp23008{"mcp23008",
                            chipParse<kMcp23008Chip>,
                            check,
                            chipOpen<kMcp23008Chip>,
-                           nullptr};
+                           nullptr,
+                           nullptr};  // the buses are pcf8574's list: the chip goes with the wiring
 
 }  // namespace port::i2c

@@ -39,6 +39,7 @@ const BackendRow kPcf8574{"pcf8574",
                           chipParse<kPcf8574Chip>,
                           check,
                           chipOpen<kPcf8574Chip>,
-                          nullptr};
+                          nullptr,
+                          candidates};  // every bus of every kind, for either chip
 
 }  // namespace port::i2c

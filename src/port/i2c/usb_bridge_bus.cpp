@@ -113,12 +113,23 @@ std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Erro
     return nullptr;
 }
 
+// Every bridge attached, by the name that finds it whatever bus number or HID path it gets:
+// its form, and its serial number where it has one.
+std::vector<Candidate> list(Os& os) {
+    std::string why;
+    std::vector<Candidate> found;
+    for (const AttachedBridge& b : attached(os, kernelBridges(os), why))
+        found.push_back({std::string(b.bridge->form) + (b.serial.empty() ? "" : ":" + b.serial),
+                         bridgeName(b)});
+    return found;
+}
+
 }  // namespace
 
 std::string bridgeName(const AttachedBridge& b) {
     return std::string(b.bridge->name) + (b.serial.empty() ? "" : " " + b.serial);
 }
 
-const BusKind kUsbBridgeBus{names, check, open};
+const BusKind kUsbBridgeBus{names, check, open, list};
 
 }  // namespace port::i2c

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -39,6 +40,30 @@ std::optional<Error> checkDevice(const std::string& path, Os& os, const Driver& 
         return e;
     }
     return std::nullopt;
+}
+
+std::vector<SerialPortInfo> serialPorts(Files& files) {
+    constexpr const char* kTty = "/sys/class/tty";
+    std::vector<std::string> names = files.listDirectory(kTty);
+    std::sort(names.begin(), names.end());
+    std::vector<SerialPortInfo> found;
+    for (const std::string& name : names) {
+        if (!name.starts_with("ttyACM") && !name.starts_with("ttyUSB") &&
+            !name.starts_with("ttyAMA"))
+            continue;
+        // device is the USB interface (ttyACM) or the usb-serial port under it (ttyUSB):
+        // the USB device and its product string are one or two levels up.
+        std::string product;
+        for (const char* up : {"/device/../product", "/device/../../product"}) {
+            std::string text;
+            if (files.readText(std::string(kTty) + "/" + name + up, 256, text) == 0) {
+                product = text.substr(0, text.find('\n'));
+                break;
+            }
+        }
+        found.push_back({"/dev/" + name, product});
+    }
+    return found;
 }
 
 Error openFailed(const std::string& path, int err, std::uint8_t hint) {

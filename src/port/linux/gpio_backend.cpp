@@ -12,6 +12,7 @@
 // Raspberry Pi, well inside the enable pulse's phases.
 #include <linux/gpio.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -181,10 +182,34 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
     return {std::make_unique<GpioBackend>(req.fd, device, os), {}, {}};
 }
 
+// Every GPIO chip, with its label and line count where it can be read: /dev/gpiochipN is
+// opened read-only for that, which requests no line.
+std::vector<Candidate> candidates(Os& os) {
+    std::vector<std::string> chips = os.files.listDirectory("/sys/bus/gpio/devices");
+    std::sort(chips.begin(), chips.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    std::vector<Candidate> list;
+    for (const std::string& chip : chips) {
+        if (!chip.starts_with("gpiochip")) continue;
+        Candidate c{"/dev/" + chip, {}};
+        const int fd = os.devices ? os.files.open(c.device, OpenFor::Query) : -1;
+        gpiochip_info info{};
+        if (fd >= 0 && os.devices->ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0) {
+            info.label[sizeof info.label - 1] = '\0';
+            c.name = info.label;
+            c.number = info.lines;
+        }
+        if (fd >= 0) os.files.close(fd);
+        list.push_back(std::move(c));
+    }
+    return list;
+}
+
 }  // namespace
 
 const BackendRow kGpio{
     "gpio",    nullptr, "/dev/gpiochipN@RS,E,D4,D5,D6,D7", false, false, claims, parse, check,
-    openNamed, nullptr};
+    openNamed, nullptr, candidates};
 
 }  // namespace port::gpio

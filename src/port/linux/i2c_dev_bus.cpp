@@ -144,6 +144,32 @@ std::unique_ptr<I2cBus> openI2cDev(const std::string& path, Os& os, std::optiona
     return std::make_unique<I2cDevBus>(os, fd, funcs, std::move(bridge));
 }
 
-const BusKind kI2cDevBus{names, checkI2cDev, openI2cDev};
+namespace {
+
+// The kernel's adapters with their names ("bcm2835 (i2c@7e804000)", "SMBus I801 adapter at
+// f000"), but for the USB bridges', which the bridges' kind lists by the bridge's own name.
+std::vector<Candidate> listI2cDev(Os& os) {
+    constexpr const char* kAdapters = "/sys/bus/i2c/devices";
+    std::vector<std::string> bridges;
+    for (const AttachedBridge& b : kernelBridges(os).adapters) bridges.push_back(b.node);
+    std::vector<std::string> adapters = os.files.listDirectory(kAdapters);
+    // i2c-2 before i2c-10.
+    std::sort(adapters.begin(), adapters.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    std::vector<Candidate> list;
+    for (const std::string& adapter : adapters) {
+        const std::string node = "/dev/" + adapter;
+        if (!adapter.starts_with("i2c-") ||
+            std::find(bridges.begin(), bridges.end(), node) != bridges.end())
+            continue;
+        list.push_back({node, firstLine(os, std::string(kAdapters) + "/" + adapter + "/name")});
+    }
+    return list;
+}
+
+}  // namespace
+
+const BusKind kI2cDevBus{names, checkI2cDev, openI2cDev, listI2cDev};
 
 }  // namespace port::i2c

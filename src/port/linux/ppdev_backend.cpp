@@ -179,6 +179,18 @@ std::vector<ParportInfo> listParports(Os& os) {
     return found;
 }
 
+namespace {
+
+// Every parport, by its ppdev node and base address.
+std::vector<Candidate> candidates(Os& os) {
+    std::vector<Candidate> list;
+    for (const ParportInfo& p : listParports(os))
+        list.push_back({std::string(kDev) + "/" + p.name, {}, p.base});
+    return list;
+}
+
+}  // namespace
+
 }  // namespace port::linux_backends
 
 namespace port::ppdev {
@@ -192,6 +204,7 @@ const BackendRow kPpdev{"ppdev",
                         linux_backends::parse,
                         linux_backends::check,
                         linux_backends::openNamed,
-                        linux_backends::openAt};
+                        linux_backends::openAt,
+                        linux_backends::candidates};
 
 }  // namespace port::ppdev

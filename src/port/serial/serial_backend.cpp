@@ -235,6 +235,17 @@ LineEncoder::Encoded LineEncoder::encode(hd44780::Pins pins) {
     return out;
 }
 
+namespace {
+
+std::vector<Candidate> candidates(Os& os) {
+    std::vector<Candidate> list;
+    if (os.serial == nullptr) return list;
+    for (const SerialPortInfo& p : os.serial->listSerial()) list.push_back({p.path, p.name});
+    return list;
+}
+
+}  // namespace
+
 std::string protocolNames() {
     std::string list;
     for (const Protocol& p : kProtocols) list += (list.empty() ? "" : ", ") + std::string(p.name);
@@ -243,6 +254,6 @@ std::string protocolNames() {
 
 const BackendRow kSerial{
     "serial",  nullptr, "PORT@lcdserializer", false, false, claims, parse, check,
-    openNamed, nullptr};
+    openNamed, nullptr, candidates};
 
 }  // namespace port::serial

@@ -89,6 +89,6 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 
 // Tried by auto for every address: the library is Windows' own way to the port here.
 const BackendRow kInpout{"inpout", "inpout", nullptr, true,    true,
-                         nullptr,  nullptr,  nullptr, nullptr, openAt};
+                         nullptr,  nullptr,  nullptr, nullptr, openAt, nullptr};
 
 }  // namespace port::inpout
