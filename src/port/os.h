@@ -36,6 +36,11 @@ enum class OpenFor : std::uint8_t {
     // reader (fails with ENXIO instead); not truncated, so that a second writer's open
     // cannot wipe a trace that is still being written.
     Trace,
+    // A device looked at, not driven: read-only, never blocking (a chip's info ioctl).
+    Query,
+    // A file written whole: write-only, created 0644 or emptied, private to this program
+    // (never a FIFO or a device: those are refused).
+    Whole,
 };
 
 // Files and device nodes: what every platform has.
@@ -62,6 +67,13 @@ public:
     virtual int readText(const std::string& path, std::size_t maxBytes, std::string& text) = 0;
     // The names in a directory, in no particular order; empty when it cannot be read.
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+    // What a file written whole needs to replace another whole: its bytes on the disk
+    // before it is renamed over the old one, the rename itself (atomic: a crash leaves one
+    // or the other), the folder made where it is missing, a leftover removed. 0, or -errno.
+    virtual int sync(int fd) noexcept = 0;
+    virtual int rename(const std::string& from, const std::string& to) = 0;
+    virtual int makeDirectory(const std::string& path) = 0;  // -EEXIST where it is there
+    virtual int remove(const std::string& path) = 0;
 };
 
 // Device calls on an open descriptor (Linux's ioctl).
@@ -135,6 +147,11 @@ public:
     virtual std::unique_ptr<HidDevice> open(const std::string& path, int& error) = 0;
 };
 
+struct SerialPortInfo {
+    std::string path;  // what openSerial() takes: /dev/ttyACM0, COM3
+    std::string name;  // what the system calls the device ("Arduino Uno"); may be empty
+};
+
 // Serial ports (a USB serial adapter, an Arduino's): 8 data bits, no parity, one stop bit,
 // raw, no flow control.
 class SerialPorts {
@@ -144,6 +161,9 @@ public:
     // Files::close take, or -errno (-ENOENT no such port, -EBUSY another program has it,
     // -ENOTTY not a serial port, -EINVAL a rate the port refuses).
     virtual int openSerial(const std::string& path, unsigned baud) = 0;
+    // The ports there are, without opening any: those of USB adapters and boards, and the
+    // others the system knows to be real.
+    virtual std::vector<SerialPortInfo> listSerial() = 0;
 };
 
 // What a platform offers; the parts it lacks are null.

@@ -5,10 +5,14 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "port/os.h"
+#ifndef _WIN32
+#include "port/linux/backends.h"
+#endif
 #include "port/settings.h"
 #include "ui/messages.h"
 
@@ -80,10 +84,15 @@ struct FakeOs : port::Files,
         i.regularFile = regularFiles;
         return i;
     }
-    int open(const std::string& path, port::OpenFor) override {
+    int open(const std::string& path, port::OpenFor how) override {
         const std::size_t slash = path.find_last_of('/');
         calls.push_back("open " + path.substr(slash + 1));
         if (auto it = openErrno.find(path); it != openErrno.end()) return -it->second;
+        if (how == port::OpenFor::Whole) {  // a file of texts, written through its fd
+            texts[path].clear();
+            wholeFiles[nextFd] = path;
+            return nextFd++;
+        }
         if (!nodes.count(path)) return -ENOENT;
         return nextFd++;
     }
@@ -91,8 +100,28 @@ struct FakeOs : port::Files,
         return onIoctl ? onIoctl(fd, request, arg) : 0;
     }
     long write(int fd, const void* data, std::size_t size) noexcept override {
+        if (auto it = wholeFiles.find(fd); it != wholeFiles.end()) {
+            texts[it->second].append(static_cast<const char*>(data), size);
+            return static_cast<long>(size);
+        }
         return onWrite ? onWrite(fd, data, size) : static_cast<long>(size);
     }
+    // Files written whole, by descriptor; a test's hook called before each rename (a kill
+    // there throws).
+    std::map<int, std::string> wholeFiles;
+    std::function<void(const std::string& from, const std::string& to)> onRename;
+    int sync(int) noexcept override { return 0; }
+    int rename(const std::string& from, const std::string& to) override {
+        if (onRename) onRename(from, to);
+        texts[to] = texts[from];
+        texts.erase(from);
+        return 0;
+    }
+    int makeDirectory(const std::string& path) override {
+        calls.push_back("mkdir " + path);
+        return 0;
+    }
+    int remove(const std::string& path) override { return texts.erase(path) ? 0 : -ENOENT; }
     void close(int) noexcept override { calls.push_back("close"); }
     int lockExclusive(int) override { return 0; }
     std::vector<std::int64_t> truncatedTo;
@@ -161,6 +190,14 @@ struct FakeOs : port::Files,
         calls.push_back("serial " + path + " " + std::to_string(baud));
         if (auto it = serialErrno.find(path); it != serialErrno.end()) return -it->second;
         return nextFd++;
+    }
+    // The serial ports there are: sysfs's, as Linux reads it, unless a test names some.
+    std::optional<std::vector<port::SerialPortInfo>> serialPorts;
+    std::vector<port::SerialPortInfo> listSerial() override {
+#ifndef _WIN32
+        if (!serialPorts) return port::linux_backends::serialPorts(*this);
+#endif
+        return serialPorts.value_or(std::vector<port::SerialPortInfo>{});
     }
     int portAccess(std::uint16_t) override {
         ++portAccessCalls;

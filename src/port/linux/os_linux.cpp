@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "port/hid/hidapi_hid.h"
+#include "port/linux/backends.h"
 #include "port/os.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/io.h>)
@@ -105,10 +106,31 @@ public:
         return info(::fstat(fd, &st), st);
     }
     int open(const std::string& path, OpenFor how) override {
-        const int fd =
-            how == OpenFor::Device
-                ? ::open(path.c_str(), O_RDWR | O_CLOEXEC)
-                : ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+        int fd = -1;
+        switch (how) {
+            case OpenFor::Device:
+                fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+                break;
+            case OpenFor::Trace:
+                fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+                break;
+            case OpenFor::Query:
+                fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                break;
+            case OpenFor::Whole:
+                // O_NOFOLLOW and the check below: a link or a FIFO in a temporary file's
+                // place is not written through.
+                fd = ::open(path.c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+                if (fd >= 0) {
+                    struct stat st {};
+                    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                        ::close(fd);
+                        return -EINVAL;
+                    }
+                }
+                break;
+        }
         return fd >= 0 ? fd : failed();
     }
     int ioctl(int fd, unsigned long request, void* arg) noexcept override {
@@ -177,6 +199,19 @@ public:
         for (const auto& entry : std::filesystem::directory_iterator(path, ec))
             names.push_back(entry.path().filename().string());
         return names;
+    }
+
+    std::vector<SerialPortInfo> listSerial() override { return linux_backends::serialPorts(*this); }
+
+    int sync(int fd) noexcept override { return ::fsync(fd) == 0 ? 0 : failed(); }
+    int rename(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : failed();
+    }
+    int makeDirectory(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0755) == 0 ? 0 : failed();
+    }
+    int remove(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? 0 : failed();
     }
 
     int portAccess([[maybe_unused]] std::uint16_t port) override {

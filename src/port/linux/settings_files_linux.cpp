@@ -23,9 +23,14 @@ std::vector<std::string> settingsFiles(const Getenv& getenv) {
     return files;
 }
 
-std::string stateFile(const Getenv& getenv) {
+std::string userSettingsFile(const Getenv& getenv) {
     const std::string user = settingsFiles(getenv).front();
-    if (user.front() != '/' || user.starts_with("/etc/")) return {};
+    return user.front() != '/' || user.starts_with("/etc/") ? std::string() : user;
+}
+
+std::string stateFile(const Getenv& getenv) {
+    const std::string user = userSettingsFile(getenv);
+    if (user.empty()) return {};
     return user.substr(0, user.find_last_of('/')) + "/state.ini";
 }
 

@@ -11,6 +11,10 @@
 #include <windows.h>
 // windows.h first: the others build on its types.
 #include <mmsystem.h>
+// After windows.h: the Ports class's GUID, defined here.
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
 
 #include <cerrno>
 #include <chrono>
@@ -64,6 +68,9 @@ int errnoOf(DWORD code) {
             return EPIPE;
         case ERROR_DIRECTORY:
             return EISDIR;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return EEXIST;
         case ERROR_INVALID_NAME:
         case ERROR_INVALID_PARAMETER:
             return EINVAL;
@@ -82,6 +89,57 @@ std::string folderOf(const std::wstring& path) {
 
 class WindowsOs final : public Files, public Time, public Libraries, public SerialPorts {
 public:
+    // The Device Manager's "Ports (COM et LPT)" with their friendly names ("Arduino Uno
+    // (COM3)"), then any COM port only the registry's SERIALCOMM list names (wine's).
+    std::vector<SerialPortInfo> listSerial() override {
+        std::vector<SerialPortInfo> found;
+        const HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+        if (set != INVALID_HANDLE_VALUE) {
+            SP_DEVINFO_DATA dev{};
+            dev.cbSize = sizeof dev;
+            for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &dev); ++i) {
+                const HKEY key = SetupDiOpenDevRegKey(set, &dev, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+                if (key == INVALID_HANDLE_VALUE) continue;
+                wchar_t port[64] = {};
+                DWORD size = sizeof port - sizeof(wchar_t);
+                const bool named = RegQueryValueExW(key, L"PortName", nullptr, nullptr,
+                                                    reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS;
+                RegCloseKey(key);
+                if (!named || std::wstring(port).rfind(L"COM", 0) != 0) continue;  // LPT1 too
+                wchar_t friendly[256] = {};
+                std::string name;
+                if (SetupDiGetDeviceRegistryPropertyW(set, &dev, SPDRP_FRIENDLYNAME, nullptr,
+                                                      reinterpret_cast<BYTE*>(friendly),
+                                                      sizeof friendly - sizeof(wchar_t), nullptr)) {
+                    name = narrow(friendly);
+                    // "Arduino Uno (COM3)": the port is said apart.
+                    const std::string suffix = " (" + narrow(port) + ")";
+                    if (name.ends_with(suffix)) name.erase(name.size() - suffix.size());
+                }
+                found.push_back({narrow(port), name});
+            }
+            SetupDiDestroyDeviceInfoList(set);
+        }
+        HKEY comm = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &comm) ==
+            ERROR_SUCCESS) {
+            for (DWORD i = 0;; ++i) {
+                wchar_t value[256], data[64] = {};
+                DWORD valueSize = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
+                if (RegEnumValueW(comm, i, value, &valueSize, nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data), &dataSize) != ERROR_SUCCESS)
+                    break;
+                if (type != REG_SZ) continue;
+                const std::string port = narrow(data);
+                bool known = false;
+                for (const SerialPortInfo& f : found) known = known || f.path == port;
+                if (!known) found.push_back({port, {}});
+            }
+            RegCloseKey(comm);
+        }
+        return found;
+    }
+
     // COM ports: \\.\COMn reaches COM10 and above too. Windows opens a port for one
     // program at a time; a second open fails with access denied.
     int openSerial(const std::string& path, unsigned baud) override {
@@ -145,10 +203,14 @@ public:
         return i;
     }
     int open(const std::string& path, OpenFor how) override {
-        if (how == OpenFor::Device) return -ENOSYS;  // no device files: the library writes
-        // Others may read the trace while it grows, but not write it.
-        const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // No device files: the library writes.
+        if (how == OpenFor::Device || how == OpenFor::Query) return -ENOSYS;
+        // Others may read the trace while it grows, but not write it; a file written whole
+        // is this program's alone until it is renamed into place.
+        const bool whole = how == OpenFor::Whole;
+        const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, whole ? 0 : FILE_SHARE_READ,
+                                     nullptr, whole ? CREATE_ALWAYS : OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return failed();
         return adopt(h);
     }
@@ -199,6 +261,20 @@ public:
         return rc;
     }
     std::vector<std::string> listDirectory(const std::string&) override { return {}; }
+    int sync(int fd) noexcept override { return FlushFileBuffers(handle(fd)) ? 0 : failed(); }
+    int rename(const std::string& from, const std::string& to) override {
+        // Replaces the old file in one step, once the new one is on the disk.
+        return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? 0
+                   : failed();
+    }
+    int makeDirectory(const std::string& path) override {
+        return CreateDirectoryW(wide(path).c_str(), nullptr) ? 0 : failed();
+    }
+    int remove(const std::string& path) override {
+        return DeleteFileW(wide(path).c_str()) ? 0 : failed();
+    }
 
     void* loadLibrary(const std::string& name, unsigned long& error) override {
         const HMODULE m =

@@ -25,10 +25,15 @@ std::vector<std::string> settingsFiles(const Getenv& getenv) {
     return {std::string(appData) + "\\velmorin\\velmorin.conf"};
 }
 
-std::string stateFile(const Getenv& getenv) {
+std::string userSettingsFile(const Getenv& getenv) {
     const auto files = settingsFiles(getenv);
-    if (files.empty()) return {};
-    return files.front().substr(0, files.front().find_last_of('\\')) + "\\state.ini";
+    return files.empty() ? std::string() : files.front();
+}
+
+std::string stateFile(const Getenv& getenv) {
+    const std::string user = userSettingsFile(getenv);
+    if (user.empty()) return {};
+    return user.substr(0, user.find_last_of('\\')) + "\\state.ini";
 }
 
 }  // namespace port
