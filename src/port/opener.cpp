@@ -40,6 +40,7 @@ BackendOpener hardwareOpener(Os& os) {
         const SupportedPort* port = supportedPort(address);
         if (!port || config.mode == Mode::Emulator) return {};
         const PortDevice& named = config.device(address);
+        if (named.emulatorOnly) return {};
         if (config.namedDevicesApply() && named.row) {
             if (auto e = checkNamed(port->deviceSetting, config, named, os))
                 return {nullptr, e, {}};

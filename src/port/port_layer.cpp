@@ -142,6 +142,56 @@ void PortLayer::Out32(std::int16_t port, std::int16_t value) noexcept {
     if (m_trace) m_trace->record(port, byte, now);
 }
 
+std::optional<Error> PortLayer::choose(std::int16_t port, const PortDevice& device) noexcept {
+    const SupportedPort* supported = supportedPort(port);
+    if (!supported) return problem(Problem::UnsupportedAddress);
+    Port* p = find(port);
+    try {
+        if (!p) {
+            auto made = std::make_unique<Port>();
+            made->address = port;
+            hd44780::Options options = m_config.emulator;
+            options.powerOnNs = m_clock.nowNs();
+            made->display = std::make_unique<hd44780::Controller>(options);
+            m_ports.push_back(std::move(made));
+            p = m_ports.back().get();
+        }
+        if (p->failed) return problem(Problem::WriteFailed);  // the program is ending
+        // What the old backend queued goes out before it closes. It is being replaced: a
+        // module already gone is no reason to end the run.
+        if (p->backend) (void)p->backend->flush();
+        p->backend.reset();
+        p->note = {};
+        p->choiceFailed.reset();
+        m_config.devices[portIndex(*supported)] = device;
+        if (device.emulatorOnly) return std::nullopt;
+        OpenResult r = m_opener(port, m_config);
+        p->note = r.note;
+        p->backend = std::move(r.backend);
+        if (r.error) {
+            // Said as the choice it is, not as the settings file's line it replaced.
+            r.error->file.clear();
+            r.error->line = 0;
+            if (r.error->setting.empty()) r.error->setting = supported->deviceSetting;
+            p->backend.reset();
+            p->choiceFailed = r.error;
+            return r.error;
+        }
+    } catch (const std::exception& ex) {
+        Error e = safely(Problem::PrepareFailed, 0, [&] {
+            Error f = problem(Problem::PrepareFailed, ex.what());
+            f.address = port;
+            return f;
+        });
+        if (p) {
+            p->backend.reset();
+            p->choiceFailed = e;
+        }
+        return e;
+    }
+    return std::nullopt;
+}
+
 void PortLayer::writeFailed(Port& p, int err) noexcept {
     p.failed = true;
     m_fatal.fail(safely(Problem::WriteFailed, err, [&] {
@@ -217,7 +267,7 @@ void PortLayer::setOscillator(hd44780::Oscillator oscillator) noexcept {
 std::vector<PortLayer::PortView> PortLayer::ports() const {
     std::vector<PortView> views;
     for (const auto& p : m_ports) {
-        PortView v{p->address, p->display.get(), std::nullopt, p->note};
+        PortView v{p->address, p->display.get(), std::nullopt, p->note, p->choiceFailed};
         if (p->backend) v.device = p->backend->description();
         views.push_back(std::move(v));
     }

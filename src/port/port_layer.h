@@ -49,6 +49,13 @@ public:
     // out and closed, every device let go, and nothing is written from then on.
     void release() noexcept;
 
+    // Puts another device on a supported port, as the user chose it in the window: the
+    // old backend's queue is sent and the backend closed, then the device opened (a device
+    // with no row and not the emulator: the setting's auto, or its backend). One that will
+    // not open leaves the port on its emulator alone and is returned: a wrong guess is not
+    // fatal. The driver's next writes re-initialise the module.
+    std::optional<Error> choose(std::int16_t port, const PortDevice& device) noexcept;
+
     // Hears the first note an opener leaves (once per program: the panel shows each port's).
     void onNote(std::function<void(const Note&)> told) { m_told = std::move(told); }
 
@@ -62,6 +69,7 @@ public:
         const hd44780::Controller* display = nullptr;  // emulated, or the hardware's mirror
         std::optional<Description> device;             // none for the emulator alone
         Note note;
+        std::optional<Error> choiceFailed;  // the last device chosen for it would not open
     };
     // Open ports, in the order they were first written.
     std::vector<PortView> ports() const;
@@ -82,6 +90,7 @@ private:
         std::unique_ptr<PortBackend> backend;
         std::unique_ptr<hd44780::Controller> display;
         Note note;
+        std::optional<Error> choiceFailed;
         std::uint8_t last = 0;
         std::int64_t lastNs = 0;  // bus time of the last write
         bool failed = false;

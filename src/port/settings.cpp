@@ -243,6 +243,10 @@ bool PortConfig::namedDevicesApply() const noexcept {
 std::optional<Error> parseDevice(const std::string& text, PortDevice& device) {
     device = PortDevice{};
     if (text.empty()) return std::nullopt;
+    if (text == kEmulatorDevice) {
+        device.emulatorOnly = true;
+        return std::nullopt;
+    }
     DeviceText t;
     const std::size_t at = text.find('@');
     t.path = text.substr(0, at);

@@ -3,7 +3,7 @@
 // over the user's file, the user's file over the system's.
 //
 //   VELMORIN_LPT     auto (default), emulator, or a backend row's name (ppdev, ioport ...)
-//   VELMORIN_LPT1/2  a device for that address, in the form of a backend row
+//   VELMORIN_LPT1/2  a device for that address, in the form of a backend row, or "emulator"
 //   VELMORIN_TRACE   a VCD file of every port write
 //   VELMORIN_DELAY   1-16: every pause and both phases of the enable pulse last N times longer
 //   VELMORIN_MODULE  the emulated module: a size, then a00/a02 and 270khz/190khz
@@ -78,6 +78,9 @@ Getenv systemEnvironment();
 // The settings files, the one that wins first: the user's, then the system's. Each
 // platform knows its own places.
 std::vector<std::string> settingsFiles(const Getenv& getenv);
+// The user's own settings file, where the window keeps a choice; empty where the user has
+// no folder of their own.
+std::string userSettingsFile(const Getenv& getenv);
 // The display window's state file, beside the user's settings file; empty where there is
 // no user's folder.
 std::string stateFile(const Getenv& getenv);
@@ -92,9 +95,21 @@ std::optional<Error> parseModule(const std::string& text, hd44780::Geometry& mod
                                  hd44780::Options& options);
 std::string moduleText(hd44780::Geometry module, const hd44780::Options& options);
 
+// A device text that keeps an address on the emulator alone, whatever auto would find.
+inline constexpr const char* kEmulatorDevice = "emulator";
+
 // "/dev/parport0", "/dev/i2c-1@0x27", "/dev/gpiochip0@25,24,23,17,18,22": the first
 // backend row that claims the text parses it. Empty text names no device.
 std::optional<Error> parseDevice(const std::string& text, PortDevice& device);
+
+// A settings file's text with NAME=value in it: the line that sets NAME now (the last, which
+// wins) rewritten, else a line added at the end; every other byte as it was.
+std::string withSetting(const std::string& text, const std::string& name, const std::string& value);
+// Puts NAME=value in a settings file, made whole beside it and renamed over it, so that a
+// crash leaves the old file or the new one, never half of either. The file's folder is
+// made where it is missing. 0, or the errno of what failed (EINVAL: what stands in the
+// file's place is not a regular file; EFBIG: it is too long to be a settings file).
+int saveSetting(Os& os, const std::string& file, const std::string& name, const std::string& value);
 
 // "VELMORIN_LPT, VELMORIN_TRACE, ...": every setting's name.
 std::string settingChoices();
