@@ -16,7 +16,7 @@ std::string plainName(const port::Description& d) {
     return d.device;
 }
 
-const BackendTexts kPlain{"", unknownProblem, noHint, plainName, nullptr, nullptr};
+const BackendTexts kPlain{"", unknownProblem, noHint, plainName, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "port/backend.h"
 #include "port/errors.h"
 
 namespace ui {
@@ -16,6 +17,8 @@ struct BackendTexts {
     // A note as the panel shows it, and as it is said once on stderr; null: it has none.
     std::string (*panelNote)(const port::Note& n);
     std::string (*toldNote)(const port::Note& n);
+    // A candidate as the hardware list shows it; null where the row lists none.
+    std::string (*candidateName)(const port::Candidate& c);
 };
 
 // Each in its file under backends/.

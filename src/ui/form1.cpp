@@ -225,6 +225,7 @@ void Form1::Form_Load() {
 void Form1::Option1_Click(int Index) {
     if (stopping() || (Index != 1 && Index != 2)) return;
     PortLPT = Option1[static_cast<std::size_t>(Index)]->property("Tag").toString().toShort();
+    emit portChanged(PortLPT);
     LCD_Init();
     EcrireCGRAM();
 }

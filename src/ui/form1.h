@@ -39,6 +39,12 @@ public:
     // A client-area length in twips, in this screen's pixels (15 twips per pixel at 96 dpi).
     int twips(int t) const;
 
+    // The port the driver writes to (PortLPT).
+    std::int16_t port() const noexcept { return PortLPT; }
+
+signals:
+    void portChanged(std::int16_t port);
+
 public slots:
     void Command1_Click();
     void Command2_Click();

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "hd44780/modules.h"
+#include "ui/hardware_line.h"
 #include "ui/lcd_view.h"
 #include "ui/messages.h"
 #include "ui/timing_texts.h"
@@ -164,6 +165,16 @@ void LcdWindow::remember() {
               : QString::fromStdString(ui::moduleNotSaved(m_state->fileName().toStdString())));
 }
 
+HardwareLine* LcdWindow::addHardwareLine(port::Os& os, const std::string& settingsFile) {
+    auto* line = new HardwareLine(m_layer, os, settingsFile, this);
+    // Under the panels, above the stretch.
+    auto* top = static_cast<QVBoxLayout*>(layout());
+    top->insertWidget(top->count() - 1, line);
+    // A choice shows in the panel at once, not at the next poll.
+    connect(line, &HardwareLine::chosen, this, &LcdWindow::poll);
+    return line;
+}
+
 LcdView* LcdWindow::view(std::int16_t port) const {
     for (const Panel& p : m_panelList)
         if (p.port == port) return p.view;
@@ -247,6 +258,8 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
             QStringLiteral(" — miroir de %1").arg(QString::fromStdString(ui::panelName(*p.device)));
     if (!p.note.empty())
         title += QStringLiteral("\n") + QString::fromStdString(ui::panelNote(p.note));
+    if (p.choiceFailed)
+        title += QStringLiteral("\n") + QString::fromStdString(ui::sentence(*p.choiceFailed));
     if (panel.title->text() != title) panel.title->setText(title);
 
     const hd44780::Pins pins = p.display->lastPins();

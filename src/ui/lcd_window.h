@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "port/clock.h"
@@ -16,6 +17,7 @@ class QSettings;
 class QTimer;
 class QVBoxLayout;
 class LcdView;
+class HardwareLine;
 
 class LcdWindow : public QWidget {
     Q_OBJECT
@@ -28,6 +30,10 @@ public:
     // A note under the module choices on the state file (not read, not saved), wrapped to
     // the window's width.
     void showStateNote(const QString& text);
+
+    // The "Matériel" line under the panels, for the port Form1 drives: settingsFile is
+    // where a choice is kept (empty: nowhere).
+    HardwareLine* addHardwareLine(port::Os& os, const std::string& settingsFile);
 
     // The module the user owns: size, character ROM and oscillator, for every panel.
     void setModule(hd44780::Geometry module);

@@ -136,6 +136,10 @@ std::string errnoText(int err) {
     }
 }
 
+std::string deviceAndName(const std::string& device, const std::string& name) {
+    return name.empty() ? device : device + " — " + name;
+}
+
 std::string joinGroup(const std::string& group) {
     return " ; ajoutez votre utilisateur au groupe " + group + " (sudo usermod -aG " + group +
            " $USER, puis reconnectez-vous)";
@@ -450,6 +454,26 @@ std::string moduleNotRead(const std::string& file) {
 std::string moduleNotRemembered(const std::string& file) {
     return "Choix du module non retenu : « " + shown(file) +
            " » n'est pas un fichier ordinaire ; retirez-le pour que le choix soit enregistré";
+}
+
+std::string deviceChoiceNotSaved(const std::string& file) {
+    if (file.empty())
+        return "Choix du matériel non enregistré : aucun dossier personnel où le garder ; il vaut "
+               "pour cette fois";
+    return "Choix du matériel non enregistré : impossible d'écrire « " + shown(file) +
+           " » ; vérifiez que ce fichier et son dossier sont accessibles en écriture";
+}
+
+std::string deviceFixedByEnvironment(const std::string& setting, const std::string& value) {
+    return setting + "=" + shown(value) +
+           " vient de l'environnement et ne peut pas être changé ici ; retirez-le de "
+           "l'environnement pour choisir dans cette liste";
+}
+
+std::string devicesIgnored(const std::string& mode) {
+    return "VELMORIN_LPT=" + shown(mode) +
+           " sert chaque port lui-même : le matériel ne se choisit pas ici ; retirez ce réglage "
+           "pour choisir dans cette liste";
 }
 
 std::string outOfMemoryAtStartup() {

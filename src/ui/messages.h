@@ -34,6 +34,11 @@ std::string qtFatal(const std::string& firstLine);
 std::string moduleNotSaved(const std::string& file);
 std::string moduleNotRead(const std::string& file);
 std::string moduleNotRemembered(const std::string& file);
+// The hardware line: the choice kept nowhere (no user's folder, or the file would not be
+// written), and why the line cannot change the port's device.
+std::string deviceChoiceNotSaved(const std::string& file);
+std::string deviceFixedByEnvironment(const std::string& setting, const std::string& value);
+std::string devicesIgnored(const std::string& mode);
 // Start-up itself failed: no memory, or what threw; or the system asked the program to end
 // before its windows were up.
 std::string outOfMemoryAtStartup();

@@ -17,6 +17,8 @@ std::string shown(const std::string& text);
 std::string settingSaid(const port::Error& e);
 // "VELMORIN_LPT1=/dev/i2c-1", the device a setting named.
 std::string deviceNamed(const port::Error& e);
+// "/dev/i2c-1 — bcm2835 (i2c@7e804000)": a device and what the system calls it, if anything.
+std::string deviceAndName(const std::string& device, const std::string& name);
 // " ; ajoutez votre utilisateur au groupe lp (...)".
 std::string joinGroup(const std::string& group);
 

@@ -64,8 +64,13 @@ std::string panelName(const port::Description& d) {
     return d.device + " (GPIO " + d.detail + ")";
 }
 
+std::string candidateName(const port::Candidate& c) {
+    const std::string lines = c.number < 0 ? "" : " (" + std::to_string(c.number) + " lignes)";
+    return texts::deviceAndName(c.device, c.name + lines);
+}
+
 }  // namespace
 
-const BackendTexts kGpioTexts{"gpio", problem, hint, panelName, nullptr, nullptr};
+const BackendTexts kGpioTexts{"gpio", problem, hint, panelName, nullptr, nullptr, candidateName};
 
 }  // namespace ui

@@ -72,6 +72,6 @@ std::string toldNote(const port::Note& n) {
 
 }  // namespace
 
-const BackendTexts kInpoutTexts{"inpout", problem, hint, panelName, panelNote, toldNote};
+const BackendTexts kInpoutTexts{"inpout", problem, hint, panelName, panelNote, toldNote, nullptr};
 
 }  // namespace ui

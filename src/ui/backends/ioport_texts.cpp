@@ -37,6 +37,6 @@ std::string panelName(const port::Description& d) {
 
 }  // namespace
 
-const BackendTexts kIoportTexts{"ioport", problem, hint, panelName, nullptr, nullptr};
+const BackendTexts kIoportTexts{"ioport", problem, hint, panelName, nullptr, nullptr, nullptr};
 
 }  // namespace ui

@@ -72,8 +72,13 @@ std::string toldNote(const port::Note& n) {
     return panelNote(n) + " (afficheur émulé ; " + n.setting + "=/dev/parportN pour le choisir)";
 }
 
+std::string candidateName(const port::Candidate& c) {
+    return c.device + " (port parallèle à " + port::hexAddress(static_cast<std::int16_t>(c.number)) +
+           ")";
+}
+
 }  // namespace
 
-const BackendTexts kPpdevTexts{"ppdev", problem, hint, panelName, panelNote, toldNote};
+const BackendTexts kPpdevTexts{"ppdev", problem, hint, panelName, panelNote, toldNote, candidateName};
 
 }  // namespace ui

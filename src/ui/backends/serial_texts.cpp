@@ -55,8 +55,12 @@ std::string panelName(const port::Description& d) {
            (d.found ? ", un caractère égal à l'octet d'échappement envoyé en espace" : "") + ")";
 }
 
+std::string candidateName(const port::Candidate& c) {
+    return texts::deviceAndName(c.device, c.name);
+}
+
 }  // namespace
 
-const BackendTexts kSerialTexts{"serial", problem, hint, panelName, nullptr, nullptr};
+const BackendTexts kSerialTexts{"serial", problem, hint, panelName, nullptr, nullptr, candidateName};
 
 }  // namespace ui

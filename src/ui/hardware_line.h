@@ -1,0 +1,73 @@
+// "Matériel": the device behind the port Form1 drives now, picked from what is attached
+// (each backend row's candidates), with what that kind of device needs (an I2C address and
+// the board's wiring, GPIO lines, a serial protocol), or typed in full. A pick applies at
+// once and is kept in the user's settings file; one that will not open leaves the port on
+// its emulator, the panel saying why.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "port/backend.h"
+#include "port/os.h"
+#include "port/port_layer.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class HardwareLine : public QWidget {
+    Q_OBJECT
+
+public:
+    // settingsFile: the user's, where a choice is kept; empty where there is none.
+    HardwareLine(port::PortLayer& layer, port::Os& os, std::string settingsFile,
+                 QWidget* parent = nullptr);
+
+    // The port the line is for: Form1's, as it changes.
+    void setPort(std::int16_t port);
+    // Lists again what is attached.
+    void refresh();
+
+signals:
+    // A device was put on the port (or failed to open, leaving the emulator): the display
+    // is to be initialised again.
+    void chosen(std::int16_t port);
+
+private:
+    struct Entry {
+        const port::BackendRow* row = nullptr;  // null: the emulator alone, or "Autre…"
+        port::Candidate candidate;
+        bool other = false;
+    };
+    void fill();
+    void showOptions();
+    void apply(bool findAddress = false);
+    std::string deviceText(bool findAddress) const;
+    void selectCurrent();
+    void setDisabledBy(const QString& why);
+
+    port::PortLayer& m_layer;
+    port::Os& m_os;
+    std::string m_settingsFile;
+    std::int16_t m_port;
+    std::vector<Entry> m_entries;
+    bool m_filling = false;
+    // Each port's device text as last chosen in this run, over what the settings said.
+    std::array<std::string, port::kSupportedPorts.size()> m_chosen;
+
+    QComboBox* m_list = nullptr;
+    QComboBox* m_address = nullptr;
+    QPushButton* m_find = nullptr;
+    QComboBox* m_wiring = nullptr;
+    QLineEdit* m_map = nullptr;
+    QLineEdit* m_lines = nullptr;
+    QComboBox* m_protocol = nullptr;
+    QLineEdit* m_other = nullptr;
+    QPushButton* m_refresh = nullptr;
+    QLabel* m_note = nullptr;
+};
