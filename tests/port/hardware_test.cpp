@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "fake_hid.h"
@@ -843,3 +844,78 @@ TEST(Gpio, FailuresSayWhatToDo) {
 }
 
 }  // namespace
+
+// What each row lists for a system, found without a word on any bus: "row: device | name |
+// number", in table order.
+TEST(Candidates, EachRowListsWhatIsAttached) {
+    struct Case {
+        const char* system;
+        std::function<void(FakeSys&, testsupport::FakeHid&)> build;
+        std::vector<std::string> listed;
+    };
+    const Case cases[] = {
+        {"no hardware", [](FakeSys&, testsupport::FakeHid&) {}, {}},
+        {"two parports",
+         [](FakeSys& s, testsupport::FakeHid&) {
+             s.addParport(1, "632\t1656");
+             s.addParport(0, "888\t1912");
+         },
+         {"ppdev: /dev/parport0 |  | 888", "ppdev: /dev/parport1 |  | 632"}},
+        {"a Pi's I2C bus and a USB bridge's, its adapter named as the bridge",
+         [](FakeSys& s, testsupport::FakeHid&) {
+             s.files["/sys/bus/i2c/devices/i2c-1/name"] = {"bcm2835 (i2c@7e804000)"};
+             s.files["/sys/bus/i2c/devices/i2c-10/name"] = {"bcm2835 (i2c@7e805000)"};
+             s.files["/sys/bus/i2c/devices/i2c-3/../uevent"] = {"HID_ID=0003:000004D8:000000DD",
+                                                                "HID_UNIQ=0123456"};
+             s.files["/sys/bus/i2c/devices/i2c-3/name"] = {"MCP2221 usb-i2c bridge"};
+         },
+         {"pcf8574: /dev/i2c-1 | bcm2835 (i2c@7e804000) | -1",
+          "pcf8574: /dev/i2c-10 | bcm2835 (i2c@7e805000) | -1",
+          "pcf8574: mcp2221:0123456 | MCP2221A 0123456 | -1"}},
+        {"a CP2112 its driver holds, whose hidraw node is not a second bridge; one over HID",
+         [](FakeSys& s, testsupport::FakeHid& hid) {
+             s.files["/sys/bus/i2c/devices/i2c-2/../uevent"] = {"HID_ID=0003:000010C4:0000EA90",
+                                                                "HID_UNIQ=0001"};
+             s.files["/sys/bus/i2c/devices/i2c-2/../hidraw/hidraw0/dev"] = {"243:0"};
+             hid.attached.push_back({{"/dev/hidraw0", 0x10C4, 0xEA90, "0001"}, nullptr});
+             hid.attached.push_back({{"/dev/hidraw1", 0x04D8, 0x00DD, ""}, nullptr});
+         },
+         {"pcf8574: cp2112:0001 | CP2112 0001 | -1", "pcf8574: mcp2221 | MCP2221A | -1"}},
+        {"a GPIO chip and an Arduino; ttyS0 is not listed",
+         [](FakeSys& s, testsupport::FakeHid&) {
+             s.files["/sys/bus/gpio/devices/gpiochip0/dev"] = {"254:0"};
+             s.node("gpiochip0", 254);
+             s.onIoctl = [](int, unsigned long request, void* arg) {
+                 if (request == GPIO_GET_CHIPINFO_IOCTL) {
+                     auto* info = static_cast<gpiochip_info*>(arg);
+                     std::strcpy(info->label, "pinctrl-bcm2711");
+                     info->lines = 58;
+                 }
+                 return 0;
+             };
+             s.files["/sys/class/tty/ttyS0/dev"] = {"4:64"};
+             s.files["/sys/class/tty/ttyACM0/dev"] = {"166:0"};
+             s.texts["/sys/class/tty/ttyACM0/device/../product"] = "Arduino Uno\n";
+             s.files["/sys/class/tty/ttyUSB0/dev"] = {"188:0"};
+         },
+         {"gpio: /dev/gpiochip0 | pinctrl-bcm2711 | 58", "serial: /dev/ttyACM0 | Arduino Uno | -1",
+          "serial: /dev/ttyUSB0 |  | -1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.system);
+        FakeSys sys;
+        testsupport::FakeHid hid;
+        sys.hid = &hid;
+        c.build(sys, hid);
+        std::vector<std::string> listed;
+        for (const port::BackendRow& row : port::backendTable())
+            if (row.candidates)
+                for (const port::Candidate& k : row.candidates(sys))
+                    listed.push_back(std::string(row.key) + ": " + k.device + " | " + k.name + " | " +
+                                     std::to_string(k.number));
+        EXPECT_EQ(listed, c.listed);
+        // Nothing was opened but to read a chip's info.
+        for (const std::string& call : sys.calls)
+            EXPECT_TRUE(!call.starts_with("open ") || call == "open gpiochip0") << call;
+    }
+}
