@@ -11,6 +11,7 @@
 #include "port/serial/serial_backend.h"
 #include "port/windows/inpout_backend.h"
 #include "ui/messages.h"
+#include "ui/backend_texts.h"
 
 namespace {
 
@@ -435,6 +436,38 @@ TEST(Catalogue, PanelNamesAndNotes) {
     EXPECT_EQ(ui::toldNote(library),
               "inpoutx64.dll introuvable (cherchée dans : C:\\a; C:\\b) : afficheur émulé seul ; "
               "copiez inpoutx64.dll à côté de velmorin.exe pour écrire sur le port");
+}
+
+// The hardware line: each row's candidates as listed, and why a choice is not kept or not
+// open to change.
+TEST(Catalogue, HardwareLine) {
+    const std::pair<const char*, port::Candidate> listed[] = {
+        {"ppdev", {"/dev/parport0", "", 0x378}},
+        {"pcf8574", {"/dev/i2c-1", "bcm2835 (i2c@7e804000)"}},
+        {"pcf8574", {"mcp2221:0123456", "MCP2221A 0123456"}},
+        {"gpio", {"/dev/gpiochip0", "pinctrl-bcm2711", 58}},
+        {"serial", {"COM3", "Arduino Uno"}},
+        {"serial", {"/dev/ttyUSB0", ""}},
+    };
+    const char* const said[] = {
+        "/dev/parport0 (port parallèle à 0x378)",      "/dev/i2c-1 — bcm2835 (i2c@7e804000)",
+        "MCP2221A 0123456 (USB)",                       "/dev/gpiochip0 — pinctrl-bcm2711 (58 lignes)",
+        "COM3 — Arduino Uno",                           "/dev/ttyUSB0",
+    };
+    for (std::size_t i = 0; i < std::size(listed); ++i)
+        EXPECT_EQ(ui::backendTexts(listed[i].first).candidateName(listed[i].second), said[i]);
+    EXPECT_EQ(ui::deviceChoiceNotSaved("/h/velmorin.conf"),
+              "Choix du matériel non enregistré : impossible d'écrire « /h/velmorin.conf » ; "
+              "vérifiez que ce fichier et son dossier sont accessibles en écriture");
+    EXPECT_EQ(ui::deviceChoiceNotSaved(""),
+              "Choix du matériel non enregistré : aucun dossier personnel où le garder ; il vaut "
+              "pour cette fois");
+    EXPECT_EQ(ui::deviceFixedByEnvironment("VELMORIN_LPT1", "/dev/i2c-1@0x27"),
+              "VELMORIN_LPT1=/dev/i2c-1@0x27 vient de l'environnement et ne peut pas être changé "
+              "ici ; retirez-le de l'environnement pour choisir dans cette liste");
+    EXPECT_EQ(ui::devicesIgnored("emulator"),
+              "VELMORIN_LPT=emulator sert chaque port lui-même : le matériel ne se choisit pas "
+              "ici ; retirez ce réglage pour choisir dans cette liste");
 }
 
 }  // namespace
