@@ -61,12 +61,13 @@ int saveSetting(Os& os, const std::string& file, const std::string& name, const 
     std::string text;
     const PathInfo st = os.files.stat(file);
     if (st.error == ENOENT) {
-        // The folder first: ~/.config/velmorin, %APPDATA%\velmorin.
-        const std::size_t slash = file.find_last_of("/\\");
-        if (slash != std::string::npos && slash > 0) {
-            const int rc = os.files.makeDirectory(file.substr(0, slash));
-            if (rc != 0 && rc != -EEXIST) return -rc;
-        }
+        // The folders first, each that is missing: ~/.config, then ~/.config/velmorin. Only
+        // the last one's failure matters: the others may be there, or be drives ("C:").
+        int rc = 0;
+        for (std::size_t slash = file.find_first_of("/\\", 1); slash != std::string::npos;
+             slash = file.find_first_of("/\\", slash + 1))
+            if (file[slash - 1] != ':') rc = os.files.makeDirectory(file.substr(0, slash));
+        if (rc != 0 && rc != -EEXIST) return -rc;
     } else if (st.error != 0) {
         return st.error;
     } else if (!st.regularFile) {

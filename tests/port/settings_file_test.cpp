@@ -56,7 +56,9 @@ TEST(SettingsFile, WhatCannotBeWrittenIsSaid) {
     // No file, no folder: the folder is made.
     EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT2", "emulator"), 0);
     EXPECT_EQ(os.texts[file], "VELMORIN_LPT2=emulator\n");
-    EXPECT_NE(std::find(os.calls.begin(), os.calls.end(), "mkdir /home/u/.config/velmorin"), os.calls.end());
+    EXPECT_EQ(std::vector<std::string>(os.calls.begin(), os.calls.begin() + 3),
+              (std::vector<std::string>{"mkdir /home", "mkdir /home/u", "mkdir /home/u/.config"}));
+    EXPECT_EQ(os.calls[3], "mkdir /home/u/.config/velmorin");
     // A folder in its place; a temporary that will not open.
     os.nodes[file].directory = true;
     EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT2", "emulator"), EINVAL);
