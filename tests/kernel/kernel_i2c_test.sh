@@ -4,9 +4,9 @@
 # would. Checks the bytes QEMU saw sent there, decoded through the backpack's wiring. The
 # PIIX4 (machine pc) is SMBus-only: one "send byte" a write. The ICH9 (-M q35) also does
 # I2C block writes: the writes between two pauses go out in blocks of up to 32 bytes.
-#   kernel_i2c_test.sh VELMORIN KERNEL_CHECK
+#   kernel_i2c_test.sh VELMORIN KERNEL_CHECK KERNEL_PICK
 set -uo pipefail
-velmorin=$1 check=$2
+velmorin=$1 check=$2 pick=$3
 source "$(dirname "$0")/lib.sh"
 
 # The bytes sent to 0x27, one per line, with the host time of each in µs and the number of
@@ -40,6 +40,23 @@ else
     bad "I2C backpack"
     cat "$work/backpack.check"
     output backpack
+fi
+
+# The display window's hardware line: the program starts on the emulator, and a second later
+# "/dev/i2c-0" at 0x27 is picked from the list, as a user would. QEMU sees nothing before
+# the choice, then the start-up and clock ticks; the user's file gets the one line.
+program=$velmorin velmorin=$pick
+guest pick 9 -- HOME=/tmp PICK=/dev/i2c-0 ADDRESS=0x27 SECONDS_ON=4
+velmorin=$program
+i2c_bytes pick
+output pick | grep -E '^(listed|panel|VELMORIN)'
+if output pick | grep -qx 'VELMORIN_LPT1=/dev/i2c-0@0x27' &&
+    "$check" "$work/pick.bytes" --backpack --ticks 1 >"$work/pick.check"; then
+    pass "picked in the list: /dev/i2c-0 at 0x27, then $(count pick) bytes: the start-up and a tick"
+else
+    bad "the hardware line's pick"
+    cat "$work/pick.check" 2>/dev/null
+    output pick
 fi
 
 # The ICH9: the same bytes in I2C blocks that never span a pause, at most 32 bytes each.
