@@ -4,9 +4,18 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPainter>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <linux/gpio.h>
 
+#include "fake_hid.h"
+#include "fake_os.h"
 #include "form_rig.h"
+#include "port/opener.h"
 #include "ui/lcd_window.h"
 
 int main(int argc, char** argv) {
@@ -36,6 +45,55 @@ int main(int argc, char** argv) {
     display.poll();
     const QString lcd4Path = dir + QStringLiteral("/afficheur-lcd-20x4.png");
     ok = ok && display.grab().save(lcd4Path);
-    std::printf("%s\n%s\n%s\n", qPrintable(formPath), qPrintable(lcdPath), qPrintable(lcd4Path));
+
+    // The hardware line with its list open, on a made-up PC with a parallel port, an I2C
+    // bus, a USB bridge, a GPIO chip and an Arduino.
+    testsupport::FakeOs os;
+    testsupport::FakeHid hid;
+    os.hid = &hid;
+    os.addParport(0, "888\t1912");
+    os.files["/sys/bus/i2c/devices/i2c-1/name"] = {"bcm2835 (i2c@7e804000)"};
+    hid.attached.push_back({{"/dev/hidraw0", 0x04D8, 0x00DD, "0123456"}, nullptr});
+    os.files["/sys/bus/gpio/devices/gpiochip0/dev"] = {"254:0"};
+    os.node("gpiochip0", 254);
+    os.onIoctl = [](int, unsigned long, void* arg) {
+        auto* info = static_cast<gpiochip_info*>(arg);
+        std::strcpy(info->label, "pinctrl-bcm2711");
+        info->lines = 58;
+        return 0;
+    };
+    os.files["/sys/class/tty/ttyACM0/dev"] = {"166:0"};
+    os.texts["/sys/class/tty/ttyACM0/device/../product"] = "Arduino Uno\n";
+    port::SimulatedClock clock;
+    port::Fatal fatal([](const port::Error&) {});
+    port::PortConfig config;
+    (void)port::parseDevice("emulator", config.devices[0]);
+    port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener(os), os);
+    Form1 form(layer, layer, layer, fatal);
+    form.findChild<QTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("Bonjour à tous"));
+    form.Command2_Click();
+    LcdWindow chooser(layer, clock);
+    chooser.setModule({16, 2});
+    chooser.addHardwareLine(os, {});
+    chooser.show();
+    chooser.poll();
+    auto* list = chooser.findChild<QComboBox*>(QStringLiteral("hardwareList"));
+    list->showPopup();
+    QWidget* popup = list->view()->window();
+    // The list drops below its box, over the window, as on a desktop.
+    const QPoint at = list->mapTo(&chooser, QPoint(0, list->height()));
+    const QPixmap window = chooser.grab();
+    const QPixmap dropped = popup->grab();
+    QPixmap shot(window.width(), std::max(window.height(), at.y() + dropped.height()));
+    shot.fill(Qt::white);
+    {
+        QPainter painter(&shot);
+        painter.drawPixmap(0, 0, window);
+        painter.drawPixmap(at, dropped);
+    }
+    const QString listPath = dir + QStringLiteral("/materiel.png");
+    ok = ok && shot.save(listPath);
+    std::printf("%s\n%s\n%s\n%s\n", qPrintable(formPath), qPrintable(lcdPath), qPrintable(lcd4Path),
+                qPrintable(listPath));
     return ok ? 0 : 1;
 }
