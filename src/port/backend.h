@@ -75,8 +75,8 @@ enum class Claim : std::uint8_t {
 // Something attached that a row could drive, as a person would pick it from a list. Found
 // without opening anything for writing and without a word on any bus.
 struct Candidate {
-    std::string device;  // the device text's path: /dev/i2c-1, mcp2221:0123456, COM3
-    std::string name;    // what the system calls it ("bcm2835 (i2c@7e804000)"); may be empty
+    std::string device;        // the device text's path: /dev/i2c-1, mcp2221:0123456, COM3
+    std::string name;          // what the system calls it ("bcm2835 (i2c@7e804000)"); may be empty
     std::int64_t number = -1;  // the row's figure: a parport's base, a GPIO chip's lines
 };
 

@@ -35,7 +35,8 @@ std::string quoted(const std::string& value) {
 
 }  // namespace
 
-std::string withSetting(const std::string& text, const std::string& name, const std::string& value) {
+std::string withSetting(const std::string& text, const std::string& name,
+                        const std::string& value) {
     const std::string line = name + "=" + quoted(value);
     // The last line that sets the name: the one that wins.
     std::size_t last = std::string::npos, lastEnd = 0;
@@ -57,7 +58,8 @@ std::string withSetting(const std::string& text, const std::string& name, const 
     return text + (ended ? "" : eol) + line + eol;
 }
 
-int saveSetting(Os& os, const std::string& file, const std::string& name, const std::string& value) {
+int saveSetting(Os& os, const std::string& file, const std::string& name,
+                const std::string& value) {
     std::string text;
     const PathInfo st = os.files.stat(file);
     if (st.error == ENOENT) {
@@ -82,8 +84,10 @@ int saveSetting(Os& os, const std::string& file, const std::string& name, const 
     int err = 0;
     for (std::size_t done = 0; done < updated.size() && err == 0;) {
         const long n = os.files.write(fd, updated.data() + done, updated.size() - done);
-        if (n <= 0) err = n < 0 ? static_cast<int>(-n) : EIO;
-        else done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            err = n < 0 ? static_cast<int>(-n) : EIO;
+        else
+            done += static_cast<std::size_t>(n);
     }
     if (err == 0) err = -os.files.sync(fd);
     os.files.close(fd);

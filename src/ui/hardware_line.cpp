@@ -56,7 +56,8 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
     line->addWidget(m_address);
     m_find = new QPushButton(QStringLiteral("Chercher"), this);
     m_find->setObjectName(QStringLiteral("hardwareFind"));
-    m_find->setToolTip(QStringLiteral("Cherche le module aux adresses des expandeurs, sur ce bus seulement"));
+    m_find->setToolTip(
+        QStringLiteral("Cherche le module aux adresses des expandeurs, sur ce bus seulement"));
     line->addWidget(m_find);
     m_wiring = new QComboBox(this);
     m_wiring->setObjectName(QStringLiteral("hardwareWiring"));
@@ -66,7 +67,8 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
         const bool usual = chip == &port::i2c::kPcf8574Chip;
         for (const port::i2c::Preset& p : chip->presets) {
             const std::string preset = p.name;
-            std::string options = usual ? preset : chip->name + std::string(preset.empty() ? "" : ",") + preset;
+            std::string options =
+                usual ? preset : chip->name + std::string(preset.empty() ? "" : ",") + preset;
             m_wiring->addItem(preset.empty() ? name : name + QStringLiteral(", ") + fromStd(preset),
                               fromStd(options));
         }
@@ -79,11 +81,13 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
     line->addWidget(m_map);
     m_lines = new QLineEdit(this);
     m_lines->setObjectName(QStringLiteral("hardwareLines"));
-    m_lines->setToolTip(QStringLiteral("Lignes de RS, E, D4, D5, D6, D7 (puis R/W, rétroéclairage)"));
+    m_lines->setToolTip(
+        QStringLiteral("Lignes de RS, E, D4, D5, D6, D7 (puis R/W, rétroéclairage)"));
     line->addWidget(m_lines);
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName(QStringLiteral("hardwareProtocol"));
-    for (const port::serial::Protocol& p : port::serial::kProtocols) m_protocol->addItem(fromStd(p.name));
+    for (const port::serial::Protocol& p : port::serial::kProtocols)
+        m_protocol->addItem(fromStd(p.name));
     line->addWidget(m_protocol);
     m_other = new QLineEdit(this);
     m_other->setObjectName(QStringLiteral("hardwareOther"));
@@ -210,8 +214,9 @@ void HardwareLine::selectCurrent() {
 void HardwareLine::setDisabledBy(const QString& why) {
     m_note->setText(why);
     m_note->show();
-    for (QWidget* w : {static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_address), static_cast<QWidget*>(m_find),
-                       static_cast<QWidget*>(m_wiring), static_cast<QWidget*>(m_map), static_cast<QWidget*>(m_lines),
+    for (QWidget* w : {static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_address),
+                       static_cast<QWidget*>(m_find), static_cast<QWidget*>(m_wiring),
+                       static_cast<QWidget*>(m_map), static_cast<QWidget*>(m_lines),
                        static_cast<QWidget*>(m_protocol), static_cast<QWidget*>(m_other)})
         w->setEnabled(false);
 }
@@ -227,7 +232,8 @@ void HardwareLine::showOptions() {
     m_wiring->setVisible(i2c);
     m_map->setVisible(i2c && m_wiring->currentIndex() == m_wiring->count() - 1);
     m_lines->setVisible(key == kGpio);
-    if (key == kGpio && m_lines->text().isEmpty()) m_lines->setText(defaultLines(e.candidate.number));
+    if (key == kGpio && m_lines->text().isEmpty())
+        m_lines->setText(defaultLines(e.candidate.number));
     m_protocol->setVisible(key == kSerial);
     m_other->setVisible(e.other);
 }
@@ -239,7 +245,8 @@ std::string HardwareLine::deviceText(bool findAddress) const {
     const std::string_view key = e.row->key;
     std::string text = e.candidate.device;
     if (key == kExpander) {
-        text += "@" + (findAddress ? std::string("auto") : m_address->currentText().trimmed().toStdString());
+        text += "@" + (findAddress ? std::string("auto")
+                                   : m_address->currentText().trimmed().toStdString());
         std::string wiring = m_wiring->currentData().toString().toStdString();
         if (wiring == "map=") wiring += m_map->text().trimmed().toStdString();
         if (!wiring.empty()) text += "," + wiring;

@@ -50,11 +50,12 @@ int main(int argc, char** argv) {
             display.findChild<QComboBox*>(QStringLiteral("hardwareAddress"))
                 ->setCurrentText(QString::fromUtf8(address));
         for (int i = 0; i < list->count(); ++i)
-            if (pick && list->itemText(i).startsWith(QString::fromUtf8(pick))) list->setCurrentIndex(i);
+            if (pick && list->itemText(i).startsWith(QString::fromUtf8(pick)))
+                list->setCurrentIndex(i);
         const auto ports = layer.ports();
         std::printf("panel: %s\n", ports.empty() || !ports[0].device
-                                        ? "emulator"
-                                        : ui::panelName(*ports[0].device).c_str());
+                                       ? "emulator"
+                                       : ui::panelName(*ports[0].device).c_str());
         std::fflush(stdout);
     });
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {

@@ -911,8 +911,8 @@ TEST(Candidates, EachRowListsWhatIsAttached) {
         for (const port::BackendRow& row : port::backendTable())
             if (row.candidates)
                 for (const port::Candidate& k : row.candidates(sys))
-                    listed.push_back(std::string(row.key) + ": " + k.device + " | " + k.name + " | " +
-                                     std::to_string(k.number));
+                    listed.push_back(std::string(row.key) + ": " + k.device + " | " + k.name +
+                                     " | " + std::to_string(k.number));
         EXPECT_EQ(listed, c.listed);
         // Nothing was opened but to read a chip's info.
         for (const std::string& call : sys.calls)

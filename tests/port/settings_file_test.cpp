@@ -16,12 +16,15 @@ TEST(SettingsFile, TheSettingsLineIsRewrittenInPlace) {
     };
     const Case cases[] = {
         {"", "/dev/i2c-1@0x27", "VELMORIN_LPT1=/dev/i2c-1@0x27\n"},
-        {"# mine\nVELMORIN_DELAY=2", "emulator", "# mine\nVELMORIN_DELAY=2\nVELMORIN_LPT1=emulator\n"},
+        {"# mine\nVELMORIN_DELAY=2", "emulator",
+         "# mine\nVELMORIN_DELAY=2\nVELMORIN_LPT1=emulator\n"},
         // The last line wins when read: it is the one changed; the comment and the
         // commented-out line stay.
-        {"VELMORIN_LPT1=/dev/parport0\r\n# VELMORIN_LPT1=x\r\n  VELMORIN_LPT1 = COM3@picanlcd  # old\r\n",
+        {"VELMORIN_LPT1=/dev/parport0\r\n# VELMORIN_LPT1=x\r\n  VELMORIN_LPT1 = COM3@picanlcd  # "
+         "old\r\n",
          "COM3@lcdserializer",
-         "VELMORIN_LPT1=/dev/parport0\r\n# VELMORIN_LPT1=x\r\nVELMORIN_LPT1=COM3@lcdserializer\r\n"},
+         "VELMORIN_LPT1=/dev/parport0\r\n# "
+         "VELMORIN_LPT1=x\r\nVELMORIN_LPT1=COM3@lcdserializer\r\n"},
         {"VELMORIN_LPT12=a\nVELMORIN_LPT2=b\n", "/dev/gpiochip0@0,1,2,3,4,5",
          "VELMORIN_LPT12=a\nVELMORIN_LPT2=b\nVELMORIN_LPT1=/dev/gpiochip0@0,1,2,3,4,5\n"},
         {"", "a #b", "VELMORIN_LPT1=\"a #b\"\n"},

@@ -206,9 +206,15 @@ struct FakeOs : port::Files,
     void outb(std::uint16_t port, std::uint8_t value) noexcept override {
         outbs.emplace_back(value, port);
     }
-    std::int64_t nowNs() const noexcept override { return now; }
-    void sleepMs(std::uint32_t ms) noexcept override { now += std::int64_t{ms} * 1'000'000; }
-    bool reduceTimerSlack() noexcept override { return true; }
+    std::int64_t nowNs() const noexcept override {
+        return now;
+    }
+    void sleepMs(std::uint32_t ms) noexcept override {
+        now += std::int64_t{ms} * 1'000'000;
+    }
+    bool reduceTimerSlack() noexcept override {
+        return true;
+    }
 
 private:
     port::Os m_os{*this, *this, this, this, this, nullptr, this};

@@ -10,8 +10,8 @@
 #include "port/linux/ppdev_backend.h"
 #include "port/serial/serial_backend.h"
 #include "port/windows/inpout_backend.h"
-#include "ui/messages.h"
 #include "ui/backend_texts.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -450,9 +450,12 @@ TEST(Catalogue, HardwareLine) {
         {"serial", {"/dev/ttyUSB0", ""}},
     };
     const char* const said[] = {
-        "/dev/parport0 (port parallèle à 0x378)",      "/dev/i2c-1 — bcm2835 (i2c@7e804000)",
-        "MCP2221A 0123456 (USB)",                       "/dev/gpiochip0 — pinctrl-bcm2711 (58 lignes)",
-        "COM3 — Arduino Uno",                           "/dev/ttyUSB0",
+        "/dev/parport0 (port parallèle à 0x378)",
+        "/dev/i2c-1 — bcm2835 (i2c@7e804000)",
+        "MCP2221A 0123456 (USB)",
+        "/dev/gpiochip0 — pinctrl-bcm2711 (58 lignes)",
+        "COM3 — Arduino Uno",
+        "/dev/ttyUSB0",
     };
     for (std::size_t i = 0; i < std::size(listed); ++i)
         EXPECT_EQ(ui::backendTexts(listed[i].first).candidateName(listed[i].second), said[i]);

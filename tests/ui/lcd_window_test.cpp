@@ -5,13 +5,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "form_rig.h"
 #include "fake_os.h"
+#include "form_rig.h"
 #include "port/opener.h"
 #include "ui/hardware_line.h"
 #include "ui/lcd_view.h"
-#include "ui/messages.h"
 #include "ui/lcd_window.h"
+#include "ui/messages.h"
 
 using testsupport::FormRig;
 
@@ -252,11 +252,13 @@ private slots:
         QCOMPARE(list->itemText(3), QStringLiteral("Autre…"));
         QCOMPARE(list->currentIndex(), 0);
 
-        form.findChild<QTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("Bonjour"));
+        form.findChild<QTextEdit*>(QStringLiteral("Text1"))
+            ->setPlainText(QStringLiteral("Bonjour"));
         form.Command2_Click();
         auto row = [&] {
             std::string s;
-            for (int c = 0; c < 7; ++c) s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
+            for (int c = 0; c < 7; ++c)
+                s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
             return s;
         };
         QCOMPARE(row(), std::string("Bonjour"));
@@ -264,7 +266,8 @@ private slots:
         QVERIFY(fatal.empty());
         QCOMPARE(layer.ports()[0].device->device, std::string("/dev/parport0"));
         QCOMPARE(row(), std::string(7, ' '));  // cleared by the start-up
-        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
+        QCOMPARE(os.texts[file],
+                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
 
         list->setCurrentIndex(2);
         QVERIFY(fatal.empty());
@@ -272,10 +275,12 @@ private slots:
         QVERIFY(layer.ports()[0].choiceFailed);
         QStringList texts;
         for (auto* l : w.findChildren<QLabel*>()) texts << l->text();
-        QVERIFY2(texts.join(u'|').contains(QStringLiteral("LPT1 (0x378)\n") +
-                                           QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
+        QVERIFY2(texts.join(u'|').contains(
+                     QStringLiteral("LPT1 (0x378)\n") +
+                     QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
                  qPrintable(texts.join(u'|')));
-        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
+        QCOMPARE(os.texts[file],
+                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
     }
 
     void anEnvironmentSettingShowsAsFixed() {
@@ -292,10 +297,11 @@ private slots:
         auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
         QCOMPARE(list->currentIndex(), 1);
         QVERIFY(!list->isEnabled());
-        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
-                 QStringLiteral("VELMORIN_LPT1=/dev/parport0 vient de l'environnement et ne peut pas "
-                                "être changé ici ; retirez-le de l'environnement pour choisir dans "
-                                "cette liste"));
+        QCOMPARE(
+            w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
+            QStringLiteral("VELMORIN_LPT1=/dev/parport0 vient de l'environnement et ne peut pas "
+                           "être changé ici ; retirez-le de l'environnement pour choisir dans "
+                           "cette liste"));
         QVERIFY(os.texts.count("/u/velmorin.conf") == 0);
     }
 };

@@ -1,16 +1,16 @@
 // Renders both windows offscreen, after a short session on the emulated display, into the
 // PNG files the README shows. Run by ./scripts/screenshots.
+#include <linux/gpio.h>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QPainter>
 #include <QPushButton>
 #include <QTextEdit>
-#include <QAbstractItemView>
-#include <QComboBox>
-#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <linux/gpio.h>
 
 #include "fake_hid.h"
 #include "fake_os.h"
@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     (void)port::parseDevice("emulator", config.devices[0]);
     port::PortLayer layer(config, clock, clock, fatal, port::hardwareOpener(os), os);
     Form1 form(layer, layer, layer, fatal);
-    form.findChild<QTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("Bonjour à tous"));
+    form.findChild<QTextEdit*>(QStringLiteral("Text1"))
+        ->setPlainText(QStringLiteral("Bonjour à tous"));
     form.Command2_Click();
     LcdWindow chooser(layer, clock);
     chooser.setModule({16, 2});

@@ -208,8 +208,9 @@ std::vector<Candidate> candidates(Os& os) {
 
 }  // namespace
 
-const BackendRow kGpio{
-    "gpio",    nullptr, "/dev/gpiochipN@RS,E,D4,D5,D6,D7", false, false, claims, parse, check,
-    openNamed, nullptr, candidates};
+const BackendRow kGpio{"gpio",  nullptr,   "/dev/gpiochipN@RS,E,D4,D5,D6,D7",
+                       false,   false,     claims,
+                       parse,   check,     openNamed,
+                       nullptr, candidates};
 
 }  // namespace port::gpio

@@ -44,7 +44,7 @@ OpenResult openAt(const SupportedPort& port, bool, Os& os) {
 }  // namespace
 
 // Never chosen by auto: it needs root, and a wrong address could upset other hardware.
-const BackendRow kIoport{"ioport", "ioport", nullptr, true,    false,
-                         nullptr,  nullptr,  nullptr, nullptr, openAt, nullptr};
+const BackendRow kIoport{"ioport", "ioport", nullptr, true,   false,  nullptr,
+                         nullptr,  nullptr,  nullptr, openAt, nullptr};
 
 }  // namespace port::ioport

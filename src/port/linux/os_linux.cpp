@@ -121,7 +121,8 @@ public:
                 // O_NOFOLLOW and the check below: a link or a FIFO in a temporary file's
                 // place is not written through.
                 fd = ::open(path.c_str(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+                            O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC,
+                            0644);
                 if (fd >= 0) {
                     struct stat st {};
                     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

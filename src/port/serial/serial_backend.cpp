@@ -253,7 +253,7 @@ std::string protocolNames() {
 }
 
 const BackendRow kSerial{
-    "serial",  nullptr, "PORT@lcdserializer", false, false, claims, parse, check,
-    openNamed, nullptr, candidates};
+    "serial", nullptr,   "PORT@lcdserializer", false, false, claims, parse, check, openNamed,
+    nullptr,  candidates};
 
 }  // namespace port::serial

@@ -88,7 +88,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 }  // namespace
 
 // Tried by auto for every address: the library is Windows' own way to the port here.
-const BackendRow kInpout{"inpout", "inpout", nullptr, true,    true,
-                         nullptr,  nullptr,  nullptr, nullptr, openAt, nullptr};
+const BackendRow kInpout{"inpout", "inpout", nullptr, true,   true,   nullptr,
+                         nullptr,  nullptr,  nullptr, openAt, nullptr};
 
 }  // namespace port::inpout

@@ -12,8 +12,8 @@
 // windows.h first: the others build on its types.
 #include <mmsystem.h>
 // After windows.h: the Ports class's GUID, defined here.
-#include <initguid.h>
 #include <devguid.h>
+#include <initguid.h>
 #include <setupapi.h>
 
 #include <cerrno>
@@ -93,17 +93,20 @@ public:
     // (COM3)"), then any COM port only the registry's SERIALCOMM list names (wine's).
     std::vector<SerialPortInfo> listSerial() override {
         std::vector<SerialPortInfo> found;
-        const HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+        const HDEVINFO set =
+            SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
         if (set != INVALID_HANDLE_VALUE) {
             SP_DEVINFO_DATA dev{};
             dev.cbSize = sizeof dev;
             for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &dev); ++i) {
-                const HKEY key = SetupDiOpenDevRegKey(set, &dev, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+                const HKEY key =
+                    SetupDiOpenDevRegKey(set, &dev, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
                 if (key == INVALID_HANDLE_VALUE) continue;
                 wchar_t port[64] = {};
                 DWORD size = sizeof port - sizeof(wchar_t);
-                const bool named = RegQueryValueExW(key, L"PortName", nullptr, nullptr,
-                                                    reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS;
+                const bool named =
+                    RegQueryValueExW(key, L"PortName", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS;
                 RegCloseKey(key);
                 if (!named || std::wstring(port).rfind(L"COM", 0) != 0) continue;  // LPT1 too
                 wchar_t friendly[256] = {};
@@ -121,8 +124,8 @@ public:
             SetupDiDestroyDeviceInfoList(set);
         }
         HKEY comm = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &comm) ==
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
+                          &comm) == ERROR_SUCCESS) {
             for (DWORD i = 0;; ++i) {
                 wchar_t value[256], data[64] = {};
                 DWORD valueSize = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
@@ -208,9 +211,9 @@ public:
         // Others may read the trace while it grows, but not write it; a file written whole
         // is this program's alone until it is renamed into place.
         const bool whole = how == OpenFor::Whole;
-        const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, whole ? 0 : FILE_SHARE_READ,
-                                     nullptr, whole ? CREATE_ALWAYS : OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE h =
+            CreateFileW(wide(path).c_str(), GENERIC_WRITE, whole ? 0 : FILE_SHARE_READ, nullptr,
+                        whole ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return failed();
         return adopt(h);
     }

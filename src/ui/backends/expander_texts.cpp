@@ -138,12 +138,14 @@ std::string mcp23008Name(const port::Description& d) {
 
 // A kernel bus by its node and adapter; a bridge by its own name.
 std::string busName(const port::Candidate& c) {
-    return c.device.starts_with("/dev/") ? texts::deviceAndName(c.device, c.name) : c.name + " (USB)";
+    return c.device.starts_with("/dev/") ? texts::deviceAndName(c.device, c.name)
+                                         : c.name + " (USB)";
 }
 
 }  // namespace
 
 const BackendTexts kPcf8574Texts{"pcf8574", problem, hint, pcf8574Name, nullptr, nullptr, busName};
-const BackendTexts kMcp23008Texts{"mcp23008", problem, hint, mcp23008Name, nullptr, nullptr, nullptr};
+const BackendTexts kMcp23008Texts{"mcp23008", problem, hint,   mcp23008Name,
+                                  nullptr,    nullptr, nullptr};
 
 }  // namespace ui

@@ -73,12 +73,13 @@ std::string toldNote(const port::Note& n) {
 }
 
 std::string candidateName(const port::Candidate& c) {
-    return c.device + " (port parallèle à " + port::hexAddress(static_cast<std::int16_t>(c.number)) +
-           ")";
+    return c.device + " (port parallèle à " +
+           port::hexAddress(static_cast<std::int16_t>(c.number)) + ")";
 }
 
 }  // namespace
 
-const BackendTexts kPpdevTexts{"ppdev", problem, hint, panelName, panelNote, toldNote, candidateName};
+const BackendTexts kPpdevTexts{"ppdev",   problem,  hint,         panelName,
+                               panelNote, toldNote, candidateName};
 
 }  // namespace ui

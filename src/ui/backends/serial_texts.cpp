@@ -61,6 +61,7 @@ std::string candidateName(const port::Candidate& c) {
 
 }  // namespace
 
-const BackendTexts kSerialTexts{"serial", problem, hint, panelName, nullptr, nullptr, candidateName};
+const BackendTexts kSerialTexts{"serial", problem, hint,         panelName,
+                                nullptr,  nullptr, candidateName};
 
 }  // namespace ui
