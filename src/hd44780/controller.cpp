@@ -46,6 +46,7 @@ void Controller::latch(Pins pins, std::int64_t atNs) noexcept {
 }
 
 void Controller::execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept {
+    if (m_observer) m_observer->executed(rs, byte, atNs);
     if (rs) {
         writeData(byte);
         m_timing.onExecute(Execution::DataWrite, atNs);

@@ -71,6 +71,13 @@ struct Cell {
     GlyphRows rows{};  // what the cell shows; blank while the display is off
 };
 
+// Hears every byte the controller executes (a latch lost to busy is not one).
+class ExecutionObserver {
+public:
+    virtual ~ExecutionObserver() = default;
+    virtual void executed(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept = 0;
+};
+
 class Controller {
 public:
     static constexpr std::size_t kKeptWarnings = 32;
@@ -79,6 +86,9 @@ public:
 
     // The pins as they stand from bus time atNs on.
     void busWrite(Pins pins, std::int64_t atNs) noexcept;
+
+    // Tells observer of every byte executed from now on; null: nobody.
+    void observe(ExecutionObserver* observer) noexcept { m_observer = observer; }
 
     // The module's mask and oscillator can be changed (the user picks the part they own).
     void setRom(Rom rom) noexcept { m_options.rom = rom; }
@@ -133,6 +143,7 @@ private:
     void warn(WarningKind kind, std::int64_t atNs, std::uint8_t value = 0) noexcept;
 
     Options m_options;
+    ExecutionObserver* m_observer = nullptr;
     TimingChecker m_timing;
     InstructionDecoder m_decoder;
     bool m_widthChanged = false;  // by the byte being executed

@@ -33,4 +33,17 @@ inline constexpr std::uint8_t kSetDdramAddress = 0x80;  // + 7-bit address
 inline constexpr std::uint8_t kCgramAddressMask = 0x3F;
 inline constexpr std::uint8_t kDdramAddressMask = 0x7F;
 
+// The datasheet's name of an instruction byte, by its highest bit set.
+constexpr const char* name(std::uint8_t byte) noexcept {
+    if (byte & kSetDdramAddress) return "set DDRAM address";
+    if (byte & kSetCgramAddress) return "set CGRAM address";
+    if (byte & kFunctionSet) return "function set";
+    if (byte & kShift) return "cursor or display shift";
+    if (byte & kDisplayControl) return "display on/off control";
+    if (byte & kEntryModeSet) return "entry mode set";
+    if (byte & kReturnHome) return "return home";
+    if (byte & kClearDisplay) return "clear display";
+    return "no instruction";
+}
+
 }  // namespace hd44780::instr

@@ -15,7 +15,7 @@ void TimingChecker::setOscillator(Oscillator oscillator) noexcept {
 
 void TimingChecker::onWrite(Pins before, Pins after, std::int64_t atNs) noexcept {
     const bool rsChanged = before.rs != after.rs;
-    const bool dataChanged = before.db != after.db;
+    const bool dataChanged = before.db != after.db || before.dbLow != after.dbLow;
     const bool rise = !before.e && after.e;
     const bool fall = before.e && !after.e;
     // The first write since the last fall (a write at the fall itself is handled below); it

@@ -38,6 +38,10 @@ struct Pins {
     bool rs = false;
     bool e = false;
     std::uint8_t db = 0;  // DB4-DB7: bit 0 is DB4
+    // DB0-DB3 where a capture shows them wired (an 8-bit bus): bit 0 is DB0. Unwired, they
+    // read as the pull-ups (or ground) leave them.
+    std::uint8_t dbLow = 0;
+    bool lowWired = false;
     friend constexpr bool operator==(const Pins&, const Pins&) = default;
 };
 

@@ -35,7 +35,7 @@ template <typename Ring>
 QString lastWarnings(const Ring& ring, std::size_t n, std::int64_t originNs) {
     QStringList lines;
     for (std::size_t i = ring.size() > n ? ring.size() - n : 0; i < ring.size(); ++i)
-        lines << ui::warningText(ring[i], originNs);
+        lines << QString::fromStdString(ui::warningText(ring[i], originNs));
     return lines.join(u'\n');
 }
 }  // namespace
@@ -70,7 +70,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
     for (const hd44780::Oscillator& o : hd44780::kOscillators)
-        m_oscillator->addItem(ui::oscillatorName(o) + (o == hd44780::Oscillator::k270kHz
+        m_oscillator->addItem(QString::fromStdString(ui::oscillatorName(o)) + (o == hd44780::Oscillator::k270kHz
                                                            ? QStringLiteral(" (nominal)")
                                                            : QStringLiteral(" (clone lent)")),
                               static_cast<int>(o.kHz));
@@ -275,14 +275,14 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
 
     const auto& timing = p.display->timing();
     const QString count = QStringLiteral("Violations de timing (%1) : %2")
-                              .arg(ui::oscillatorName(timing.oscillator()))
+                              .arg(QString::fromStdString(ui::oscillatorName(timing.oscillator())))
                               .arg(timing.count());
     if (panel.violations->text() != count) {
         panel.violations->setText(count);
         panel.violations->setToolTip(timing.recent().empty()
                                          ? QString()
-                                         : ui::violationText(timing.recent().back(), m_originNs) +
-                                               u'\n' + ui::remedy(timing.recent().back().kind));
+                                         : QString::fromStdString(ui::violationText(timing.recent().back(), m_originNs) +
+                                                                         "\n" + ui::remedy(timing.recent().back().kind)));
     }
     const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
     if (panel.warnings->text() != warned) {

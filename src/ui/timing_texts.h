@@ -1,18 +1,21 @@
 // The user's words for what the emulated controller records: one line per timing
-// violation or undefined-behaviour warning, for the display window's tooltips.
+// violation or undefined-behaviour warning, for the display window's tooltips and for
+// velmorin-check's report. Plain C++.
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "hd44780/controller.h"
 
 namespace ui {
 
-// Times are shown in seconds since originNs (the program's start), in French.
-QString violationText(const hd44780::Violation& v, std::int64_t originNs);
-QString warningText(const hd44780::Warning& w, std::int64_t originNs);
+// Times are shown in seconds since originNs (the program's start, the capture's), in French.
+std::string violationText(const hd44780::Violation& v, std::int64_t originNs);
+std::string warningText(const hd44780::Warning& w, std::int64_t originNs);
 // What helps against a kind of violation.
-QString remedy(hd44780::ViolationKind kind);
-QString oscillatorName(hd44780::Oscillator oscillator);
+std::string remedy(hd44780::ViolationKind kind);
+std::string oscillatorName(hd44780::Oscillator oscillator);
+// "1,234567 s".
+std::string seconds(std::int64_t ns);
 
 }  // namespace ui

@@ -1,0 +1,84 @@
+// A capture of a real module's pins, judged: the signals named for the module's pins, every
+// edge fed to the controller model at its time, and what the model then shows, executes and
+// finds wrong with the timing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/vcd_reader.h"
+#include "hd44780/controller.h"
+
+namespace check {
+
+// The module's pins a capture may show, in --map's names.
+enum class Pin : std::uint8_t { RS, E, RW, D0, D1, D2, D3, D4, D5, D6, D7, Count };
+inline constexpr std::size_t kPins = static_cast<std::size_t>(Pin::Count);
+inline constexpr std::array<const char*, kPins> kPinNames{"RS", "E",  "RW", "D0", "D1", "D2",
+                                                          "D3", "D4", "D5", "D6", "D7"};
+
+// Where a pin is in the capture: a variable, and the bit of it (0 for a 1-bit wire).
+struct Probe {
+    std::size_t var = 0;
+    int bit = 0;
+};
+
+struct PinMap {
+    std::array<std::optional<Probe>, kPins> probes;
+    enum class Chosen : std::uint8_t { Given, PinNames, ParallelCable } chosen{};
+    bool eightBit() const noexcept;
+};
+
+enum class MapProblem : std::uint8_t {
+    BadForm,      // text: the part that is not PIN=SIGNAL
+    UnknownPin,   // text: the pin
+    NoSignal,     // text: the signal no variable is
+    Missing,      // text: the pins a map needs and could not find (RS, E, D4-D7)
+};
+
+struct MapError {
+    MapProblem what{};
+    std::string text;
+};
+
+// --map RS=D0,E=D1,D4=D4...: each pin to a signal, "name", "scope.name" or "name[bit]".
+// Without a map: the module's pin names (RS, E, RW, D0-D7, DB0-DB7) in the first scope that
+// has RS, E and D4-D7, else the parallel port's data pins as the program's cable wires them
+// (D0 RS, D1 E, D4-D7 D4-D7; or bits of an 8-bit "data" vector).
+std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given, PinMap& map);
+// "RS=lpt_0x378.RS, E=lpt_0x378.E, ...".
+std::string describe(const std::vector<VcdVar>& vars, const PinMap& map);
+
+struct Executed {
+    bool rs = false;
+    std::uint8_t byte = 0;
+    std::int64_t atNs = 0;
+};
+
+struct Judged {
+    // A capture of millions of edges keeps its first findings, and counts them all.
+    static constexpr std::size_t kKept = 1000;
+    std::uint64_t edges = 0;  // value changes of the mapped pins
+    std::int64_t endNs = 0;   // the last change's time
+    std::uint64_t instructions = 0, data = 0;
+    std::vector<Executed> executed;  // with keepExecuted only
+    std::uint64_t violationCount = 0, warningCount = 0;
+    std::vector<hd44780::Violation> violations;
+    std::vector<hd44780::Warning> warnings;
+    std::optional<std::int64_t> rwHighNs;  // the first time R/W was high: the bus was read
+};
+
+struct JudgeOptions {
+    std::optional<std::int64_t> untilNs;  // stop after this time: the display as it was then
+    bool keepExecuted = false;
+};
+
+// Feeds every change to the controller in time order, the changes of one time as one bus
+// write. The reader's header is read already; its error, if any, ends the run.
+Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
+             const JudgeOptions& options = {});
+
+}  // namespace check

@@ -1,0 +1,144 @@
+// velmorin-check: a logic-analyser capture of a module's pins (VCD), decoded by the
+// controller model and judged against the datasheet's timing. Status 0: a clean capture;
+// 1: timing violations; 2: a capture or an option it cannot read.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/capture.h"
+#include "check/vcd_reader.h"
+#include "hd44780/modules.h"
+#include "port/settings.h"
+#include "ui/check_texts.h"
+#include "ui/timing_texts.h"
+
+namespace {
+
+constexpr int kClean = 0;
+constexpr int kViolations = 1;
+constexpr int kUnreadable = 2;
+
+void say(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+}
+
+int refuse(const std::string& sentence) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "velmorin-check : %s\n", sentence.c_str());
+    return kUnreadable;
+}
+
+// "12.5ms", "0.5 s", "1500000ns", "2" (seconds).
+std::optional<std::int64_t> parseTime(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || value < 0) return std::nullopt;
+    std::string unit(end);
+    while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
+    const std::pair<const char*, double> units[] = {{"", 1e9},   {"s", 1e9},  {"ms", 1e6},
+                                                    {"us", 1e3}, {"µs", 1e3}, {"ns", 1}};
+    for (const auto& [name, ns] : units)
+        if (unit == name) return static_cast<std::int64_t>(value * ns);
+    return std::nullopt;
+}
+
+struct Arguments {
+    std::string file, map;
+    hd44780::Geometry module{16, 2};
+    hd44780::Options options;
+    bool instructions = false;
+    std::optional<std::int64_t> at;
+};
+
+// The options, or the sentence that refuses them.
+std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool valued = arg == "--map" || arg == "--module" || arg == "--oscillator" ||
+                            arg == "--rom" || arg == "--at";
+        if (valued && i + 1 >= argc) return ui::check::usage();
+        const std::string value = valued ? argv[++i] : "";
+        if (arg == "--map") {
+            a.map = value;
+        } else if (arg == "--module" || arg == "--rom") {
+            if (port::parseModule(value, a.module, a.options)) return ui::check::badOption(arg, value);
+        } else if (arg == "--oscillator") {
+            const std::string khz = value.ends_with("khz") ? value : value + "khz";
+            if (port::parseModule(khz, a.module, a.options)) return ui::check::badOption(arg, value);
+        } else if (arg == "--at") {
+            a.at = parseTime(value);
+            if (!a.at) return ui::check::badOption(arg, value);
+        } else if (arg == "--instructions") {
+            a.instructions = true;
+        } else if (arg.starts_with("--") || !a.file.empty()) {
+            return ui::check::usage();
+        } else {
+            a.file = arg;
+        }
+    }
+    if (a.file.empty()) return ui::check::usage();
+    return std::nullopt;
+}
+
+int run(int argc, char** argv) {
+    Arguments a;
+    if (auto refused = parse(argc, argv, a)) return refuse(*refused);
+    // Looked at before it is opened: a FIFO or a device in its place is named, not read.
+    std::error_code ec;
+    const auto status = std::filesystem::status(a.file, ec);
+    if (ec) return refuse(ui::check::unreadable(a.file, ec.value()));
+    if (!std::filesystem::is_regular_file(status)) return refuse(ui::check::notAFile(a.file));
+    std::FILE* f = std::fopen(a.file.c_str(), "rb");
+    if (!f) return refuse(ui::check::unreadable(a.file, errno));
+    check::VcdReader reader([f](char* buf, std::size_t size) -> long {
+        const std::size_t n = std::fread(buf, 1, size, f);
+        if (n == 0 && std::ferror(f)) return -EIO;
+        return static_cast<long>(n);
+    });
+    const auto close = [f] { std::fclose(f); };
+    if (!reader.readHeader()) {
+        close();
+        return refuse(ui::check::vcdProblem(a.file, *reader.error()));
+    }
+    check::PinMap map;
+    if (auto e = check::mapPins(reader.vars(), a.map, map)) {
+        close();
+        return refuse(ui::check::mapProblem(a.file, *e));
+    }
+    hd44780::Controller controller(a.options);
+    say("velmorin-check : " + a.file);
+    say(ui::check::pinsChosen(check::describe(reader.vars(), map), map));
+    say(ui::check::moduleLine(a.module, controller));
+    const check::Judged j = check::judge(reader, map, controller, {a.at, a.instructions});
+    close();
+    if (reader.error()) return refuse(ui::check::vcdProblem(a.file, *reader.error()));
+    for (const check::Executed& e : j.executed) say(ui::check::executed(e));
+    for (const std::string& line : ui::check::display(controller, a.module, a.at.value_or(j.endNs), !a.at))
+        say(line);
+    say(ui::check::violationsHeading(j));
+    for (const hd44780::Violation& v : j.violations) say("  " + ui::violationText(v, 0));
+    say(ui::check::warningsHeading(j));
+    for (const hd44780::Warning& w : j.warnings) say("  " + ui::warningText(w, 0));
+    if (j.rwHighNs) say(ui::check::readBack(*j.rwHighNs));
+    say(ui::check::summary(j));
+    return j.violationCount == 0 ? kClean : kViolations;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Nothing thrown ends the program as an abort: a sentence and status 2.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        return refuse(e.what());
+    } catch (...) {
+        return refuse("?");
+    }
+}
