@@ -1,5 +1,7 @@
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -225,14 +227,13 @@ private slots:
         }
     }
 
-    // The "Matériel" line over a fake system with two parports, the second unusable:
-    // choosing reopens the port and starts the module again; a failing choice leaves the
-    // emulator, the panel saying why; the settings file gets one line.
+    // The "Matériel" line over a fake system with two serial ports, the second held by
+    // another program: choosing reopens the port and starts the module again; a failing
+    // choice leaves the emulator, the panel saying why; the settings file gets one line.
     void hardwareLineChoosesAppliesAndKeeps() {
         testsupport::FakeOs os;
-        os.addParport(0, "888\t1912");
-        os.addParport(1, "632\t1656");
-        os.openErrno["/dev/parport1"] = EACCES;
+        os.serialPorts = {{{"COM7", "Arduino Uno"}, {"COM8", ""}}};
+        os.serialErrno["COM8"] = EBUSY;
         const std::string file = "/u/velmorin.conf";
         os.texts[file] = "# mine\nVELMORIN_DELAY=1\n";
         port::SimulatedClock clock;
@@ -248,26 +249,23 @@ private slots:
         auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
         QCOMPARE(list->count(), 4);
         QCOMPARE(list->itemText(0), QStringLiteral("Émulateur seul"));
-        QCOMPARE(list->itemText(1), QStringLiteral("/dev/parport0 (port parallèle à 0x378)"));
+        QCOMPARE(list->itemText(1), QStringLiteral("COM7 — Arduino Uno"));
         QCOMPARE(list->itemText(3), QStringLiteral("Autre…"));
         QCOMPARE(list->currentIndex(), 0);
 
-        form.findChild<QTextEdit*>(QStringLiteral("Text1"))
-            ->setPlainText(QStringLiteral("Bonjour"));
+        form.findChild<QTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("Bonjour"));
         form.Command2_Click();
         auto row = [&] {
             std::string s;
-            for (int c = 0; c < 7; ++c)
-                s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
+            for (int c = 0; c < 7; ++c) s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
             return s;
         };
         QCOMPARE(row(), std::string("Bonjour"));
         list->setCurrentIndex(1);
         QVERIFY(fatal.empty());
-        QCOMPARE(layer.ports()[0].device->device, std::string("/dev/parport0"));
+        QCOMPARE(layer.ports()[0].device->device, std::string("COM7"));
         QCOMPARE(row(), std::string(7, ' '));  // cleared by the start-up
-        QCOMPARE(os.texts[file],
-                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
+        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
 
         list->setCurrentIndex(2);
         QVERIFY(fatal.empty());
@@ -275,33 +273,32 @@ private slots:
         QVERIFY(layer.ports()[0].choiceFailed);
         QStringList texts;
         for (auto* l : w.findChildren<QLabel*>()) texts << l->text();
-        QVERIFY2(texts.join(u'|').contains(
-                     QStringLiteral("LPT1 (0x378)\n") +
-                     QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
+        QVERIFY2(texts.join(u'|').contains(QStringLiteral("LPT1 (0x378)\n") +
+                                           QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
                  qPrintable(texts.join(u'|')));
-        QCOMPARE(os.texts[file],
-                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=/dev/parport0\n"));
+        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
     }
 
     void anEnvironmentSettingShowsAsFixed() {
         testsupport::FakeOs os;
-        os.addParport(0, "888\t1912");
+        os.serialPorts = std::vector<port::SerialPortInfo>{};
         port::SimulatedClock clock;
         port::Fatal fatalPath([](const port::Error&) {});
         port::PortConfig config;
-        QVERIFY(!port::parseDevice("/dev/parport0", config.devices[0]));
-        config.origins.push_back({"VELMORIN_LPT1", "/dev/parport0", "", 0});
+        QVERIFY(!port::parseDevice("COM3@lcdserializer", config.devices[0]));
+        config.origins.push_back({"VELMORIN_LPT1", "COM3@lcdserializer", "", 0});
         port::PortLayer layer(config, clock, clock, fatalPath, port::hardwareOpener(os), os);
         LcdWindow w(layer, clock);
         w.addHardwareLine(os, "/u/velmorin.conf");
         auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
-        QCOMPARE(list->currentIndex(), 1);
+        QCOMPARE(list->currentText(), QStringLiteral("Autre…"));
+        QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("hardwareOther"))->text(),
+                 QStringLiteral("COM3@lcdserializer"));
         QVERIFY(!list->isEnabled());
-        QCOMPARE(
-            w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
-            QStringLiteral("VELMORIN_LPT1=/dev/parport0 vient de l'environnement et ne peut pas "
-                           "être changé ici ; retirez-le de l'environnement pour choisir dans "
-                           "cette liste"));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
+                 QStringLiteral("VELMORIN_LPT1=COM3@lcdserializer vient de l'environnement et ne peut "
+                                "pas être changé ici ; retirez-le de l'environnement pour choisir dans "
+                                "cette liste"));
         QVERIFY(os.texts.count("/u/velmorin.conf") == 0);
     }
 };
