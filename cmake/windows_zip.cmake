@@ -2,7 +2,7 @@
 # scripts/windows zips. The program, the Qt DLLs and the two plugins it needs, the MinGW
 # runtime those DLLs link, LISEZMOI.txt, and the licences with where Qt's source is (and
 # hidapi's, which is linked in).
-install(TARGETS velmorin RUNTIME DESTINATION .)
+install(TARGETS velmorin velmorin-check RUNTIME DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
         DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)

@@ -9,7 +9,8 @@ trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
-for f in bin/velmorin share/applications/org.velmorin.Velmorin.desktop \
+for f in bin/velmorin bin/velmorin-check share/man/man1/velmorin-check.1 \
+    share/man/fr/man1/velmorin-check.1 share/applications/org.velmorin.Velmorin.desktop \
     share/icons/hicolor/scalable/apps/org.velmorin.Velmorin.svg \
     share/metainfo/org.velmorin.Velmorin.metainfo.xml; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"

@@ -141,6 +141,21 @@ else
     bad "VELMORIN_TRACE with é and 日本: $(ls "$work" | grep -a trace) $(head -n 3 "$work/unicode.out")"
 fi
 
+# velmorin-check.exe from the zip on that trace: the same report as the Linux build's.
+cp "$trace" "$work/capture.vcd"
+linux_check=$(dirname "$check")/../src/velmorin-check
+(cd "$work" && wine "$app/velmorin-check.exe" capture.vcd </dev/null >"$work/check.exe.out" 2>&1)
+rc=$?
+if [ -x "$linux_check" ]; then
+    (cd "$work" && "$linux_check" capture.vcd >"$work/check.linux.out" 2>&1)
+    tr -d '\r' <"$work/check.exe.out" | diff - "$work/check.linux.out" >"$work/check.diff"
+fi
+if [ "$rc" = 0 ] && grep -q '^Résumé : .* : capture conforme' "$work/check.exe.out" && [ ! -s "$work/check.diff" ]; then
+    ok "velmorin-check.exe: $(grep '^Résumé' "$work/check.exe.out" | tr -d '\r'), as on Linux"
+else
+    bad "velmorin-check.exe: status $rc; $(head -n 12 "$work/check.exe.out"); $(cat "$work/check.diff" 2>/dev/null)"
+fi
+
 # Each way the port library can be missing or unusable: its sentence on stderr and in a
 # message box, which must show; answering it ends the program with status 1, before any
 # write.
