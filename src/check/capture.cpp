@@ -140,7 +140,7 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
     if (!complete(map)) {
         std::string missing;
         for (Pin p : {Pin::RS, Pin::E, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
-            if (!map.probes[index(p)]) missing += (missing.empty() ? "" : ", ") + std::string(kPinNames[index(p)]);
+            if (!map.probes[index(p)]) missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
         return MapError{MapProblem::Missing, missing};
     }
     return std::nullopt;
@@ -153,7 +153,8 @@ std::string describe(const std::vector<VcdVar>& vars, const PinMap& map) {
         const VcdVar& v = vars[map.probes[p]->var];
         std::string signal = fullName(v);
         if (v.width > 1) signal += "[" + std::to_string(v.lsb + map.probes[p]->bit) + "]";
-        text += (text.empty() ? "" : ", ") + std::string(kPinNames[p]) + "=" + signal;
+        if (!text.empty()) text += ", ";
+        text.append(kPinNames[p]).append("=").append(signal);
     }
     return text;
 }

@@ -11,6 +11,7 @@
 #include "port/serial/serial_backend.h"
 #include "port/windows/inpout_backend.h"
 #include "ui/backend_texts.h"
+#include "ui/check_texts.h"
 #include "ui/messages.h"
 
 namespace {
@@ -471,6 +472,45 @@ TEST(Catalogue, HardwareLine) {
     EXPECT_EQ(ui::devicesIgnored("emulator"),
               "VELMORIN_LPT=emulator sert chaque port lui-même : le matériel ne se choisit pas "
               "ici ; retirez ce réglage pour choisir dans cette liste");
+}
+
+// velmorin-check's sentences: a capture it cannot read (status 2), and its report's lines.
+TEST(Catalogue, VelmorinCheck) {
+    using check::VcdProblem;
+    using check::MapProblem;
+    const std::pair<std::string, const char*> said[] = {
+        {ui::check::notAFile("/dev/ttyS0"),
+         "« /dev/ttyS0 » n'est pas un fichier ordinaire ; donnez le fichier VCD exporté par "
+         "PulseView, sigrok-cli ou Velmorin"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::NoDefinitions, 3, "", 0}),
+         "c.vcd : le fichier finit avant $enddefinitions ; ce n'est pas un fichier VCD, ou il est "
+         "tronqué : exportez-le à nouveau"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::UnclosedBlock, 2, "$var", 0}),
+         "c.vcd, ligne 2 : « $var » sans son $end : le fichier est tronqué ; exportez-le à nouveau"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::BadTime, 9, "#12x", 0}),
+         "c.vcd, ligne 9 : temps « #12x » illisible (attendu : # suivi d'un nombre)"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::UnknownId, 7, "?", 0}),
+         "c.vcd, ligne 7 : identifiant « ? » qu'aucune déclaration $var ne nomme"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::ValueWithoutId, 7, "b101", 0}),
+         "c.vcd, ligne 7 : valeur « b101 » sans identifiant : le fichier est tronqué ; "
+         "exportez-le à nouveau"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::UnknownPin, "CS"}),
+         "--map : broche « CS » inconnue (RS, E, RW, D0 à D7)"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::Missing, "RS, E"}),
+         "c.vcd : broches sans signal : RS, E ; nommez-les avec --map "
+         "(--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7)"},
+        {ui::check::readBack(1'500'000),
+         "R/W haut à t = 0,001500 s : la capture lit le module ; seules ses écritures sont jugées"},
+    };
+    for (const auto& [text, expected] : said) EXPECT_EQ(text, expected);
+    check::Judged j;
+    j.edges = 1194;
+    j.instructions = 38;
+    j.data = 1;
+    j.violationCount = 2;
+    EXPECT_EQ(ui::check::summary(j),
+              "Résumé : 1194 fronts, 38 instructions, 1 donnée ; 2 violations, 0 avertissement : "
+              "capture hors fiche technique");
 }
 
 }  // namespace
