@@ -11,9 +11,6 @@
 #include <windows.h>
 // windows.h first: the others build on its types.
 #include <mmsystem.h>
-// After windows.h: the Ports class's GUID, defined here.
-#include <devguid.h>
-#include <initguid.h>
 #include <setupapi.h>
 
 #include <cerrno>
@@ -92,9 +89,12 @@ public:
     // The Device Manager's "Ports (COM et LPT)" with their friendly names ("Arduino Uno
     // (COM3)"), then any COM port only the registry's SERIALCOMM list names (wine's).
     std::vector<SerialPortInfo> listSerial() override {
+        // The "Ports" device setup class (devguid.h's GUID_DEVCLASS_PORTS), spelled out so
+        // that no GUID library need be linked.
+        static const GUID kPortsClass = {
+            0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
         std::vector<SerialPortInfo> found;
-        const HDEVINFO set =
-            SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+        const HDEVINFO set = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
         if (set != INVALID_HANDLE_VALUE) {
             SP_DEVINFO_DATA dev{};
             dev.cbSize = sizeof dev;
