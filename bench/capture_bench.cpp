@@ -18,11 +18,12 @@ int main(int argc, char** argv) {
     const long long wanted = argc > 2 ? std::atoll(argv[2]) : 10'000'000;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return 1;
-    std::fputs("$timescale 1 ns $end\n$scope module la $end\n$var wire 1 ! RS $end\n"
-               "$var wire 1 \" E $end\n$var wire 1 # D4 $end\n$var wire 1 $ D5 $end\n"
-               "$var wire 1 % D6 $end\n$var wire 1 & D7 $end\n$upscope $end\n$enddefinitions $end\n"
-               "#0 0! 0\" 0# 0$ 0% 0&\n",
-               out);
+    std::fputs(
+        "$timescale 1 ns $end\n$scope module la $end\n$var wire 1 ! RS $end\n"
+        "$var wire 1 \" E $end\n$var wire 1 # D4 $end\n$var wire 1 $ D5 $end\n"
+        "$var wire 1 % D6 $end\n$var wire 1 & D7 $end\n$upscope $end\n$enddefinitions $end\n"
+        "#0 0! 0\" 0# 0$ 0% 0&\n",
+        out);
     const char* ids[] = {"#", "$", "%", "&"};
     long long t = 20'000'000, edges = 0;
     int db = 0, rsNow = 0;
@@ -58,20 +59,23 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     std::FILE* in = std::fopen(path.c_str(), "rb");
-    check::VcdReader reader([in](char* b, std::size_t n) { return static_cast<long>(std::fread(b, 1, n, in)); });
+    check::VcdReader reader(
+        [in](char* b, std::size_t n) { return static_cast<long>(std::fread(b, 1, n, in)); });
     check::PinMap map;
     if (!reader.readHeader() || check::mapPins(reader.vars(), {}, map)) return 1;
     hd44780::Controller controller;
     const check::Judged j = check::judge(reader, map, controller);
     std::fclose(in);
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("| %lld edges (%lld MB of VCD) | %.2f s | %.1f million edges/s | %.1f MB peak RSS | "
-                "%llu data bytes, %llu violations |\n",
-                static_cast<long long>(j.edges), static_cast<long long>(bytes / 1'000'000), s,
-                static_cast<double>(j.edges) / s / 1e6, static_cast<double>(usage.ru_maxrss) / 1024.0,
-                static_cast<unsigned long long>(j.data), static_cast<unsigned long long>(j.violationCount));
+    std::printf(
+        "| %lld edges (%lld MB of VCD) | %.2f s | %.1f million edges/s | %.1f MB peak RSS | "
+        "%llu data bytes, %llu violations |\n",
+        static_cast<long long>(j.edges), static_cast<long long>(bytes / 1'000'000), s,
+        static_cast<double>(j.edges) / s / 1e6, static_cast<double>(usage.ru_maxrss) / 1024.0,
+        static_cast<unsigned long long>(j.data), static_cast<unsigned long long>(j.violationCount));
     std::remove(path.c_str());
     return 0;
 }

@@ -67,10 +67,12 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
         if (arg == "--map") {
             a.map = value;
         } else if (arg == "--module" || arg == "--rom") {
-            if (port::parseModule(value, a.module, a.options)) return ui::check::badOption(arg, value);
+            if (port::parseModule(value, a.module, a.options))
+                return ui::check::badOption(arg, value);
         } else if (arg == "--oscillator") {
             const std::string khz = value.ends_with("khz") ? value : value + "khz";
-            if (port::parseModule(khz, a.module, a.options)) return ui::check::badOption(arg, value);
+            if (port::parseModule(khz, a.module, a.options))
+                return ui::check::badOption(arg, value);
         } else if (arg == "--at") {
             a.at = parseTime(value);
             if (!a.at) return ui::check::badOption(arg, value);
@@ -119,7 +121,8 @@ int run(int argc, char** argv) {
     close();
     if (reader.error()) return refuse(ui::check::vcdProblem(a.file, *reader.error()));
     for (const check::Executed& e : j.executed) say(ui::check::executed(e));
-    for (const std::string& line : ui::check::display(controller, a.module, a.at.value_or(j.endNs), !a.at))
+    for (const std::string& line :
+         ui::check::display(controller, a.module, a.at.value_or(j.endNs), !a.at))
         say(line);
     say(ui::check::violationsHeading(j));
     for (const hd44780::Violation& v : j.violations) say("  " + ui::violationText(v, 0));

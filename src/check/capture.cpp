@@ -51,9 +51,17 @@ bool complete(const PinMap& m) {
 // The module's pin names, each with the other names boards and users give it.
 const std::vector<std::string>& aliases(Pin p) {
     static const std::array<std::vector<std::string>, kPins> kAliases{{
-        {"RS"}, {"E", "EN", "ENABLE"}, {"RW", "R/W", "R_W"},
-        {"D0", "DB0"}, {"D1", "DB1"}, {"D2", "DB2"}, {"D3", "DB3"},
-        {"D4", "DB4"}, {"D5", "DB5"}, {"D6", "DB6"}, {"D7", "DB7"},
+        {"RS"},
+        {"E", "EN", "ENABLE"},
+        {"RW", "R/W", "R_W"},
+        {"D0", "DB0"},
+        {"D1", "DB1"},
+        {"D2", "DB2"},
+        {"D3", "DB3"},
+        {"D4", "DB4"},
+        {"D5", "DB5"},
+        {"D6", "DB6"},
+        {"D7", "DB7"},
     }};
     return kAliases[index(p)];
 }
@@ -62,14 +70,16 @@ const std::vector<std::string>& aliases(Pin p) {
 bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map) {
     std::vector<std::string> scopes;
     for (const VcdVar& v : vars)
-        if (std::find(scopes.begin(), scopes.end(), v.scope) == scopes.end()) scopes.push_back(v.scope);
+        if (std::find(scopes.begin(), scopes.end(), v.scope) == scopes.end())
+            scopes.push_back(v.scope);
     for (const std::string& scope : scopes) {
         PinMap m;
         for (std::size_t p = 0; p < kPins; ++p)
             for (const std::string& alias : aliases(static_cast<Pin>(p))) {
                 if (m.probes[p]) break;
                 for (std::size_t i = 0; i < vars.size(); ++i)
-                    if (vars[i].scope == scope && vars[i].width == 1 && upper(vars[i].name) == alias) {
+                    if (vars[i].scope == scope && vars[i].width == 1 &&
+                        upper(vars[i].name) == alias) {
                         m.probes[p] = Probe{i, 0};
                         break;
                     }
@@ -85,7 +95,7 @@ bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map) {
 
 // The parallel port's data pins as the program's cable wires them: D0 RS, D1 E, D4-D7.
 bool byParallelCable(const std::vector<VcdVar>& vars, PinMap& map) {
-    const std::pair<Pin, int> cable[] = {{Pin::RS, 0}, {Pin::E, 1}, {Pin::D4, 4},
+    const std::pair<Pin, int> cable[] = {{Pin::RS, 0}, {Pin::E, 1},  {Pin::D4, 4},
                                          {Pin::D5, 5}, {Pin::D6, 6}, {Pin::D7, 7}};
     for (const char* form : {"D%d", "data[%d]"}) {
         PinMap m;
@@ -111,7 +121,8 @@ bool PinMap::eightBit() const noexcept {
     return true;
 }
 
-std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given, PinMap& map) {
+std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given,
+                                PinMap& map) {
     map = PinMap{};
     if (given.empty()) {
         if (byPinNames(vars, map) || byParallelCable(vars, map)) return std::nullopt;
@@ -129,8 +140,9 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
             return MapError{MapProblem::BadForm, part};
         const std::string pin = upper(part.substr(0, eq));
         std::size_t p = 0;
-        while (p < kPins && std::find(aliases(static_cast<Pin>(p)).begin(), aliases(static_cast<Pin>(p)).end(),
-                                      pin) == aliases(static_cast<Pin>(p)).end())
+        while (p < kPins &&
+               std::find(aliases(static_cast<Pin>(p)).begin(), aliases(static_cast<Pin>(p)).end(),
+                         pin) == aliases(static_cast<Pin>(p)).end())
             ++p;
         if (p == kPins) return MapError{MapProblem::UnknownPin, part.substr(0, eq)};
         const auto probe = find(vars, part.substr(eq + 1));
@@ -140,7 +152,8 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
     if (!complete(map)) {
         std::string missing;
         for (Pin p : {Pin::RS, Pin::E, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
-            if (!map.probes[index(p)]) missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
+            if (!map.probes[index(p)])
+                missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
         return MapError{MapProblem::Missing, missing};
     }
     return std::nullopt;
@@ -184,7 +197,9 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
     // For each identifier, the pins it carries and which bit of it.
     std::vector<std::vector<std::pair<Pin, int>>> carried(reader.idCount());
     for (std::size_t p = 0; p < kPins; ++p)
-        if (map.probes[p]) carried[reader.vars()[map.probes[p]->var].id].push_back({static_cast<Pin>(p), map.probes[p]->bit});
+        if (map.probes[p])
+            carried[reader.vars()[map.probes[p]->var].id].push_back(
+                {static_cast<Pin>(p), map.probes[p]->bit});
     const bool eightBit = map.eightBit();
     std::array<bool, kPins> level{};
     bool changed = false;
@@ -193,7 +208,8 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
     // Every timescale is a power of ten of femtoseconds: one side of the nanosecond divides
     // the other exactly.
     const auto toNs = [fs](std::uint64_t t) {
-        return static_cast<std::int64_t>(fs >= 1'000'000 ? t * (fs / 1'000'000) : t / (1'000'000 / fs));
+        return static_cast<std::int64_t>(fs >= 1'000'000 ? t * (fs / 1'000'000)
+                                                         : t / (1'000'000 / fs));
     };
     // One bus write: the pins as they stand from atNs on.
     const auto write = [&](std::int64_t atNs) {
@@ -201,8 +217,10 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         pins.rs = level[index(Pin::RS)];
         pins.e = level[index(Pin::E)];
         for (int i = 0; i < 4; ++i) {
-            if (level[index(Pin::D4) + static_cast<std::size_t>(i)]) pins.db |= static_cast<std::uint8_t>(1 << i);
-            if (level[index(Pin::D0) + static_cast<std::size_t>(i)]) pins.dbLow |= static_cast<std::uint8_t>(1 << i);
+            if (level[index(Pin::D4) + static_cast<std::size_t>(i)])
+                pins.db |= static_cast<std::uint8_t>(1 << i);
+            if (level[index(Pin::D0) + static_cast<std::size_t>(i)])
+                pins.dbLow |= static_cast<std::uint8_t>(1 << i);
         }
         pins.lowWired = eightBit;
         if (level[index(Pin::RW)] && !judged.rwHighNs) judged.rwHighNs = atNs;
@@ -214,7 +232,8 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         const std::uint64_t newViolations = controller.timing().count() - violations;
         judged.violationCount += newViolations;
         for (std::size_t k = std::min<std::size_t>(newViolations, v.size()); k > 0; --k)
-            if (judged.violations.size() < Judged::kKept) judged.violations.push_back(v[v.size() - k]);
+            if (judged.violations.size() < Judged::kKept)
+                judged.violations.push_back(v[v.size() - k]);
         const auto& w = controller.warnings();
         const std::uint64_t newWarnings = controller.warningCount() - warnings;
         judged.warningCount += newWarnings;

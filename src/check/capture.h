@@ -33,10 +33,10 @@ struct PinMap {
 };
 
 enum class MapProblem : std::uint8_t {
-    BadForm,      // text: the part that is not PIN=SIGNAL
-    UnknownPin,   // text: the pin
-    NoSignal,     // text: the signal no variable is
-    Missing,      // text: the pins a map needs and could not find (RS, E, D4-D7)
+    BadForm,     // text: the part that is not PIN=SIGNAL
+    UnknownPin,  // text: the pin
+    NoSignal,    // text: the signal no variable is
+    Missing,     // text: the pins a map needs and could not find (RS, E, D4-D7)
 };
 
 struct MapError {
@@ -48,7 +48,8 @@ struct MapError {
 // Without a map: the module's pin names (RS, E, RW, D0-D7, DB0-DB7) in the first scope that
 // has RS, E and D4-D7, else the parallel port's data pins as the program's cable wires them
 // (D0 RS, D1 E, D4-D7 D4-D7; or bits of an 8-bit "data" vector).
-std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given, PinMap& map);
+std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given,
+                                PinMap& map);
 // "RS=lpt_0x378.RS, E=lpt_0x378.E, ...".
 std::string describe(const std::vector<VcdVar>& vars, const PinMap& map);
 

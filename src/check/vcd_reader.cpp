@@ -29,9 +29,12 @@ std::uint64_t timescale(const std::vector<std::string>& words) {
     std::uint64_t n = 0;
     if (!parseUnsigned(all.substr(0, digits), 0, n) || (n != 1 && n != 10 && n != 100)) return 0;
     const std::string unit = all.substr(digits);
-    const std::pair<const char*, std::uint64_t> units[] = {
-        {"s", 1'000'000'000'000'000}, {"ms", 1'000'000'000'000}, {"us", 1'000'000'000},
-        {"ns", 1'000'000},            {"ps", 1'000},             {"fs", 1}};
+    const std::pair<const char*, std::uint64_t> units[] = {{"s", 1'000'000'000'000'000},
+                                                           {"ms", 1'000'000'000'000},
+                                                           {"us", 1'000'000'000},
+                                                           {"ns", 1'000'000},
+                                                           {"ps", 1'000},
+                                                           {"fs", 1}};
     for (const auto& [name, fs] : units)
         if (unit == name) return n * fs;
     return 0;
@@ -122,7 +125,8 @@ bool VcdReader::readHeader() {
             if (!readUntilEnd(words, t)) return false;
             // $var TYPE WIDTH ID NAME [RANGE] $end; the range may be glued to the name.
             std::uint64_t width = 0;
-            if (words.size() < 4 || !parseUnsigned(words[1], 0, width) || width == 0 || width > 64) {
+            if (words.size() < 4 || !parseUnsigned(words[1], 0, width) || width == 0 ||
+                width > 64) {
                 std::string said;
                 for (const std::string& w : words) said += (said.empty() ? "" : " ") + w;
                 return fail(VcdProblem::BadVar, said);
@@ -138,10 +142,11 @@ bool VcdReader::readHeader() {
             // [7:0] or [3]: the value's bit 0 is the range's low end.
             if (range.size() > 2 && range.front() == '[') {
                 const std::size_t colon = range.find(':');
-                const std::string low =
-                    colon == std::string::npos ? range.substr(1, range.size() - 2)
-                                               : range.substr(colon + 1, range.size() - colon - 2);
-                const std::string high = range.substr(1, (colon == std::string::npos ? range.size() - 1 : colon) - 1);
+                const std::string low = colon == std::string::npos
+                                            ? range.substr(1, range.size() - 2)
+                                            : range.substr(colon + 1, range.size() - colon - 2);
+                const std::string high =
+                    range.substr(1, (colon == std::string::npos ? range.size() - 1 : colon) - 1);
                 std::uint64_t lo = 0, hi = 0;
                 if (parseUnsigned(low, 0, lo) && parseUnsigned(high, 0, hi))
                     v.lsb = static_cast<int>(lo < hi ? lo : hi);
@@ -194,7 +199,8 @@ bool VcdReader::next(Change& change) {
                 if (d == '1')
                     change.bits |= 1;
                 else if (d != '0') {
-                    if (d != 'x' && d != 'X' && d != 'z' && d != 'Z') return fail(VcdProblem::BadValue, t);
+                    if (d != 'x' && d != 'X' && d != 'z' && d != 'Z')
+                        return fail(VcdProblem::BadValue, t);
                     change.unknown |= 1;
                 }
             }

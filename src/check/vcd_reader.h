@@ -22,21 +22,21 @@ struct VcdVar {
     std::string scope;  // "libsigrok", "velmorin.lpt_0x378": the scopes, outermost first
     std::string name;   // "RS", "data"
     int width = 1;
-    int lsb = 0;        // of a declared range data[7:0]: bit 0 of the value is data[lsb]
-    std::size_t id = 0; // index of its identifier: vars may share one
+    int lsb = 0;         // of a declared range data[7:0]: bit 0 of the value is data[lsb]
+    std::size_t id = 0;  // index of its identifier: vars may share one
 };
 
 enum class VcdProblem : std::uint8_t {
-    Unreadable,       // the source failed; err
-    NoDefinitions,    // ended before $enddefinitions: not a VCD, or cut short
-    UnclosedBlock,    // a $keyword without its $end; text: the keyword
-    BadTimescale,     // text: what it said
-    BadVar,           // a $var line that does not parse; text
-    BadTime,          // a #time that is not a number; text
-    TimeGoesBack,     // text: the time
-    BadValue,         // a change that is neither scalar, vector nor real; text
-    UnknownId,        // a change to an identifier no $var declared; text
-    ValueWithoutId,   // a vector or real value at the end of the file
+    Unreadable,      // the source failed; err
+    NoDefinitions,   // ended before $enddefinitions: not a VCD, or cut short
+    UnclosedBlock,   // a $keyword without its $end; text: the keyword
+    BadTimescale,    // text: what it said
+    BadVar,          // a $var line that does not parse; text
+    BadTime,         // a #time that is not a number; text
+    TimeGoesBack,    // text: the time
+    BadValue,        // a change that is neither scalar, vector nor real; text
+    UnknownId,       // a change to an identifier no $var declared; text
+    ValueWithoutId,  // a vector or real value at the end of the file
 };
 
 struct VcdError {

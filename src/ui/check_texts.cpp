@@ -45,7 +45,8 @@ std::string usage() {
 }
 
 std::string notAFile(const std::string& file) {
-    return "« " + texts::shown(file) + " » n'est pas un fichier ordinaire ; donnez le fichier VCD "
+    return "« " + texts::shown(file) +
+           " » n'est pas un fichier ordinaire ; donnez le fichier VCD "
            "exporté par PulseView, sigrok-cli ou Velmorin";
 }
 
@@ -66,10 +67,12 @@ std::string vcdProblem(const std::string& file, const ::check::VcdError& e) {
         case VcdProblem::UnclosedBlock:
             return where + said + " sans son $end : le fichier est tronqué ; exportez-le à nouveau";
         case VcdProblem::BadTimescale:
-            return where + "échelle de temps " + said + " inconnue (attendu : 1, 10 ou 100 suivi de "
+            return where + "échelle de temps " + said +
+                   " inconnue (attendu : 1, 10 ou 100 suivi de "
                    "s, ms, us, ns, ps ou fs)";
         case VcdProblem::BadVar:
-            return where + "déclaration $var " + said + " illisible (attendu : type largeur "
+            return where + "déclaration $var " + said +
+                   " illisible (attendu : type largeur "
                    "identifiant nom)";
         case VcdProblem::BadTime:
             return where + "temps " + said + " illisible (attendu : # suivi d'un nombre)";
@@ -80,7 +83,8 @@ std::string vcdProblem(const std::string& file, const ::check::VcdError& e) {
         case VcdProblem::UnknownId:
             return where + "identifiant " + said + " qu'aucune déclaration $var ne nomme";
         case VcdProblem::ValueWithoutId:
-            return where + "valeur " + said + " sans identifiant : le fichier est tronqué ; "
+            return where + "valeur " + said +
+                   " sans identifiant : le fichier est tronqué ; "
                    "exportez-le à nouveau";
     }
     return where;
@@ -117,7 +121,8 @@ std::string pinsChosen(const std::string& pins, const ::check::PinMap& map) {
 std::string moduleLine(hd44780::Geometry module, const hd44780::Controller& controller) {
     std::string rom = hd44780::romName(controller.rom());
     for (char& c : rom) c = static_cast<char>(c == 'a' ? 'A' : c);
-    return "Module : " + hd44780::moduleSizeName(module) + ", ROM " + rom + ", " + oscillatorName(controller.timing().oscillator());
+    return "Module : " + hd44780::moduleSizeName(module) + ", ROM " + rom + ", " +
+           oscillatorName(controller.timing().oscillator());
 }
 
 std::string executed(const ::check::Executed& e) {

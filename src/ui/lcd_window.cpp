@@ -70,10 +70,11 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));
     for (const hd44780::Oscillator& o : hd44780::kOscillators)
-        m_oscillator->addItem(QString::fromStdString(ui::oscillatorName(o)) + (o == hd44780::Oscillator::k270kHz
-                                                           ? QStringLiteral(" (nominal)")
-                                                           : QStringLiteral(" (clone lent)")),
-                              static_cast<int>(o.kHz));
+        m_oscillator->addItem(
+            QString::fromStdString(ui::oscillatorName(o)) + (o == hd44780::Oscillator::k270kHz
+                                                                 ? QStringLiteral(" (nominal)")
+                                                                 : QStringLiteral(" (clone lent)")),
+            static_cast<int>(o.kHz));
     choices->addWidget(m_oscillator);
     choices->addStretch();
     top->addLayout(choices);
@@ -279,10 +280,11 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
                               .arg(timing.count());
     if (panel.violations->text() != count) {
         panel.violations->setText(count);
-        panel.violations->setToolTip(timing.recent().empty()
-                                         ? QString()
-                                         : QString::fromStdString(ui::violationText(timing.recent().back(), m_originNs) +
-                                                                         "\n" + ui::remedy(timing.recent().back().kind)));
+        panel.violations->setToolTip(
+            timing.recent().empty()
+                ? QString()
+                : QString::fromStdString(ui::violationText(timing.recent().back(), m_originNs) +
+                                         "\n" + ui::remedy(timing.recent().back().kind)));
     }
     const QString warned = QStringLiteral("Avertissements : %1").arg(p.display->warningCount());
     if (panel.warnings->text() != warned) {

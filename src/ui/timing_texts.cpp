@@ -62,7 +62,8 @@ std::string violationText(const hd44780::Violation& v, std::int64_t originNs) {
             const char* what = v.busyWith == hd44780::Execution::ClearOrHome ? "effacement/retour"
                                : v.busyWith == hd44780::Execution::DataWrite ? "écriture de donnée"
                                                                              : "instruction";
-            text = std::string("écriture ignorée : le contrôleur est occupé (") + what + ")" + shortBy;
+            text =
+                std::string("écriture ignorée : le contrôleur est occupé (") + what + ")" + shortBy;
             break;
         }
         case K::LatchBeforePowerUp:
@@ -70,11 +71,12 @@ std::string violationText(const hd44780::Violation& v, std::int64_t originNs) {
                    " après la mise sous tension" + shortBy;
             break;
         case K::RsSetup:
-            text = "RS change trop près du front montant de E (tAS " + limit(Limits::kRsSetupNs) + ")";
+            text =
+                "RS change trop près du front montant de E (tAS " + limit(Limits::kRsSetupNs) + ")";
             break;
         case K::RsHold:
-            text = "RS change pendant que E est haut ou juste après (tAH " + limit(Limits::kRsHoldNs) +
-                   ")";
+            text = "RS change pendant que E est haut ou juste après (tAH " +
+                   limit(Limits::kRsHoldNs) + ")";
             break;
         case K::DataSetup:
             text = "D4-D7 changent moins de " + limit(Limits::kDataSetupNs) +
@@ -95,7 +97,8 @@ std::string warningText(const hd44780::Warning& w, std::int64_t originNs) {
     std::string text;
     switch (w.kind) {
         case K::DdramGap:
-            text = "adresse DDRAM " + hexByte(w.value) + " hors des lignes (comportement non défini)";
+            text =
+                "adresse DDRAM " + hexByte(w.value) + " hors des lignes (comportement non défini)";
             break;
         case K::LateFunctionSet:
             text = "function set " + hexByte(w.value) +
@@ -121,14 +124,14 @@ std::string remedy(hd44780::ViolationKind kind) {
         case K::LatchWhileBusy:
         case K::LatchBeforePowerUp:
             return "Remède : lancez avec VELMORIN_DELAY=2 (pauses et impulsions deux fois plus "
-                "longues)";
+                   "longues)";
         case K::RsSetup:
         case K::RsHold:
         case K::DataSetup:
         case K::DataHold:
             // Pauses do not move two port writes apart: VELMORIN_DELAY cannot help here.
             return "Remède : aucun réglage n'y change rien, ces temps séparent deux écritures du "
-                "port ; vérifiez qu'aucun autre programme n'écrit sur ce port";
+                   "port ; vérifiez qu'aucun autre programme n'écrit sur ce port";
         case K::Count:
             break;
     }

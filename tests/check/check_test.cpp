@@ -34,8 +34,7 @@ struct Judging {
     check::PinMap::Chosen chosen{};
 };
 
-Judging judge(check::VcdReader reader, const std::string& map = {},
-          hd44780::Options options = {}) {
+Judging judge(check::VcdReader reader, const std::string& map = {}, hd44780::Options options = {}) {
     Judging r;
     if (!reader.readHeader()) {
         r.error = reader.error();
@@ -59,13 +58,16 @@ Judging judge(check::VcdReader reader, const std::string& map = {},
 // A hand-made capture: scope "top", wires RS ! E " D4-D7 # $ % & (and D0-D3 ' ( ) *), each
 // write "T RS E DB" at T ns, DB the data lines high bit first.
 std::string capture(const std::vector<std::string>& writes, bool eightBit = false) {
-    std::string vcd = "$timescale 1ns $end\n$scope module top $end\n"
-                      "$var wire 1 ! RS $end\n$var wire 1 \" E $end\n";
+    std::string vcd =
+        "$timescale 1ns $end\n$scope module top $end\n"
+        "$var wire 1 ! RS $end\n$var wire 1 \" E $end\n";
     const char* high[] = {"&", "%", "$", "#"};  // D7 D6 D5 D4
     const char* low[] = {"*", ")", "(", "'"};   // D3 D2 D1 D0
-    for (int i = 0; i < 4; ++i) vcd += "$var wire 1 " + std::string(high[3 - i]) + " D" + std::to_string(4 + i) + " $end\n";
+    for (int i = 0; i < 4; ++i)
+        vcd += "$var wire 1 " + std::string(high[3 - i]) + " D" + std::to_string(4 + i) + " $end\n";
     if (eightBit)
-        for (int i = 0; i < 4; ++i) vcd += "$var wire 1 " + std::string(low[3 - i]) + " D" + std::to_string(i) + " $end\n";
+        for (int i = 0; i < 4; ++i)
+            vcd += "$var wire 1 " + std::string(low[3 - i]) + " D" + std::to_string(i) + " $end\n";
     vcd += "$upscope $end\n$enddefinitions $end\n";
     for (const std::string& w : writes) {
         long long t = 0;
@@ -83,7 +85,8 @@ std::string capture(const std::vector<std::string>& writes, bool eightBit = fals
 // emulated display showed and counted in the same run: at 270 kHz clean, at 190 kHz the
 // slow clone's lost writes.
 TEST(Check, VelmorinsOwnTraceAgreesWithTheDisplayWindow) {
-    for (const hd44780::Oscillator osc : {hd44780::Oscillator::k270kHz, hd44780::Oscillator::k190kHz}) {
+    for (const hd44780::Oscillator osc :
+         {hd44780::Oscillator::k270kHz, hd44780::Oscillator::k190kHz}) {
         SCOPED_TRACE(osc.kHz);
         port::PortConfig config = testsupport::emulatorConfig();
         config.tracePath = testsupport::scratchPath("t.vcd");
@@ -97,8 +100,10 @@ TEST(Check, VelmorinsOwnTraceAgreesWithTheDisplayWindow) {
         rig.layer.flush();
         std::FILE* f = std::fopen(config.tracePath.c_str(), "rb");
         ASSERT_NE(f, nullptr);
-        Judging r = judge(check::VcdReader([f](char* b, std::size_t n) { return static_cast<long>(std::fread(b, 1, n, f)); }),
-                      {}, options);
+        Judging r = judge(check::VcdReader([f](char* b, std::size_t n) {
+                              return static_cast<long>(std::fread(b, 1, n, f));
+                          }),
+                          {}, options);
         std::fclose(f);
         ASSERT_FALSE(r.error);
         EXPECT_EQ(r.rows[0], rig.line(0, 888, {16, 2}));
@@ -142,23 +147,24 @@ TEST(Check, HandMadeCaptures) {
     {
         SCOPED_TRACE("8 bits wide: function set 0x38, then 'A' (0x41) on D0-D7");
         const Judging r = judge(fromText(capture({"20000000 0 1 00111000", "20001000 0 0 00111000",
-                                              "20100000 1 1 01000001", "20101000 1 0 01000001"},
-                                             true)));
+                                                  "20100000 1 1 01000001", "20101000 1 0 01000001"},
+                                                 true)));
         ASSERT_FALSE(r.error);
         EXPECT_EQ(r.rows[0][0], 'A');
         EXPECT_EQ(r.judged.data, 1u);
     }
     {
         SCOPED_TRACE("sigrok's defaults: channels D0-D7 on the port's data pins");
-        const Judging r = judge(fromText("$timescale 1 us $end\n$scope module libsigrok $end\n"
-                                     "$var wire 1 ! D0 $end\n$var wire 1 \" D1 $end\n"
-                                     "$var wire 1 # D4 $end\n$var wire 1 $ D5 $end\n"
-                                     "$var wire 1 % D6 $end\n$var wire 1 & D7 $end\n"
-                                     "$upscope $end\n$enddefinitions $end\n"
-                                     "#0 0! 0\" 0# 0$ 0% 0&\n#20000 1\" 1# 1$\n#20001 0\"\n"));
+        const Judging r =
+            judge(fromText("$timescale 1 us $end\n$scope module libsigrok $end\n"
+                           "$var wire 1 ! D0 $end\n$var wire 1 \" D1 $end\n"
+                           "$var wire 1 # D4 $end\n$var wire 1 $ D5 $end\n"
+                           "$var wire 1 % D6 $end\n$var wire 1 & D7 $end\n"
+                           "$upscope $end\n$enddefinitions $end\n"
+                           "#0 0! 0\" 0# 0$ 0% 0&\n#20000 1\" 1# 1$\n#20001 0\"\n"));
         ASSERT_FALSE(r.error);
         EXPECT_EQ(r.chosen, check::PinMap::Chosen::ParallelCable);
-        EXPECT_EQ(r.judged.edges, 4u);  // E, D4, D5 up, E down: the lines start low
+        EXPECT_EQ(r.judged.edges, 4u);         // E, D4, D5 up, E down: the lines start low
         EXPECT_EQ(r.judged.instructions, 1u);  // 0x3 on the 8-bit bus
     }
 }
@@ -169,8 +175,9 @@ TEST(Check, UnreadableCapturesNameTheLine) {
         check::VcdProblem what;
         std::uint64_t line;
     };
-    const std::string header = "$timescale 1ns $end\n$var wire 1 ! RS $end\n$var wire 1 \" E $end\n"
-                               "$var wire 4 # db [7:4] $end\n$enddefinitions $end\n";
+    const std::string header =
+        "$timescale 1ns $end\n$var wire 1 ! RS $end\n$var wire 1 \" E $end\n"
+        "$var wire 4 # db [7:4] $end\n$enddefinitions $end\n";
     const Case cases[] = {
         {"$timescale 1ns $end\n$var wire 1 ! RS", check::VcdProblem::UnclosedBlock, 2},
         {"$timescale 1ns $end\n$var wire 1 ! RS $end\n", check::VcdProblem::NoDefinitions, 2},
@@ -185,7 +192,7 @@ TEST(Check, UnreadableCapturesNameTheLine) {
         SCOPED_TRACE(c.text);
         const bool inHeader = std::string(c.text).starts_with("$");
         const Judging r = judge(fromText(inHeader ? c.text : header + c.text),
-                            "RS=RS,E=E,D4=db[4],D5=db[5],D6=db[6],D7=db[7]");
+                                "RS=RS,E=E,D4=db[4],D5=db[5],D6=db[6],D7=db[7]");
         ASSERT_TRUE(r.error);
         EXPECT_EQ(r.error->what, c.what);
         EXPECT_EQ(r.error->line, c.line);

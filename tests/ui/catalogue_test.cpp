@@ -476,8 +476,8 @@ TEST(Catalogue, HardwareLine) {
 
 // velmorin-check's sentences: a capture it cannot read (status 2), and its report's lines.
 TEST(Catalogue, VelmorinCheck) {
-    using check::VcdProblem;
     using check::MapProblem;
+    using check::VcdProblem;
     const std::pair<std::string, const char*> said[] = {
         {ui::check::notAFile("/dev/ttyS0"),
          "« /dev/ttyS0 » n'est pas un fichier ordinaire ; donnez le fichier VCD exporté par "
@@ -486,7 +486,8 @@ TEST(Catalogue, VelmorinCheck) {
          "c.vcd : le fichier finit avant $enddefinitions ; ce n'est pas un fichier VCD, ou il est "
          "tronqué : exportez-le à nouveau"},
         {ui::check::vcdProblem("c.vcd", {VcdProblem::UnclosedBlock, 2, "$var", 0}),
-         "c.vcd, ligne 2 : « $var » sans son $end : le fichier est tronqué ; exportez-le à nouveau"},
+         "c.vcd, ligne 2 : « $var » sans son $end : le fichier est tronqué ; exportez-le à "
+         "nouveau"},
         {ui::check::vcdProblem("c.vcd", {VcdProblem::BadTime, 9, "#12x", 0}),
          "c.vcd, ligne 9 : temps « #12x » illisible (attendu : # suivi d'un nombre)"},
         {ui::check::vcdProblem("c.vcd", {VcdProblem::UnknownId, 7, "?", 0}),

@@ -1,10 +1,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 
 #include "fake_os.h"
@@ -253,11 +253,13 @@ private slots:
         QCOMPARE(list->itemText(3), QStringLiteral("Autre…"));
         QCOMPARE(list->currentIndex(), 0);
 
-        form.findChild<QTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("Bonjour"));
+        form.findChild<QTextEdit*>(QStringLiteral("Text1"))
+            ->setPlainText(QStringLiteral("Bonjour"));
         form.Command2_Click();
         auto row = [&] {
             std::string s;
-            for (int c = 0; c < 7; ++c) s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
+            for (int c = 0; c < 7; ++c)
+                s += static_cast<char>(layer.display(0x378)->cell(0, c, {20, 2}).code);
             return s;
         };
         QCOMPARE(row(), std::string("Bonjour"));
@@ -265,7 +267,8 @@ private slots:
         QVERIFY(fatal.empty());
         QCOMPARE(layer.ports()[0].device->device, std::string("COM7"));
         QCOMPARE(row(), std::string(7, ' '));  // cleared by the start-up
-        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
+        QCOMPARE(os.texts[file],
+                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
 
         list->setCurrentIndex(2);
         QVERIFY(fatal.empty());
@@ -273,10 +276,12 @@ private slots:
         QVERIFY(layer.ports()[0].choiceFailed);
         QStringList texts;
         for (auto* l : w.findChildren<QLabel*>()) texts << l->text();
-        QVERIFY2(texts.join(u'|').contains(QStringLiteral("LPT1 (0x378)\n") +
-                                           QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
+        QVERIFY2(texts.join(u'|').contains(
+                     QStringLiteral("LPT1 (0x378)\n") +
+                     QString::fromStdString(ui::sentence(*layer.ports()[0].choiceFailed))),
                  qPrintable(texts.join(u'|')));
-        QCOMPARE(os.texts[file], std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
+        QCOMPARE(os.texts[file],
+                 std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
     }
 
     void anEnvironmentSettingShowsAsFixed() {
@@ -295,10 +300,11 @@ private slots:
         QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("hardwareOther"))->text(),
                  QStringLiteral("COM3@lcdserializer"));
         QVERIFY(!list->isEnabled());
-        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
-                 QStringLiteral("VELMORIN_LPT1=COM3@lcdserializer vient de l'environnement et ne peut "
-                                "pas être changé ici ; retirez-le de l'environnement pour choisir dans "
-                                "cette liste"));
+        QCOMPARE(
+            w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->text(),
+            QStringLiteral("VELMORIN_LPT1=COM3@lcdserializer vient de l'environnement et ne peut "
+                           "pas être changé ici ; retirez-le de l'environnement pour choisir dans "
+                           "cette liste"));
         QVERIFY(os.texts.count("/u/velmorin.conf") == 0);
     }
 };
