@@ -16,6 +16,7 @@ bad() { echo "FAIL $*"; failures=$((failures + 1)); }
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
 cat >"$work/expected" <<'LIST'
 ./usr/bin/velmorin
+./usr/bin/velmorin-check
 ./usr/share/applications/org.velmorin.Velmorin.desktop
 ./usr/share/doc/velmorin/README.md.gz
 ./usr/share/doc/velmorin/changelog.Debian.gz
@@ -27,7 +28,9 @@ cat >"$work/expected" <<'LIST'
 ./usr/share/doc/velmorin/examples/velmorin-backpack/lcd_serializer.h
 ./usr/share/doc/velmorin/examples/velmorin-backpack/velmorin-backpack.ino
 ./usr/share/icons/hicolor/scalable/apps/org.velmorin.Velmorin.svg
+./usr/share/man/fr/man1/velmorin-check.1.gz
 ./usr/share/man/fr/man1/velmorin.1.gz
+./usr/share/man/man1/velmorin-check.1.gz
 ./usr/share/man/man1/velmorin.1.gz
 ./usr/share/metainfo/org.velmorin.Velmorin.metainfo.xml
 LIST
@@ -72,11 +75,12 @@ else
     echo "$unexplained"
 fi
 
-for page in man/man1/velmorin.1.gz man/fr/man1/velmorin.1.gz; do
+for page in man/man1/velmorin.1.gz man/fr/man1/velmorin.1.gz man/man1/velmorin-check.1.gz \
+    man/fr/man1/velmorin-check.1.gz; do
     f=$work/root/usr/share/$page
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$f" 2>&1 >/dev/null)
     name=$(lexgrog "$f" 2>&1)
-    if [ -z "$warnings" ] && grep -q ': "velmorin - ' <<<"$name"; then
+    if [ -z "$warnings" ] && grep -qE ': "velmorin(-check)? - ' <<<"$name"; then
         ok "$page: no groff warning, $name"
     else
         bad "$page: $warnings $name"
