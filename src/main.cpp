@@ -165,14 +165,7 @@ int run(int argc, char** argv) {
     const std::unique_ptr<QSettings> state = openState(os, statePath, stateNote);
     LcdWindow display(layer, clock, state.get());
     if (!stateNote.isEmpty()) display.showStateNote(stateNote);
-    // The hardware line acts on Form1's port; a device put there starts as Option1_Click
-    // starts a port.
-    HardwareLine* hardware = display.addHardwareLine(os, port::userSettingsFile(environment));
-    hardware->setPort(form1.port());
-    QObject::connect(&form1, &Form1::portChanged, hardware, &HardwareLine::setPort);
-    QObject::connect(hardware, &HardwareLine::chosen, &form1, [&form1](std::int16_t port) {
-        if (port == form1.port()) form1.Command1_Click();
-    });
+    display.addHardwareLine(os, port::userSettingsFile(environment))->follow(form1);
     form1.show();
     display.show();
     display.placeBeside(form1);

@@ -66,6 +66,15 @@ const std::vector<std::string>& aliases(Pin p) {
     return kAliases[index(p)];
 }
 
+// The pin a name (in capitals) is one of the names of.
+std::optional<std::size_t> pinNamed(const std::string& name) {
+    for (std::size_t p = 0; p < kPins; ++p) {
+        const auto& names = aliases(static_cast<Pin>(p));
+        if (std::find(names.begin(), names.end(), name) != names.end()) return p;
+    }
+    return std::nullopt;
+}
+
 // The pins by their names, all in one scope: the first scope that has RS, E and D4-D7.
 bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map) {
     std::vector<std::string> scopes;
@@ -138,16 +147,11 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
         const std::size_t eq = part.find('=');
         if (eq == std::string::npos || eq == 0 || eq + 1 == part.size())
             return MapError{MapProblem::BadForm, part};
-        const std::string pin = upper(part.substr(0, eq));
-        std::size_t p = 0;
-        while (p < kPins &&
-               std::find(aliases(static_cast<Pin>(p)).begin(), aliases(static_cast<Pin>(p)).end(),
-                         pin) == aliases(static_cast<Pin>(p)).end())
-            ++p;
-        if (p == kPins) return MapError{MapProblem::UnknownPin, part.substr(0, eq)};
+        const std::optional<std::size_t> p = pinNamed(upper(part.substr(0, eq)));
+        if (!p) return MapError{MapProblem::UnknownPin, part.substr(0, eq)};
         const auto probe = find(vars, part.substr(eq + 1));
         if (!probe) return MapError{MapProblem::NoSignal, part.substr(eq + 1)};
-        map.probes[p] = probe;
+        map.probes[*p] = probe;
     }
     if (!complete(map)) {
         std::string missing;

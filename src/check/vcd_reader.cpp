@@ -183,7 +183,6 @@ bool VcdReader::next(Change& change) {
         }
         change = Change{};
         change.time = m_time;
-        std::string* idText = &m_idToken;
         if (c == '0' || c == '1' || c == 'x' || c == 'X' || c == 'z' || c == 'Z') {
             m_idToken.assign(t, 1, std::string::npos);
             if (m_idToken.empty() && !token(m_idToken))
@@ -211,8 +210,8 @@ bool VcdReader::next(Change& change) {
         } else {
             return fail(VcdProblem::BadValue, t);
         }
-        const auto it = m_ids.find(*idText);
-        if (it == m_ids.end()) return fail(VcdProblem::UnknownId, *idText);
+        const auto it = m_ids.find(m_idToken);
+        if (it == m_ids.end()) return fail(VcdProblem::UnknownId, m_idToken);
         change.id = it->second;
         return true;
     }

@@ -73,18 +73,22 @@ PortLayer::Port* PortLayer::find(std::int16_t port) noexcept {
     return nullptr;
 }
 
+PortLayer::Port& PortLayer::addPort(std::int16_t port) {
+    auto p = std::make_unique<Port>();
+    p->address = port;
+    hd44780::Options options = m_config.emulator;
+    // The emulated module is powered when its port is first driven.
+    options.powerOnNs = m_clock.nowNs();
+    p->display = std::make_unique<hd44780::Controller>(options);
+    m_ports.push_back(std::move(p));
+    return *m_ports.back();
+}
+
 PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
     std::optional<Error> error;
     Port* opened = nullptr;
     try {
-        auto p = std::make_unique<Port>();
-        p->address = port;
-        hd44780::Options options = m_config.emulator;
-        // The emulated module is powered when its port is first driven.
-        options.powerOnNs = m_clock.nowNs();
-        p->display = std::make_unique<hd44780::Controller>(options);
-        m_ports.push_back(std::move(p));
-        opened = m_ports.back().get();
+        opened = &addPort(port);
 
         if (!supportedPort(port)) {
             Error e;
@@ -147,15 +151,7 @@ std::optional<Error> PortLayer::choose(std::int16_t port, const PortDevice& devi
     if (!supported) return problem(Problem::UnsupportedAddress);
     Port* p = find(port);
     try {
-        if (!p) {
-            auto made = std::make_unique<Port>();
-            made->address = port;
-            hd44780::Options options = m_config.emulator;
-            options.powerOnNs = m_clock.nowNs();
-            made->display = std::make_unique<hd44780::Controller>(options);
-            m_ports.push_back(std::move(made));
-            p = m_ports.back().get();
-        }
+        if (!p) p = &addPort(port);
         if (p->failed) return problem(Problem::WriteFailed);  // the program is ending
         // What the old backend queued goes out before it closes. It is being replaced: a
         // module already gone is no reason to end the run.

@@ -96,6 +96,8 @@ private:
         bool failed = false;
     };
     Port* find(std::int16_t port) noexcept;
+    // A port with its emulated display, powered now and driving nothing else yet.
+    Port& addPort(std::int16_t port);
     Port* open(std::int16_t port) noexcept;
     void writeFailed(Port& p, int err) noexcept;
     void flushTrace() noexcept;

@@ -176,7 +176,46 @@ std::optional<Error> readSettingsFile(Os& os, const std::string& file,
     return std::nullopt;
 }
 
+// The value as the reader takes it back: quoted where a blank, a quote or a '#' would
+// change its meaning.
+std::string quoted(const std::string& value) {
+    if (value.find_first_of(" \t#\"'\\") == std::string::npos) return value;
+    std::string q = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') q += '\\';
+        q += c;
+    }
+    return q + '"';
+}
+
 }  // namespace
+
+std::string withSetting(const std::string& text, const std::string& name,
+                        const std::string& value) {
+    const std::string replacement = name + "=" + quoted(value);
+    // The last line that sets the name: the one that wins.
+    std::size_t last = std::string::npos, lastEnd = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string content = text.substr(at, end - at);
+        if (!content.empty() && content.back() == '\r') content.pop_back();
+        // A line the reader takes as setting the name, as readConfig splits it.
+        const std::string line = trimmed(content);
+        std::string key, said;
+        if (!line.empty() && line[0] != '#' && splitLine(line, key, said) != LineForm::Malformed &&
+            key == name) {
+            last = at;
+            lastEnd = at + content.size();
+        }
+        at = end + 1;
+    }
+    if (last != std::string::npos) return text.substr(0, last) + replacement + text.substr(lastEnd);
+    // A file that does not end its last line gets the end it lacks, in its own style.
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const bool ended = text.empty() || text.back() == '\n';
+    return text + (ended ? "" : eol) + replacement + eol;
+}
 
 std::optional<Error> parseModule(const std::string& value, hd44780::Geometry& module,
                                  hd44780::Options& options) {

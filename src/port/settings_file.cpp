@@ -1,62 +1,10 @@
-// Writing one setting into the user's settings file, the way an editor would: the user's
-// comments, blank lines and other settings stay byte for byte.
+// Writing one setting into the user's settings file: the new text made whole beside the
+// old file, then renamed over it.
 #include <cerrno>
 
 #include "port/settings.h"
 
 namespace port {
-namespace {
-
-bool blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// Whether a line sets name: "NAME=...", "  NAME = ...", not "# NAME=..." nor "NAMEX=...".
-bool sets(const std::string& line, const std::string& name) {
-    std::size_t i = 0;
-    while (i < line.size() && blank(line[i])) ++i;
-    if (line.compare(i, name.size(), name) != 0) return false;
-    i += name.size();
-    while (i < line.size() && blank(line[i])) ++i;
-    return i < line.size() && line[i] == '=';
-}
-
-// The value as the reader takes it back: quoted where a blank, a quote or a '#' would
-// change its meaning.
-std::string quoted(const std::string& value) {
-    if (value.find_first_of(" \t#\"'\\") == std::string::npos) return value;
-    std::string q = "\"";
-    for (char c : value) {
-        if (c == '"' || c == '\\') q += '\\';
-        q += c;
-    }
-    return q + '"';
-}
-
-}  // namespace
-
-std::string withSetting(const std::string& text, const std::string& name,
-                        const std::string& value) {
-    const std::string line = name + "=" + quoted(value);
-    // The last line that sets the name: the one that wins.
-    std::size_t last = std::string::npos, lastEnd = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string content = text.substr(at, end - at);
-        if (!content.empty() && content.back() == '\r') content.pop_back();
-        if (sets(content, name)) {
-            last = at;
-            lastEnd = at + content.size();
-        }
-        at = end + 1;
-    }
-    if (last != std::string::npos) return text.substr(0, last) + line + text.substr(lastEnd);
-    // A file that does not end its last line gets the end it lacks, in its own style.
-    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    const bool ended = text.empty() || text.back() == '\n';
-    return text + (ended ? "" : eol) + line + eol;
-}
 
 int saveSetting(Os& os, const std::string& file, const std::string& name,
                 const std::string& value) {

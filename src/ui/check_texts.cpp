@@ -13,12 +13,6 @@ namespace {
 using ::check::MapProblem;
 using ::check::VcdProblem;
 
-std::string hex(std::uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", v);
-    return buf;
-}
-
 std::string plural(std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n <= 1 ? one : many);  // French: 0 and 1 are singular
 }
@@ -34,7 +28,7 @@ std::string cellText(std::uint8_t code, hd44780::Rom rom) {
     }
     if (code >= 0x20 && code <= 0x7D) return std::string(1, static_cast<char>(code));
     if (rom == hd44780::Rom::A02 && code == 0x7E) return "~";
-    return "[" + hex(code) + "]";
+    return "[" + hexByte(code) + "]";
 }
 
 }  // namespace
@@ -127,8 +121,8 @@ std::string moduleLine(hd44780::Geometry module, const hd44780::Controller& cont
 
 std::string executed(const ::check::Executed& e) {
     const std::string at = seconds(e.atNs);
-    if (e.rs) return at + "  donnée " + hex(e.byte) + " " + cellText(e.byte, hd44780::Rom::A00);
-    return at + "  instruction " + hex(e.byte) + " (" + hd44780::instr::name(e.byte) + ")";
+    if (e.rs) return at + "  donnée " + hexByte(e.byte) + " " + cellText(e.byte, hd44780::Rom::A00);
+    return at + "  instruction " + hexByte(e.byte) + " (" + hd44780::instr::name(e.byte) + ")";
 }
 
 std::vector<std::string> display(const hd44780::Controller& controller, hd44780::Geometry module,

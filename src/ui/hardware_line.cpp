@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 #include "port/i2c/backends.h"
 #include "port/serial/serial_backend.h"
 #include "port/settings.h"
 #include "ui/backend_texts.h"
+#include "ui/form1.h"
 #include "ui/messages.h"
 
 namespace {
@@ -133,6 +135,14 @@ void HardwareLine::setPort(std::int16_t port) {
     fill();
 }
 
+void HardwareLine::follow(Form1& form) {
+    setPort(form.port());
+    connect(&form, &Form1::portChanged, this, &HardwareLine::setPort);
+    connect(this, &HardwareLine::chosen, &form, [&form](std::int16_t port) {
+        if (port == form.port()) form.Command1_Click();
+    });
+}
+
 void HardwareLine::refresh() {
     fill();
 }
@@ -214,10 +224,8 @@ void HardwareLine::selectCurrent() {
 void HardwareLine::setDisabledBy(const QString& why) {
     m_note->setText(why);
     m_note->show();
-    for (QWidget* w : {static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_address),
-                       static_cast<QWidget*>(m_find), static_cast<QWidget*>(m_wiring),
-                       static_cast<QWidget*>(m_map), static_cast<QWidget*>(m_lines),
-                       static_cast<QWidget*>(m_protocol), static_cast<QWidget*>(m_other)})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_list, m_address, m_find, m_wiring, m_map,
+                                                      m_lines, m_protocol, m_other})
         w->setEnabled(false);
 }
 

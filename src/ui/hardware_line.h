@@ -15,6 +15,7 @@
 #include "port/os.h"
 #include "port/port_layer.h"
 
+class Form1;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +33,9 @@ public:
     void setPort(std::int16_t port);
     // Lists again what is attached.
     void refresh();
+    // Acts on the port form drives, following its option buttons; a device put there starts
+    // as Option1_Click starts a port.
+    void follow(Form1& form);
 
 signals:
     // A device was put on the port (or failed to open, leaving the emulator): the display

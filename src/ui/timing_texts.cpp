@@ -26,13 +26,13 @@ std::string limit(std::int64_t ns) {
     return std::to_string(ns) + " ns";
 }
 
+}  // namespace
+
 std::string hexByte(std::uint8_t v) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", v);
     return buf;
 }
-
-}  // namespace
 
 std::string seconds(std::int64_t ns) {
     // French: a decimal comma.

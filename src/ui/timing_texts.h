@@ -17,5 +17,7 @@ std::string remedy(hd44780::ViolationKind kind);
 std::string oscillatorName(hd44780::Oscillator oscillator);
 // "1,234567 s".
 std::string seconds(std::int64_t ns);
+// "0x0F": an instruction or data byte.
+std::string hexByte(std::uint8_t v);
 
 }  // namespace ui

@@ -35,10 +35,7 @@ int main(int argc, char** argv) {
     Form1 form1(layer, layer, layer, fatal);
     LcdWindow display(layer, clock);
     const std::string file = port::userSettingsFile(environment);
-    HardwareLine* line = display.addHardwareLine(os, file);
-    QObject::connect(line, &HardwareLine::chosen, &form1, [&form1](std::int16_t port) {
-        if (port == form1.port()) form1.Command1_Click();
-    });
+    display.addHardwareLine(os, file)->follow(form1);
     form1.show();
     display.show();
     QTimer::singleShot(1000, &display, [&] {
