@@ -220,17 +220,20 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         hd44780::Pins pins;
         pins.rs = level[index(Pin::RS)];
         pins.e = level[index(Pin::E)];
+        std::uint8_t db0to3 = 0;
         for (int i = 0; i < 4; ++i) {
             if (level[index(Pin::D4) + static_cast<std::size_t>(i)])
                 pins.db |= static_cast<std::uint8_t>(1 << i);
             if (level[index(Pin::D0) + static_cast<std::size_t>(i)])
-                pins.dbLow |= static_cast<std::uint8_t>(1 << i);
+                db0to3 |= static_cast<std::uint8_t>(1 << i);
         }
-        pins.lowWired = eightBit;
         if (level[index(Pin::RW)] && !judged.rwHighNs) judged.rwHighNs = atNs;
         const std::uint64_t violations = controller.timing().count();
         const std::uint64_t warnings = controller.warningCount();
-        controller.busWrite(pins, atNs);
+        if (eightBit)
+            controller.busWrite8(pins, db0to3, atNs);
+        else
+            controller.busWrite(pins, atNs);
         // What this write added, kept while there is room.
         const auto& v = controller.timing().recent();
         const std::uint64_t newViolations = controller.timing().count() - violations;

@@ -26,13 +26,24 @@ void Controller::setOscillator(Oscillator oscillator) noexcept {
     m_timing.setOscillator(oscillator);
 }
 
-void Controller::busWrite(Pins pins, std::int64_t atNs) noexcept {
+inline void Controller::write(Pins pins, bool lowLinesChanged, std::int64_t atNs) noexcept {
     const Pins before = m_pins;
     m_pins = pins;
     ++m_revision;
-    m_timing.onWrite(before, pins, atNs);
+    m_timing.onWrite(before, pins, lowLinesChanged, atNs);
     // Falling edge of E: RS and DB are sampled as they stood before this write.
     if (before.e && !pins.e) latch(before, atNs);
+}
+
+void Controller::busWrite(Pins pins, std::int64_t atNs) noexcept {
+    write(pins, false, atNs);
+}
+
+void Controller::busWrite8(Pins pins, std::uint8_t db0to3, std::int64_t atNs) noexcept {
+    const auto low = static_cast<std::uint8_t>(db0to3 & 0x0F);
+    // A latch in this write takes DB0-DB3 as they stood before it, like the other lines.
+    write(pins, low != m_decoder.lowLines(), atNs);
+    m_decoder.setLowLines(low);
 }
 
 void Controller::latch(Pins pins, std::int64_t atNs) noexcept {

@@ -84,8 +84,12 @@ public:
 
     explicit Controller(Options options = {}) noexcept;
 
-    // The pins as they stand from bus time atNs on.
+    // The pins as they stand from bus time atNs on, DB0-DB3 left open. Every port write
+    // comes through here: the common case (E unchanged) is a few compares.
     void busWrite(Pins pins, std::int64_t atNs) noexcept;
+    // The same on a bus that drives DB0-DB3 too (a capture of an 8-bit wiring): db0to3's
+    // bit 0 is DB0.
+    void busWrite8(Pins pins, std::uint8_t db0to3, std::int64_t atNs) noexcept;
 
     // Tells observer of every byte executed from now on; null: nobody.
     void observe(ExecutionObserver* observer) noexcept { m_observer = observer; }
@@ -132,6 +136,7 @@ public:
     std::uint64_t revision() const noexcept { return m_revision; }
 
 private:
+    void write(Pins pins, bool lowLinesChanged, std::int64_t atNs) noexcept;
     void latch(Pins pins, std::int64_t atNs) noexcept;
     void execute(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept;
     void instruction(std::uint8_t byte, std::int64_t atNs) noexcept;

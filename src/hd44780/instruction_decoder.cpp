@@ -10,11 +10,8 @@ std::optional<InstructionDecoder::Latched> InstructionDecoder::latch(Pins pins,
     Latched out;
     if (m_eightBit) {
         if (busy) return std::nullopt;
-        const std::uint8_t low = pins.lowWired ? static_cast<std::uint8_t>(pins.dbLow & 0x0F)
-                                 : m_undrivenLinesHigh ? std::uint8_t{0x0F}
-                                                       : std::uint8_t{0x00};
         out.rs = pins.rs;
-        out.byte = static_cast<std::uint8_t>((nibble << 4) | low);
+        out.byte = static_cast<std::uint8_t>((nibble << 4) | m_low);
     } else if (!m_pending) {
         m_pending = Pending{nibble, pins.rs, busy};
         return std::nullopt;

@@ -29,22 +29,27 @@ public:
     };
 
     explicit InstructionDecoder(bool undrivenLinesHigh = true) noexcept
-        : m_undrivenLinesHigh(undrivenLinesHigh) {}
+        : m_low(undrivenLinesHigh ? 0x0F : 0x00) {}
 
     // A fall of E, with RS and DB4-DB7 as they stood before it. busy: the controller was
     // busy then. Returns the byte this latch completes, to be executed, or none (the first
     // half of a byte, or a byte lost to busy).
     std::optional<Latched> latch(Pins pins, bool busy) noexcept;
+    // DB0-DB3 as they stand from now on (bit 0 is DB0), where a bus drives them: an 8-bit
+    // latch takes them as its low half. Until then they read as the pull-ups (or ground)
+    // leave them.
+    void setLowLines(std::uint8_t db0to3) noexcept { m_low = db0to3 & 0x0F; }
+    std::uint8_t lowLines() const noexcept { return m_low; }
 
     bool eightBit() const noexcept { return m_eightBit; }
     // The high nibble waiting for its low half, on a 4-bit bus.
     std::optional<std::uint8_t> pendingNibble() const noexcept;
 
-    // Whether an executed byte is a function set, and the width it asks for.
+    // Whether an executed byte is a function set (DL, N and F are its bits).
     static bool isFunctionSet(bool rs, std::uint8_t byte) noexcept;
 
 private:
-    bool m_undrivenLinesHigh;
+    std::uint8_t m_low;  // DB0-DB3
     bool m_eightBit = true;
     struct Pending {
         std::uint8_t nibble;

@@ -61,8 +61,9 @@ public:
     explicit TimingChecker(Oscillator oscillator = Oscillator::k270kHz,
                            std::optional<std::int64_t> powerOnNs = std::nullopt) noexcept;
 
-    // Every change the bus makes, with the state it replaces.
-    void onWrite(Pins before, Pins after, std::int64_t atNs) noexcept;
+    // Every change the bus makes, with the state it replaces; lowLinesChanged: DB0-DB3
+    // moved too, on a bus that drives them.
+    void onWrite(Pins before, Pins after, bool lowLinesChanged, std::int64_t atNs) noexcept;
     // The controller latched on a falling E edge at atNs.
     void onLatch(std::int64_t atNs) noexcept;
     // The controller started executing at atNs.
@@ -100,15 +101,21 @@ public:
 
 private:
     void report(ViolationKind kind, std::int64_t atNs, std::int64_t byNs) noexcept;
+    // RS or the data moved less than the hold times after the last fall.
+    void holdAfterFall(bool rsChanged, bool dataChanged, std::int64_t atNs) noexcept;
 
     Oscillator m_oscillator;
     // executionNs for m_oscillator, by Execution: worked out once, not per latch.
     std::array<std::int64_t, 3> m_executionNs{};
     std::optional<std::int64_t> m_powerOnNs;
-    std::optional<std::int64_t> m_lastRiseNs;
-    std::optional<std::int64_t> m_lastFallNs;
-    std::optional<std::int64_t> m_lastRsChangeNs;
-    std::optional<std::int64_t> m_lastDataChangeNs;
+    // When each edge last happened; kNever is so long ago that no limit is short of it, so
+    // the hot path needs no "has it happened" test.
+    static constexpr std::int64_t kNever = INT64_MIN / 4;
+    static constexpr std::int64_t kHoldNs = kRsHoldNs > kDataHoldNs ? kRsHoldNs : kDataHoldNs;
+    std::int64_t m_lastRiseNs = kNever;
+    std::int64_t m_lastFallNs = kNever;
+    std::int64_t m_lastRsChangeNs = kNever;
+    std::int64_t m_lastDataChangeNs = kNever;
     std::int64_t m_busyUntilNs = 0;
     Execution m_busyWith = Execution::Instruction;
     bool m_latchedBefore = false;
@@ -116,5 +123,55 @@ private:
     std::array<std::uint64_t, kViolationKinds> m_counts{};
     Recent<Violation, kKeptViolations> m_recent;
 };
+
+// Inline: every bus write calls it, and in the caller's translation unit the pins stay in
+// registers instead of being packed into an argument and unpacked again.
+inline void TimingChecker::report(ViolationKind kind, std::int64_t atNs,
+                                  std::int64_t byNs) noexcept {
+    ++m_total;
+    ++m_counts[static_cast<std::size_t>(kind)];
+    // Counts stay exact; only the records are bounded.
+    m_recent.push(Violation{kind, atNs, byNs, m_busyWith});
+}
+
+inline void TimingChecker::onWrite(Pins before, Pins after, bool lowLinesChanged,
+                                   std::int64_t atNs) noexcept {
+    const bool rsChanged = before.rs != after.rs;
+    const bool dataChanged = before.db != after.db || lowLinesChanged;
+    const bool rise = !before.e && after.e;
+    const bool fall = before.e && !after.e;
+    // The first write since the last fall (a write at the fall itself is handled below); it
+    // may raise E again, and still breaks the hold times if it comes too soon.
+    const std::int64_t sinceFall = atNs - m_lastFallNs;
+    const bool justAfterFall = !before.e && sinceFall < kHoldNs;
+
+    if (rise) {
+        if (rsChanged)
+            report(ViolationKind::RsSetup, atNs, kRsSetupNs);
+        else if (atNs - m_lastRsChangeNs < kRsSetupNs)
+            report(ViolationKind::RsSetup, atNs, kRsSetupNs - (atNs - m_lastRsChangeNs));
+        if (atNs - m_lastRiseNs < kMinEnableCycleNs)
+            report(ViolationKind::EnableCycleTooShort, atNs,
+                   kMinEnableCycleNs - (atNs - m_lastRiseNs));
+        m_lastRiseNs = atNs;
+    } else if (before.e) {
+        // E was high up to this write (and may fall with it): RS must not move.
+        if (rsChanged) report(ViolationKind::RsHold, atNs, kRsHoldNs);
+    }
+    if (justAfterFall && (rsChanged || dataChanged)) holdAfterFall(rsChanged, dataChanged, atNs);
+
+    if (fall) {
+        if (dataChanged)
+            report(ViolationKind::DataHold, atNs, kDataHoldNs);
+        else if (atNs - m_lastDataChangeNs < kDataSetupNs)
+            report(ViolationKind::DataSetup, atNs, kDataSetupNs - (atNs - m_lastDataChangeNs));
+        if (atNs - m_lastRiseNs < kMinEnableHighNs)
+            report(ViolationKind::EnableHighTooShort, atNs,
+                   kMinEnableHighNs - (atNs - m_lastRiseNs));
+        m_lastFallNs = atNs;
+    }
+    if (rsChanged) m_lastRsChangeNs = atNs;
+    if (dataChanged) m_lastDataChangeNs = atNs;
+}
 
 }  // namespace hd44780

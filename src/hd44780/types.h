@@ -31,17 +31,15 @@ inline constexpr Oscillator Oscillator::k190kHz{190};
 // cursor row.
 using GlyphRows = std::array<std::uint8_t, 8>;
 
-// The controller's bus inputs as a 4-bit interface uses them. R/W is tied low (write only)
-// and DB0-DB3 are left open, so only these six lines carry anything. Which port bit drives
-// which line is the cable's business, not the chip's.
+// The controller's bus inputs as a 4-bit interface uses them: R/W is tied low (write only)
+// and DB0-DB3 are left open. Which port bit drives which line is the cable's business, not
+// the chip's. Every bus write passes these by value, so they stay three bytes; a capture
+// that shows DB0-DB3 wired hands them to the controller beside these
+// (Controller::busWrite8).
 struct Pins {
     bool rs = false;
     bool e = false;
     std::uint8_t db = 0;  // DB4-DB7: bit 0 is DB4
-    // DB0-DB3 where a capture shows them wired (an 8-bit bus): bit 0 is DB0. Unwired, they
-    // read as the pull-ups (or ground) leave them.
-    std::uint8_t dbLow = 0;
-    bool lowWired = false;
     friend constexpr bool operator==(const Pins&, const Pins&) = default;
 };
 
