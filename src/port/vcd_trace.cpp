@@ -1,8 +1,8 @@
 #include "port/vcd_trace.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "port/cable.h"
@@ -14,7 +14,8 @@ namespace {
 // Written out once this much is buffered (about 1000 writes). The buffer holds that plus
 // the longest record, so a record never has to be split.
 constexpr std::size_t kFlushAt = 64 * 1024;
-// "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires: well under 160.
+// "#" + 19 digits, "b" + 8 bits + id, "b" + 32 bits + id, six wires, each copied in
+// fixed-size moves that may reach a few bytes past the record: well under 160.
 constexpr std::size_t kMaxRecord = 160;
 constexpr std::size_t kCapacity = kFlushAt + kMaxRecord + 4096;  // the header goes first
 
@@ -25,6 +26,53 @@ constexpr auto kBits = [] {
         for (std::size_t b = 0; b < 8; ++b) bits[v][7 - b] = ((v >> b) & 1) ? '1' : '0';
     return bits;
 }();
+
+// The trace's wires by port bit, as the cable wires them: -1 where no wire is.
+constexpr auto kWireOfBit = [] {
+    std::array<int, 8> wire{-1, -1, -1, -1, -1, -1, -1, -1};
+    for (std::size_t w = 0; w < hd44780::kLineCount; ++w)
+        wire[kParallelCable.bit[w]] = static_cast<int>(w);
+    return wire;
+}();
+constexpr unsigned kWireBits = [] {
+    unsigned bits = 0;
+    for (std::size_t w = 0; w < hd44780::kLineCount; ++w) bits |= 1u << kParallelCable.bit[w];
+    return bits;
+}();
+
+// "00" to "99", for spelling times two digits at a time.
+constexpr auto kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t v = 0; v < 100; ++v) {
+        pairs[2 * v] = static_cast<char>('0' + v / 10);
+        pairs[2 * v + 1] = static_cast<char>('0' + v % 10);
+    }
+    return pairs;
+}();
+
+// Writes t in decimal at out and returns the end. The digits are made right to left, two
+// at a time, into a scratch that one fixed-size copy moves out: no length to work out
+// first, which is what a general conversion spends most of its time on.
+char* spellTime(char* out, std::uint64_t t) noexcept {
+    constexpr std::size_t kDigits = 20;  // 2^64 has 20
+    std::array<char, 2 * kDigits> scratch;
+    std::size_t first = kDigits;
+    while (t >= 100) {
+        const std::uint64_t rest = t / 100;
+        const auto pair = static_cast<std::size_t>(t - rest * 100);
+        first -= 2;
+        std::memcpy(scratch.data() + first, kPairs.data() + 2 * pair, 2);
+        t = rest;
+    }
+    if (t >= 10) {
+        first -= 2;
+        std::memcpy(scratch.data() + first, kPairs.data() + 2 * t, 2);
+    } else {
+        scratch[--first] = static_cast<char>('0' + t);
+    }
+    std::memcpy(out, scratch.data() + first, kDigits);
+    return out + (kDigits - first);
+}
 
 }  // namespace
 
@@ -73,13 +121,19 @@ VcdTrace::VcdTrace(Os& os, int fd, const std::vector<std::int16_t>& ports, std::
     append("$version " + version + " $end\n$timescale 1 ns $end\n");
     int next = 0;
     for (std::int16_t p : ports) {
-        Signal s{p, {}, -1, {}, 0};
-        for (Id& id : s.ids) {
+        Signal s{p, {}, {}, -1, {}, 0};
+        for (std::size_t k = 0; k < s.ids.size(); ++k) {
+            Id& id = s.ids[k];
             int n = next++;
             do {
                 id.text[id.size++] = static_cast<char>('!' + n % 94);
                 n /= 94;
             } while (n > 0);
+            Tail& tail = s.tails[k];
+            tail.text[0] = ' ';
+            for (std::uint8_t i = 0; i < id.size; ++i) tail.text[1 + i] = id.text[i];
+            tail.text[1 + id.size] = '\n';
+            tail.size = static_cast<std::uint8_t>(id.size + 2);
         }
         append("$scope module " + scopeName(p) + " $end\n$var wire 8 ");
         append(s.ids[0]);
@@ -123,7 +177,7 @@ void VcdTrace::append(std::string_view text) noexcept {
     m_used += text.size();
 }
 
-void VcdTrace::countUp(Signal& s) noexcept {
+inline void VcdTrace::countUp(Signal& s) noexcept {
     int i = s.writesDigits - 1;
     while (i >= 0 && s.writes[static_cast<std::size_t>(i)] == '1')
         s.writes[static_cast<std::size_t>(i--)] = '0';
@@ -133,6 +187,30 @@ void VcdTrace::countUp(Signal& s) noexcept {
         s.writes[s.writesDigits++] = '0';
         s.writes[0] = '1';
     }
+}
+
+char* VcdTrace::putTime(char* out, std::uint64_t t) noexcept {
+    const std::uint64_t millis = t / 1'000'000;
+    if (millis == 0) return spellTime(out, t);
+    if (millis != m_millis) {
+        m_millis = millis;
+        m_millisSize =
+            static_cast<std::size_t>(spellTime(m_millisText.data(), millis) - m_millisText.data());
+    }
+    std::memcpy(out, m_millisText.data(), 20);
+    out += m_millisSize;
+    // The last six digits, zeros included: three pairs.
+    const auto below = static_cast<std::size_t>(t - millis * 1'000'000);
+    std::memcpy(out, kPairs.data() + 2 * (below / 10'000), 2);
+    std::memcpy(out + 2, kPairs.data() + 2 * (below / 100 % 100), 2);
+    std::memcpy(out + 4, kPairs.data() + 2 * (below % 100), 2);
+    return out + 6;
+}
+
+char* VcdTrace::put(char* out, const Tail& tail, char first) noexcept {
+    std::memcpy(out, tail.text.data(), tail.text.size());
+    *out = first;
+    return out + tail.size;
 }
 
 void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) noexcept {
@@ -146,31 +224,26 @@ void VcdTrace::record(std::int16_t port, std::uint8_t value, std::int64_t atNs) 
         std::int64_t t = atNs - m_startNs;
         if (t <= m_lastNs) t = m_lastNs + 1;
         m_lastNs = t;
+        // Fixed-size copies may write past the record's end: the buffer has room for the
+        // longest record beyond kFlushAt, and the next record writes over them.
         char* out = m_buffer.get() + m_used;
         *out++ = '#';
-        out = std::to_chars(out, out + 20, t).ptr;
+        out = putTime(out, static_cast<std::uint64_t>(t));
         *out++ = '\n';
         *out++ = 'b';
         std::memcpy(out, kBits[value].data(), 8);
-        out += 8;
-        *out++ = ' ';
-        out = put(out, s.ids[0]);
-        *out++ = '\n';
+        out = put(out + 8, s.tails[0], ' ');
         *out++ = 'b';
         countUp(s);
-        std::memcpy(out, s.writes.data(), s.writesDigits);
-        out += s.writesDigits;
-        *out++ = ' ';
-        out = put(out, s.ids[1]);
-        *out++ = '\n';
+        std::memcpy(out, s.writes.data(), 32);
+        out = put(out + s.writesDigits, s.tails[1], ' ');
         // Only the wires that moved: all of them on the first write.
-        const unsigned moved = s.last < 0 ? 0xFFu : value ^ static_cast<unsigned>(s.last);
-        for (std::size_t w = 0; w < hd44780::kLineCount; ++w) {
-            const unsigned bit = 1u << kParallelCable.bit[w];
-            if (!(moved & bit)) continue;
-            *out++ = (value & bit) ? '1' : '0';
-            out = put(out, s.ids[2 + w]);
-            *out++ = '\n';
+        unsigned moved = (s.last < 0 ? 0xFFu : value ^ static_cast<unsigned>(s.last)) & kWireBits;
+        while (moved != 0) {
+            const int bit = std::countr_zero(moved);
+            moved &= moved - 1;
+            const auto w = static_cast<std::size_t>(kWireOfBit[static_cast<std::size_t>(bit)]);
+            out = put(out, s.tails[2 + w], ((value >> bit) & 1) ? '1' : '0');
         }
         m_used = static_cast<std::size_t>(out - m_buffer.get());
         s.last = value;

@@ -59,10 +59,18 @@ private:
         std::array<char, 3> text{};
         std::uint8_t size = 0;
     };
+    // The end of a value change as the trace spells it, " ID\n" or "1ID\n": its first
+    // character is set when it is written. Eight bytes are copied whatever its size, so
+    // that a record is made of fixed-size moves, not of loops and calls.
+    struct Tail {
+        std::array<char, 8> text{};
+        std::uint8_t size = 0;
+    };
     struct Signal {
         std::int16_t port;
         std::array<Id, 8> ids;  // data, writes, RS, E, D4, D5, D6, D7
-        int last = -1;          // unknown until the first write
+        std::array<Tail, 8> tails;
+        int last = -1;  // unknown until the first write
         // The write counter as the trace spells it, in binary, counted up in place: a
         // carry ripples through two digits on average.
         std::array<char, 33> writes{};
@@ -72,11 +80,9 @@ private:
     void append(std::string_view text) noexcept;
     void append(char c) noexcept { m_buffer[m_used++] = c; }
     void append(const Id& id) noexcept { append(std::string_view(id.text.data(), id.size)); }
-    static char* put(char* out, const Id& id) noexcept {
-        for (std::uint8_t i = 0; i < id.size; ++i) *out++ = id.text[i];
-        return out;
-    }
     static void countUp(Signal& s) noexcept;
+    char* putTime(char* out, std::uint64_t t) noexcept;
+    static char* put(char* out, const Tail& tail, char first) noexcept;
 
     Os& m_os;
     int m_fd;
@@ -87,6 +93,10 @@ private:
     std::size_t m_used = 0;
     std::int64_t m_startNs;
     std::int64_t m_lastNs = -1;
+    // The time's digits above its last six change once a millisecond: kept spelt.
+    std::uint64_t m_millis = 0;
+    std::array<char, 24> m_millisText{};
+    std::size_t m_millisSize = 0;  // 0 before the first millisecond
     std::vector<Signal> m_signals;
 };
 

@@ -75,6 +75,20 @@ TEST(VcdTrace, WritesParseBackWithTimesBitsAndCounts) {
     EXPECT_EQ(vcd.of("lpt_0x278", "E").back().t, 4000);
 }
 
+// Times are spelt from parts kept between records: the digits below the millisecond keep
+// their zeros, those above change when the millisecond does.
+TEST(VcdTrace, TimesPastAMillisecondKeepEveryDigit) {
+    const auto vcd = testsupport::parseVcd(traceOf([](port::VcdTrace& t) {
+        for (std::int64_t at : {999'999LL, 1'000'000LL, 1'000'007LL, 2'030'405LL, 12'345'678'901LL})
+            t.record(0x378, static_cast<std::uint8_t>(at & 0xFF), 5'000 + at);
+    }));
+    ASSERT_TRUE(vcd.ok);
+    const auto& writes = vcd.of("lpt_0x378", "writes");
+    ASSERT_EQ(writes.size(), 6u);
+    const std::int64_t expected[] = {999'999, 1'000'000, 1'000'007, 2'030'405, 12'345'678'901};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(writes[i + 1].t, expected[i]);
+}
+
 }  // namespace
 
 namespace {
