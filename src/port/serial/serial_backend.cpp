@@ -112,21 +112,28 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 
 class SerialBackend final : public PortBackend {
 public:
-    SerialBackend(Os& os, int fd, std::string path, const Options& options) noexcept
+    SerialBackend(Os& os, int fd, std::string path, const Options& options)
         : m_os(os),
           m_fd(fd),
           m_path(std::move(path)),
           m_options(options),
-          m_encoder(*options.protocol) {}
+          m_encoder(*options.protocol) {
+        m_queue.reserve(kQueueBytes);
+    }
     ~SerialBackend() override { m_os.files.close(m_fd); }
 
     int write(hd44780::Pins pins) noexcept override {
-        LineEncoder::Encoded out = m_encoder.encode(pins);
-        if (out.bytes.empty()) return 0;
+        const LineEncoder::Encoded out = m_encoder.encode(pins);
+        if (out.size == 0) return 0;
         if (m_waitPending) {  // the board is still clearing: this byte goes after the wait
             if (const int err = flush(); err != 0) return err;
         }
-        m_queue.insert(m_queue.end(), out.bytes.begin(), out.bytes.end());
+        // Between two pauses the driver sends one transmission at most; a longer run
+        // goes out in pieces rather than growing the queue inside a noexcept write.
+        if (m_queue.size() + out.size > m_queue.capacity()) {
+            if (const int err = flush(); err != 0) return err;
+        }
+        m_queue.insert(m_queue.end(), out.bytes.begin(), out.bytes.begin() + out.size);
         m_waitPending = out.waitAfter;
         return 0;
     }
@@ -163,6 +170,8 @@ public:
     }
 
 private:
+    // A re-initialisation and 32 characters are 48 bytes on the line.
+    static constexpr std::size_t kQueueBytes = 4096;
     Os& m_os;
     int m_fd;
     std::string m_path;
@@ -203,7 +212,7 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
 
 }  // namespace
 
-LineEncoder::Encoded LineEncoder::encode(hd44780::Pins pins) {
+LineEncoder::Encoded LineEncoder::encode(hd44780::Pins pins) noexcept {
     Encoded out;
     const bool fell = m_last.e && !pins.e;
     const hd44780::Pins before = m_last;
@@ -220,17 +229,21 @@ LineEncoder::Encoded LineEncoder::encode(hd44780::Pins pins) {
                 static_cast<std::uint8_t>((byte & ~in::kFunction8Bit) |
                                           (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
         out.bytes = {m_protocol.instructionEscape, byte};
+        out.size = 2;
         out.waitAfter = (byte & 0xFE) == in::kReturnHome || byte == in::kClearDisplay;
         return out;
     }
     if (m_protocol.dataEscape && byte >= m_protocol.dataEscapeFirst &&
         byte <= m_protocol.dataEscapeLast) {
         out.bytes = {*m_protocol.dataEscape, byte};
+        out.size = 2;
     } else if (!m_protocol.dataEscape && byte == m_protocol.instructionEscape) {
         ++m_replaced;
         out.bytes = {' '};
+        out.size = 1;
     } else {
         out.bytes = {byte};
+        out.size = 1;
     }
     return out;
 }

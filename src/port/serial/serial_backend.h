@@ -65,12 +65,14 @@ class LineEncoder {
 public:
     explicit LineEncoder(const Protocol& protocol) noexcept : m_protocol(protocol) {}
 
+    // At most an escape and its byte: no allocation inside a port write.
     struct Encoded {
-        std::vector<std::uint8_t> bytes;
+        std::array<std::uint8_t, 2> bytes{};
+        std::uint8_t size = 0;
         bool waitAfter = false;  // clear or return home: the board needs 1.52 ms after it
     };
     // One Out32's pins: what it makes the line carry, where it completes a byte.
-    Encoded encode(hd44780::Pins pins);
+    Encoded encode(hd44780::Pins pins) noexcept;
     // How many data bytes were sent as a space because they were the instruction escape.
     unsigned replaced() const noexcept { return m_replaced; }
 
