@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "capture_writer.h"
 #include "check/capture.h"
 #include "check/vcd_reader.h"
 
@@ -18,42 +19,7 @@ int main(int argc, char** argv) {
     const long long wanted = argc > 2 ? std::atoll(argv[2]) : 10'000'000;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return 1;
-    std::fputs(
-        "$timescale 1 ns $end\n$scope module la $end\n$var wire 1 ! RS $end\n"
-        "$var wire 1 \" E $end\n$var wire 1 # D4 $end\n$var wire 1 $ D5 $end\n"
-        "$var wire 1 % D6 $end\n$var wire 1 & D7 $end\n$upscope $end\n$enddefinitions $end\n"
-        "#0 0! 0\" 0# 0$ 0% 0&\n",
-        out);
-    const char* ids[] = {"#", "$", "%", "&"};
-    long long t = 20'000'000, edges = 0;
-    int db = 0, rsNow = 0;
-    // The switch to 4 bits, then data bytes 'A'..'Z' forever: set-up, E 500 ns, per nibble.
-    auto nibble = [&](int rs, int value) {
-        std::fprintf(out, "#%lld", t);
-        if (rs != rsNow) {
-            std::fprintf(out, " %d!", rs);
-            rsNow = rs;
-            ++edges;
-        }
-        for (int i = 0; i < 4; ++i)
-            if (((value >> i) & 1) != ((db >> i) & 1)) {
-                std::fprintf(out, " %d%s", (value >> i) & 1, ids[i]);
-                ++edges;
-            }
-        db = value;
-        std::fprintf(out, "\n#%lld 1\"\n#%lld 0\"\n", t + 100, t + 600);
-        edges += 2;
-        t += 1'000;
-    };
-    nibble(0, 0x3);
-    t += 5'000'000;
-    nibble(0, 0x2);
-    t += 100'000;
-    for (int c = 0; edges < wanted; c = (c + 1) % 26) {
-        nibble(1, (0x41 + c) >> 4);
-        nibble(1, (0x41 + c) & 0xF);
-        t += 50'000;  // beyond 41 us, a data write's execution time
-    }
+    bench::writeCapture(out, wanted);
     std::fclose(out);
     const auto bytes = std::filesystem::file_size(path);
 
