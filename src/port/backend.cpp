@@ -37,3 +37,12 @@ void own(const BackendRow& row, OpenResult& result) noexcept {
 }
 
 }  // namespace port
+
+namespace port {
+
+std::string deviceText(const BackendRow& row, const Candidate& picked,
+                       std::span<const std::string> values, bool find) {
+    return row.options ? row.options->format(picked, values, find) : picked.device;
+}
+
+}  // namespace port

@@ -80,6 +80,42 @@ struct Candidate {
     std::int64_t number = -1;  // the row's figure: a parport's base, a GPIO chip's lines
 };
 
+// What the display window asks for, beyond the device picked, to make a row's device
+// text: one widget a field. The words for each field and value live with the row's texts.
+struct OptionField {
+    enum class Kind : std::uint8_t {
+        Choice,          // one of the values
+        EditableChoice,  // one of the values, or typed
+        Text,            // typed
+        Find,            // a button: the device text made to find the value of field `fills`
+    };
+    const char* name;  // "address": names the widget and finds the field's words
+    Kind kind;
+    // The choice kinds' values, the default first.
+    std::vector<std::string> (*choices)() = nullptr;
+    int fills = -1;  // Find: the field the value found goes into
+    // Shown only while field shownWhile has the value shownWhileValue; -1: always.
+    int shownWhile = -1;
+    const char* shownWhileValue = nullptr;
+};
+
+// A row's options as the window asks for them, and its own device-text grammar both ways.
+struct OptionSchema {
+    std::span<const OptionField> fields;
+    // The device text for the device picked and the fields' values, in the fields' order;
+    // find: the Find button was pressed.
+    std::string (*format)(const Candidate& picked, std::span<const std::string> values, bool find);
+    // The fields' values that a device text's options (after '@') stand for; with none,
+    // those a fresh pick of that device starts with.
+    std::vector<std::string> (*values)(const Candidate& picked, const std::string& options);
+    // After a find, the value found, from what opened; null where a find finds nothing.
+    std::string (*found)(const Description& opened) = nullptr;
+};
+
+// The device text for a device picked from a row's candidates, as its schema makes it.
+std::string deviceText(const BackendRow& row, const Candidate& picked,
+                       std::span<const std::string> values, bool find);
+
 struct OpenResult {
     std::unique_ptr<PortBackend> backend;  // null: the emulator alone serves this address
     std::optional<Error> error;            // the address cannot be served (fatal)
@@ -109,6 +145,8 @@ struct BackendRow {
     // What is attached that this row could drive; null where the row names no devices, or
     // another row lists the same ones.
     std::vector<Candidate> (*candidates)(Os& os);
+    // What the window asks for beyond the device; null: the path alone is the device text.
+    const OptionSchema* options = nullptr;
 };
 
 // This platform's backends, in the order auto tries them.

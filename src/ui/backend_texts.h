@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "port/backend.h"
 #include "port/errors.h"
@@ -19,6 +20,11 @@ struct BackendTexts {
     std::string (*toldNote)(const port::Note& n);
     // A candidate as the hardware list shows it; null where the row lists none.
     std::string (*candidateName)(const port::Candidate& c);
+    // The words for the row's option fields (port::OptionSchema): a choice's label for its
+    // value, a button's text or a text field's placeholder for an empty value; and a
+    // field's tooltip. Null: the value itself, and no tooltip.
+    std::string (*optionLabel)(std::string_view field, const std::string& value) = nullptr;
+    std::string (*optionTip)(std::string_view field) = nullptr;
 };
 
 // Each in its file under backends/.

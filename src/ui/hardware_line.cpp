@@ -6,10 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <initializer_list>
 
-#include "port/i2c/backends.h"
-#include "port/serial/serial_backend.h"
 #include "port/settings.h"
 #include "ui/backend_texts.h"
 #include "ui/form1.h"
@@ -17,18 +14,15 @@
 
 namespace {
 
-// The rows whose candidates need more than their path, by key.
-constexpr std::string_view kExpander = "pcf8574";
-constexpr std::string_view kGpio = "gpio";
-constexpr std::string_view kSerial = "serial";
-
-// A GPIO chip's first lines, or on a Raspberry Pi's (58 lines) the usual six.
-QString defaultLines(std::int64_t chipLines) {
-    return chipLines >= 26 ? QStringLiteral("25,24,23,17,18,22") : QStringLiteral("0,1,2,3,4,5");
-}
-
 QString fromStd(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// "hardwareAddress" for the field "address".
+QString widgetName(const char* field) {
+    QString name = QString::fromUtf8(field);
+    if (!name.isEmpty()) name[0] = name[0].toUpper();
+    return QStringLiteral("hardware") + name;
 }
 
 }  // namespace
@@ -49,48 +43,8 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
     m_list->setObjectName(QStringLiteral("hardwareList"));
     m_list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     line->addWidget(m_list);
-    m_address = new QComboBox(this);
-    m_address->setObjectName(QStringLiteral("hardwareAddress"));
-    m_address->setEditable(true);
-    // The backpacks' usual addresses: PCF8574 0x27, PCF8574A 0x3f, MCP23008 0x20.
-    m_address->addItems({QStringLiteral("0x27"), QStringLiteral("0x3f"), QStringLiteral("0x20")});
-    m_address->setToolTip(QStringLiteral("Adresse I2C du module"));
-    line->addWidget(m_address);
-    m_find = new QPushButton(QStringLiteral("Chercher"), this);
-    m_find->setObjectName(QStringLiteral("hardwareFind"));
-    m_find->setToolTip(
-        QStringLiteral("Cherche le module aux adresses des expandeurs, sur ce bus seulement"));
-    line->addWidget(m_find);
-    m_wiring = new QComboBox(this);
-    m_wiring->setObjectName(QStringLiteral("hardwareWiring"));
-    m_wiring->setToolTip(QStringLiteral("Câblage de la carte"));
-    for (const port::i2c::Chip* chip : {&port::i2c::kPcf8574Chip, &port::i2c::kMcp23008Chip}) {
-        const QString name = fromStd(chip->name).toUpper();
-        const bool usual = chip == &port::i2c::kPcf8574Chip;
-        for (const port::i2c::Preset& p : chip->presets) {
-            const std::string preset = p.name;
-            std::string options =
-                usual ? preset : chip->name + std::string(preset.empty() ? "" : ",") + preset;
-            m_wiring->addItem(preset.empty() ? name : name + QStringLiteral(", ") + fromStd(preset),
-                              fromStd(options));
-        }
-    }
-    m_wiring->addItem(QStringLiteral("map=…"), QStringLiteral("map="));
-    line->addWidget(m_wiring);
-    m_map = new QLineEdit(this);
-    m_map->setObjectName(QStringLiteral("hardwareMap"));
-    m_map->setPlaceholderText(QStringLiteral("01234567"));
-    line->addWidget(m_map);
-    m_lines = new QLineEdit(this);
-    m_lines->setObjectName(QStringLiteral("hardwareLines"));
-    m_lines->setToolTip(
-        QStringLiteral("Lignes de RS, E, D4, D5, D6, D7 (puis R/W, rétroéclairage)"));
-    line->addWidget(m_lines);
-    m_protocol = new QComboBox(this);
-    m_protocol->setObjectName(QStringLiteral("hardwareProtocol"));
-    for (const port::serial::Protocol& p : port::serial::kProtocols)
-        m_protocol->addItem(fromStd(p.name));
-    line->addWidget(m_protocol);
+    for (const port::BackendRow& row : port::backendTable())
+        if (row.options) addFields(row, *line);
     m_other = new QLineEdit(this);
     m_other->setObjectName(QStringLiteral("hardwareOther"));
     std::string forms;
@@ -110,23 +64,120 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
     top->addWidget(m_note);
 
     connect(m_list, &QComboBox::currentIndexChanged, this, [this] {
+        const Entry& e = m_entries[static_cast<std::size_t>(m_list->currentIndex())];
+        // A fresh pick starts its empty fields with the row's values for that device.
+        if (!m_filling && e.row && e.row->options)
+            setValues(*e.row, e.row->options->values(e.candidate, {}), true);
         showOptions();
-        if (!m_filling && !m_entries[static_cast<std::size_t>(m_list->currentIndex())].other)
-            apply();
+        if (!m_filling && !e.other) apply();
     });
-    connect(m_address->lineEdit(), &QLineEdit::editingFinished, this, [this] { apply(); });
-    connect(m_address, &QComboBox::activated, this, [this] { apply(); });
-    connect(m_find, &QPushButton::clicked, this, [this] { apply(true); });
-    connect(m_wiring, &QComboBox::activated, this, [this] {
-        showOptions();
-        apply();
-    });
-    connect(m_map, &QLineEdit::editingFinished, this, [this] { apply(); });
-    connect(m_lines, &QLineEdit::editingFinished, this, [this] { apply(); });
-    connect(m_protocol, &QComboBox::activated, this, [this] { apply(); });
     connect(m_other, &QLineEdit::returnPressed, this, [this] { apply(); });
     connect(m_refresh, &QPushButton::clicked, this, &HardwareLine::refresh);
     fill();
+}
+
+void HardwareLine::addFields(const port::BackendRow& row, QHBoxLayout& line) {
+    const ui::BackendTexts& texts = ui::backendTexts(row.key);
+    const auto label = [&](const char* field, const std::string& value) {
+        return fromStd(texts.optionLabel ? texts.optionLabel(field, value) : value);
+    };
+    for (std::size_t i = 0; i < row.options->fields.size(); ++i) {
+        const port::OptionField& f = row.options->fields[i];
+        QWidget* w = nullptr;
+        using Kind = port::OptionField::Kind;
+        switch (f.kind) {
+            case Kind::Choice:
+            case Kind::EditableChoice: {
+                auto* box = new QComboBox(this);
+                box->setEditable(f.kind == Kind::EditableChoice);
+                for (const std::string& v : f.choices()) box->addItem(label(f.name, v), fromStd(v));
+                connect(box, &QComboBox::activated, this, [this] {
+                    showOptions();
+                    apply();
+                });
+                if (box->lineEdit())
+                    connect(box->lineEdit(), &QLineEdit::editingFinished, this,
+                            [this] { apply(); });
+                w = box;
+                break;
+            }
+            case Kind::Text: {
+                auto* edit = new QLineEdit(this);
+                edit->setPlaceholderText(label(f.name, {}));
+                connect(edit, &QLineEdit::editingFinished, this, [this] { apply(); });
+                w = edit;
+                break;
+            }
+            case Kind::Find: {
+                auto* button = new QPushButton(label(f.name, {}), this);
+                connect(button, &QPushButton::clicked, this, [this] { apply(true); });
+                w = button;
+                break;
+            }
+        }
+        w->setObjectName(widgetName(f.name));
+        if (texts.optionTip) w->setToolTip(fromStd(texts.optionTip(f.name)));
+        line.addWidget(w);
+        m_fields.push_back({&row, i, w});
+    }
+}
+
+const HardwareLine::Field* HardwareLine::fieldOf(const port::BackendRow& row, int index) const {
+    for (const Field& f : m_fields)
+        if (f.row == &row && static_cast<int>(f.index) == index) return &f;
+    return nullptr;
+}
+
+const port::OptionField& HardwareLine::spec(const Field& f) const {
+    return f.row->options->fields[f.index];
+}
+
+std::string HardwareLine::value(const Field& f) const {
+    using Kind = port::OptionField::Kind;
+    switch (spec(f).kind) {
+        case Kind::Choice:
+            return static_cast<QComboBox*>(f.widget)->currentData().toString().toStdString();
+        case Kind::EditableChoice:
+            return static_cast<QComboBox*>(f.widget)->currentText().trimmed().toStdString();
+        case Kind::Text:
+            return static_cast<QLineEdit*>(f.widget)->text().trimmed().toStdString();
+        case Kind::Find:
+            break;
+    }
+    return {};
+}
+
+void HardwareLine::setValue(const Field& f, const std::string& value) {
+    using Kind = port::OptionField::Kind;
+    switch (spec(f).kind) {
+        case Kind::Choice: {
+            auto* box = static_cast<QComboBox*>(f.widget);
+            if (const int i = box->findData(fromStd(value)); i >= 0) box->setCurrentIndex(i);
+            break;
+        }
+        case Kind::EditableChoice:
+            static_cast<QComboBox*>(f.widget)->setCurrentText(fromStd(value));
+            break;
+        case Kind::Text:
+            static_cast<QLineEdit*>(f.widget)->setText(fromStd(value));
+            break;
+        case Kind::Find:
+            break;
+    }
+}
+
+std::vector<std::string> HardwareLine::values(const port::BackendRow& row) const {
+    std::vector<std::string> v(row.options->fields.size());
+    for (const Field& f : m_fields)
+        if (f.row == &row) v[f.index] = value(f);
+    return v;
+}
+
+void HardwareLine::setValues(const port::BackendRow& row, const std::vector<std::string>& values,
+                             bool onlyEmpty) {
+    for (const Field& f : m_fields)
+        if (f.row == &row && f.index < values.size() && !(onlyEmpty && !value(f).empty()))
+            setValue(f, values[f.index]);
 }
 
 void HardwareLine::setPort(std::int16_t port) {
@@ -202,74 +253,44 @@ void HardwareLine::selectCurrent() {
     }
     m_list->setCurrentIndex(index);
     const Entry& e = m_entries[static_cast<std::size_t>(index)];
-    if (!e.row) return;
-    const std::string_view key = e.row->key;
-    const QStringList parts = fromStd(options).split(QLatin1Char(','));
-    if (key == kExpander) {
-        if (!options.empty()) m_address->setCurrentText(parts.value(0));
-        const QString wiring = QStringList(parts.mid(1)).join(QLatin1Char(','));
-        const int w = m_wiring->findData(wiring);
-        if (w >= 0) m_wiring->setCurrentIndex(w);
-        if (wiring.startsWith(QLatin1String("map="))) {
-            m_wiring->setCurrentIndex(m_wiring->count() - 1);
-            m_map->setText(wiring.mid(4));
-        }
-    } else if (key == kGpio) {
-        m_lines->setText(options.empty() ? defaultLines(e.candidate.number) : fromStd(options));
-    } else if (key == kSerial && !options.empty()) {
-        m_protocol->setCurrentText(parts.value(0));
-    }
+    if (e.row && e.row->options)
+        setValues(*e.row, e.row->options->values(e.candidate, options), false);
 }
 
 void HardwareLine::setDisabledBy(const QString& why) {
     m_note->setText(why);
     m_note->show();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_list, m_address, m_find, m_wiring, m_map,
-                                                      m_lines, m_protocol, m_other})
-        w->setEnabled(false);
+    m_list->setEnabled(false);
+    m_other->setEnabled(false);
+    for (const Field& f : m_fields) f.widget->setEnabled(false);
 }
 
 void HardwareLine::showOptions() {
     const int index = m_list->currentIndex();
     if (index < 0) return;
     const Entry& e = m_entries[static_cast<std::size_t>(index)];
-    const std::string_view key = e.row ? e.row->key : "";
-    const bool i2c = key == kExpander;
-    m_address->setVisible(i2c);
-    m_find->setVisible(i2c);
-    m_wiring->setVisible(i2c);
-    m_map->setVisible(i2c && m_wiring->currentIndex() == m_wiring->count() - 1);
-    m_lines->setVisible(key == kGpio);
-    if (key == kGpio && m_lines->text().isEmpty())
-        m_lines->setText(defaultLines(e.candidate.number));
-    m_protocol->setVisible(key == kSerial);
+    for (const Field& f : m_fields) {
+        const port::OptionField& o = spec(f);
+        bool shown = f.row == e.row;
+        if (shown && o.shownWhile >= 0)
+            if (const Field* other = fieldOf(*f.row, o.shownWhile))
+                shown = value(*other) == o.shownWhileValue;
+        f.widget->setVisible(shown);
+    }
     m_other->setVisible(e.other);
 }
 
-std::string HardwareLine::deviceText(bool findAddress) const {
+std::string HardwareLine::deviceText(bool find) const {
     const Entry& e = m_entries[static_cast<std::size_t>(m_list->currentIndex())];
     if (e.other) return m_other->text().trimmed().toStdString();
     if (!e.row) return port::kEmulatorDevice;
-    const std::string_view key = e.row->key;
-    std::string text = e.candidate.device;
-    if (key == kExpander) {
-        text += "@" + (findAddress ? std::string("auto")
-                                   : m_address->currentText().trimmed().toStdString());
-        std::string wiring = m_wiring->currentData().toString().toStdString();
-        if (wiring == "map=") wiring += m_map->text().trimmed().toStdString();
-        if (!wiring.empty()) text += "," + wiring;
-    } else if (key == kGpio) {
-        text += "@" + m_lines->text().trimmed().toStdString();
-    } else if (key == kSerial) {
-        text += "@" + m_protocol->currentText().toStdString();
-    }
-    return text;
+    return port::deviceText(*e.row, e.candidate, values(*e.row), find);
 }
 
-void HardwareLine::apply(bool findAddress) {
+void HardwareLine::apply(bool find) {
     if (m_filling || !m_list->isEnabled() || m_list->currentIndex() < 0) return;
     const port::SupportedPort& supported = *port::supportedPort(m_port);
-    std::string text = deviceText(findAddress);
+    std::string text = deviceText(find);
     if (text.empty()) return;
     port::PortDevice device;
     QString note;
@@ -281,11 +302,17 @@ void HardwareLine::apply(bool findAddress) {
     } else if (m_layer.choose(m_port, device)) {
         // The panel gives the sentence: the port is on its emulator now.
     } else {
-        // What @auto found is what is kept.
-        if (findAddress)
+        // What a find found is what is kept.
+        const Entry& e = m_entries[static_cast<std::size_t>(m_list->currentIndex())];
+        if (find && e.row && e.row->options && e.row->options->found)
             for (const auto& v : m_layer.ports())
-                if (v.address == m_port && v.device && !v.device->detail.empty()) {
-                    m_address->setCurrentText(fromStd(v.device->detail));
+                if (v.address == m_port && v.device) {
+                    const std::string found = e.row->options->found(*v.device);
+                    if (found.empty()) continue;
+                    for (const Field& f : m_fields)
+                        if (f.row == e.row && spec(f).kind == port::OptionField::Kind::Find)
+                            if (const Field* target = fieldOf(*e.row, spec(f).fills))
+                                setValue(*target, found);
                     text = deviceText(false);
                 }
         m_chosen[port::portIndex(supported)] = text;

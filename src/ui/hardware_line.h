@@ -1,8 +1,9 @@
 // "Matériel": the device behind the port Form1 drives now, picked from what is attached
-// (each backend row's candidates), with what that kind of device needs (an I2C address and
-// the board's wiring, GPIO lines, a serial protocol), or typed in full. A pick applies at
-// once and is kept in the user's settings file; one that will not open leaves the port on
-// its emulator, the panel saying why.
+// (each backend row's candidates), with the fields that row's options ask for (an I2C
+// address and the board's wiring, GPIO lines, a serial protocol: the row's schema), or
+// typed in full. A pick applies at once and is kept in the user's settings file; one that
+// will not open leaves the port on its emulator, the panel saying why. The line knows no
+// backend: the rows describe themselves, and their texts give the words.
 #pragma once
 
 #include <QWidget>
@@ -17,6 +18,7 @@
 
 class Form1;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,10 +50,24 @@ private:
         port::Candidate candidate;
         bool other = false;
     };
+    // One widget for one field of a row's schema.
+    struct Field {
+        const port::BackendRow* row;
+        std::size_t index;
+        QWidget* widget;
+    };
+    void addFields(const port::BackendRow& row, QHBoxLayout& line);
+    const port::OptionField& spec(const Field& f) const;
+    const Field* fieldOf(const port::BackendRow& row, int index) const;
+    std::string value(const Field& f) const;
+    void setValue(const Field& f, const std::string& value);
+    std::vector<std::string> values(const port::BackendRow& row) const;
+    void setValues(const port::BackendRow& row, const std::vector<std::string>& values,
+                   bool onlyEmpty);
     void fill();
     void showOptions();
-    void apply(bool findAddress = false);
-    std::string deviceText(bool findAddress) const;
+    void apply(bool find = false);
+    std::string deviceText(bool find) const;
     void selectCurrent();
     void setDisabledBy(const QString& why);
 
@@ -65,12 +81,7 @@ private:
     std::array<std::string, port::kSupportedPorts.size()> m_chosen;
 
     QComboBox* m_list = nullptr;
-    QComboBox* m_address = nullptr;
-    QPushButton* m_find = nullptr;
-    QComboBox* m_wiring = nullptr;
-    QLineEdit* m_map = nullptr;
-    QLineEdit* m_lines = nullptr;
-    QComboBox* m_protocol = nullptr;
+    std::vector<Field> m_fields;
     QLineEdit* m_other = nullptr;
     QPushButton* m_refresh = nullptr;
     QLabel* m_note = nullptr;

@@ -15,6 +15,7 @@
 #include "port/i2c/backends.h"
 #include "port/linux/backends.h"
 #include "port/linux/gpio_backend.h"
+#include "port/linux/i2c_dev_bus.h"
 #include "port/linux/ioport_backend.h"
 #include "port/linux/ppdev_backend.h"
 #include "port/opener.h"
@@ -44,6 +45,9 @@ struct FakeSys : testsupport::FakeOs {
     std::vector<std::uint32_t> requested;
     int lineErrno = 0;
     std::vector<std::uint64_t> lineSets;
+    std::vector<std::uint8_t> readAnswer;  // what the device at the address reads as
+    std::vector<std::string> reads;        // how each read went: "rdwr 2", "receive byte"
+    std::vector<unsigned long> timeouts;   // I2C_TIMEOUT's values
 
     FakeSys() {
         onWrite = [this](int, const void* data, std::size_t n) -> long {
@@ -63,8 +67,24 @@ struct FakeSys : testsupport::FakeOs {
             } else if (request == I2C_SLAVE) {
                 slave = static_cast<int>(reinterpret_cast<std::uintptr_t>(arg));
                 return -slaveErrno;
+            } else if (request == I2C_RDWR) {
+                const auto* t = static_cast<i2c_rdwr_ioctl_data*>(arg);
+                if (t->nmsgs != 1 || !(t->msgs[0].flags & I2C_M_RD)) return -EINVAL;
+                if (!present.count(t->msgs[0].addr)) return -ENXIO;
+                reads.push_back("rdwr " + std::to_string(t->msgs[0].len));
+                for (std::size_t i = 0; i < t->msgs[0].len && i < readAnswer.size(); ++i)
+                    t->msgs[0].buf[i] = readAnswer[i];
+            } else if (request == I2C_TIMEOUT) {
+                timeouts.push_back(reinterpret_cast<std::uintptr_t>(arg));
             } else if (request == I2C_SMBUS) {
                 const auto* a = static_cast<i2c_smbus_ioctl_data*>(arg);
+                if (a->read_write == I2C_SMBUS_READ && a->size == I2C_SMBUS_BYTE) {
+                    if (!present.count(slave)) return -ENXIO;
+                    a->data->byte =
+                        readAnswer.empty() ? 0xFF : readAnswer[reads.size() % readAnswer.size()];
+                    reads.push_back("receive byte");
+                    return 0;
+                }
                 if (a->size == I2C_SMBUS_QUICK) {
                     probed.push_back(slave);
                     return present.count(slave) ? 0 : -ENXIO;
@@ -213,6 +233,56 @@ TEST(BackendTable, ParsedOptionsAreTheRowsOwn) {
     EXPECT_EQ(gpioDevice.as<gpio::Options>().lines,
               (std::vector<std::uint32_t>{5, 4, 3, 2, 1, 0, 6, 7}));
     EXPECT_TRUE(gpioDevice.as<gpio::Options>().backlightLow);
+}
+
+// The window makes every device text with the row's own schema: the options a settings
+// line holds come back as the same text, a fresh pick starts on the row's defaults, and
+// every text made is the row's own form again.
+TEST(BackendTable, EachRowsSchemaMakesItsOwnDeviceTexts) {
+    struct Case {
+        const char* key;
+        port::Candidate picked;
+        const char* options;  // as a settings line has them; "" a fresh pick
+        bool find;
+        const char* text;
+        const char* parsedBy = nullptr;  // the row the text is the form of, where another
+    };
+    const Case cases[] = {
+        {"pcf8574", {"/dev/i2c-1", "", -1}, "0x3f,mjkdz", false, "/dev/i2c-1@0x3f,mjkdz"},
+        {"pcf8574", {"/dev/i2c-1", "", -1}, "0x3f,mjkdz", true, "/dev/i2c-1@auto,mjkdz"},
+        {"pcf8574",
+         {"mcp2221:01", "", -1},
+         "0x20,mcp23008",
+         false,
+         "mcp2221:01@0x20,mcp23008",
+         "mcp23008"},
+        {"pcf8574",
+         {"/dev/i2c-1", "", -1},
+         "0x27,map=65470123",
+         false,
+         "/dev/i2c-1@0x27,map=65470123"},
+        {"pcf8574", {"/dev/i2c-1", "", -1}, "", false, "/dev/i2c-1@0x27"},
+        {"gpio", {"/dev/gpiochip0", "", 58}, "", false, "/dev/gpiochip0@25,24,23,17,18,22"},
+        {"gpio", {"/dev/gpiochip1", "", 8}, "", false, "/dev/gpiochip1@0,1,2,3,4,5"},
+        {"gpio", {"/dev/gpiochip0", "", 58}, "5,6,7,8,9,10", false, "/dev/gpiochip0@5,6,7,8,9,10"},
+        {"serial", {"/dev/ttyACM0", "", -1}, "", false, "/dev/ttyACM0@lcdserializer"},
+        {"serial", {"COM3", "", -1}, "picanlcd", false, "COM3@picanlcd"},
+        {"ppdev", {"/dev/parport0", "", 0x378}, "", false, "/dev/parport0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const port::BackendRow* row = nullptr;
+        for (const port::BackendRow& r : port::backendTable())
+            if (std::string_view(r.key) == c.key) row = &r;
+        ASSERT_TRUE(row);
+        const std::vector<std::string> values =
+            row->options ? row->options->values(c.picked, c.options) : std::vector<std::string>{};
+        EXPECT_EQ(port::deviceText(*row, c.picked, values, c.find), c.text);
+        port::PortDevice device;
+        EXPECT_FALSE(port::parseDevice(c.text, device));
+        ASSERT_TRUE(device.row);
+        EXPECT_EQ(std::string_view(device.row->key), c.parsedBy ? c.parsedBy : c.key);
+    }
 }
 
 TEST(Parports, BaseAddressesAreDecimalAndNumberingIsNotByAddress) {
@@ -515,6 +585,45 @@ TEST(I2cDev, TransactionsAreWhatTheAdapterOffers) {
                                            sys.i2cPaths.end()),
                   std::vector<std::string>(c.transactions.size() - setUp, c.how));
         EXPECT_EQ(sys.slave, 0x27);
+    }
+}
+
+// A read is one I2C transfer where the adapter is plain I2C, receive bytes where it is
+// SMBus-only, refused where it has neither; the timeout goes in tens of milliseconds.
+TEST(I2cDev, ReadsAndTheTimeoutAreWhatTheAdapterOffers) {
+    struct Case {
+        const char* adapter;
+        unsigned long funcs;
+        std::uint8_t address;
+        int err;
+        std::vector<std::string> reads;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"plain I2C", I2C_FUNC_I2C, 0x27, 0, {"rdwr 2"}, {0xA5, 0x3C}},
+        {"receive byte (PIIX4)",
+         I2C_FUNC_SMBUS_READ_BYTE,
+         0x27,
+         0,
+         {"receive byte", "receive byte"},
+         {0xA5, 0x3C}},
+        {"nothing there", I2C_FUNC_I2C, 0x3F, ENXIO, {}, {0, 0}},
+        {"write-only SMBus", I2C_FUNC_SMBUS_WRITE_BYTE, 0x27, EOPNOTSUPP, {}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        FakeSys sys;
+        sys.i2cFuncs = c.funcs;
+        sys.readAnswer = {0xA5, 0x3C};
+        std::optional<port::Error> error;
+        auto bus = port::i2c::openI2cDev(sys.node("i2c-1", 89), sys, error);
+        ASSERT_TRUE(bus);
+        bus->setTimeoutMs(45);
+        Bytes got(2, 0);
+        EXPECT_EQ(bus->read(c.address, got), c.err);
+        EXPECT_EQ(sys.reads, c.reads);
+        EXPECT_EQ(got, c.bytes);
+        EXPECT_EQ(sys.timeouts, std::vector<unsigned long>{5});
     }
 }
 

@@ -66,7 +66,7 @@ TEST(Mcp2221, AWriteIsOneTransactionInReportsOfSixtyBytesCheckedOnce) {
     HidModel m;
     mcp2221(m);
     int err = -1;
-    auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), {}, err);
+    auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), err);
     ASSERT_TRUE(bus);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(bus->write(0x27, counting(1, 70)), 0);
@@ -108,7 +108,7 @@ TEST(Mcp2221, BusyNackAndUnplugEachEndAsTheirErrno) {
         HidModel m;
         mcp2221(m, c.busy);
         int err = -1;
-        auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), {}, err);
+        auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), err);
         ASSERT_TRUE(bus);
         m.sent.clear();
         if (c.unplug) m.writeErrno = ENODEV;
@@ -121,7 +121,7 @@ TEST(Mcp2221, AnEngineThatStaysBusyIsBusyAndCancelled) {
     HidModel m;
     mcp2221(m, 1000);
     int err = -1;
-    auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), {}, err);
+    auto bus = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), err);
     ASSERT_TRUE(bus);
     EXPECT_EQ(bus->write(0x27, Report{0x39}), EBUSY);
     EXPECT_EQ(m.sent.back(), (Report{0x00, 0x10, 0x00, 0x10}));
@@ -131,7 +131,7 @@ TEST(Cp2112, SetUpThenOneWriteRequestOfAtMost61BytesThenItsStatus) {
     HidModel m;
     cp2112(m, 1);
     int err = -1;
-    auto bus = i2c::cp2112Bus(std::make_unique<FakeHidDevice>(m), {}, err);
+    auto bus = i2c::cp2112Bus(std::make_unique<FakeHidDevice>(m), err);
     ASSERT_TRUE(bus);
     // 100 kHz, own address 0x02, no auto send, 25 ms timeouts, SCL low timeout, 1 retry.
     EXPECT_EQ(m.features, (std::vector<Report>{{0x06, 0x00, 0x01, 0x86, 0xA0, 0x02, 0x00, 0x00, 25,

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "port/i2c_bus.h"
+#include "port/i2c/i2c_bus.h"
 
 namespace testsupport {
 
@@ -49,11 +49,21 @@ struct RecordingI2cBus final : port::I2cBus {
         return present.count(address) ? 0 : ENXIO;
     }
     std::size_t maxWrite() const noexcept override { return m_max; }
+    // Reads answer with `answer`, byte after byte, then 0xFF (the pull-ups).
+    std::vector<std::uint8_t> answer;
+    int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (!present.count(address)) return ENXIO;
+        for (std::uint8_t& b : bytes) b = m_read < answer.size() ? answer[m_read++] : 0xFF;
+        return 0;
+    }
+    int timeoutMs = 0;
+    void setTimeoutMs(int milliseconds) noexcept override { timeoutMs = milliseconds; }
 
 private:
     Log& m_log;
     std::size_t m_max;
     int m_writes = 0;
+    std::size_t m_read = 0;
 };
 
 }  // namespace testsupport

@@ -43,8 +43,7 @@ constexpr std::array<std::uint8_t, 14> kConfig{kSmbusConfig, 0x00, 0x01, 0x86, 0
 
 class Cp2112Bus final : public I2cBus {
 public:
-    Cp2112Bus(std::unique_ptr<HidDevice> device, Bridge bridge) noexcept
-        : m_device(std::move(device)), m_bridge(std::move(bridge)) {}
+    explicit Cp2112Bus(std::unique_ptr<HidDevice> device) noexcept : m_device(std::move(device)) {}
 
     int setUp() noexcept {
         const int n = m_device->setFeature(kConfig);
@@ -75,7 +74,9 @@ public:
     }
 
     std::size_t maxWrite() const noexcept override { return kMaxWrite; }
-    Bridge bridge() const override { return m_bridge; }
+    // Reads through the bridge's read reports are not spoken yet.
+    int read(std::uint8_t, std::span<std::uint8_t>) noexcept override { return EOPNOTSUPP; }
+    void setTimeoutMs(int milliseconds) noexcept override { m_timeoutMs = milliseconds; }
 
 private:
     int outcome() noexcept {
@@ -83,7 +84,8 @@ private:
         std::array<std::uint8_t, kReport> in{};
         for (int attempt = 0; attempt < kBusyAnswers; ++attempt) {
             if (const int sent = m_device->write(request); sent < 0) return -sent;
-            if (const int err = awaitReport(*m_device, in, kStatusResponse); err != 0) return err;
+            if (const int err = awaitReport(*m_device, in, kStatusResponse, m_timeoutMs); err != 0)
+                return err;
             switch (in[1]) {
                 case kComplete:
                     return 0;
@@ -107,14 +109,13 @@ private:
     }
 
     std::unique_ptr<HidDevice> m_device;
-    Bridge m_bridge;
+    int m_timeoutMs = kAnswerMs;
 };
 
 }  // namespace
 
-std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
-                                  int& error) {
-    return setUpBus<Cp2112Bus>(std::move(device), std::move(bridge), error);
+std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, int& error) {
+    return setUpBus<Cp2112Bus>(std::move(device), error);
 }
 
 }  // namespace port::i2c

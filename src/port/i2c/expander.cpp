@@ -1,5 +1,7 @@
 #include "port/i2c/expander.h"
 
+#include "port/i2c/bridge_bus.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -97,10 +99,10 @@ public:
     int flush() noexcept override { return m_batch.flush(); }
     Description description() const override {
         // A USB bridge by its name, with the node it is reached through.
-        const I2cBus::Bridge bridge = m_bus->bridge();
-        if (bridge.name.empty())
-            return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found, {}};
-        return {m_chip.key, bridge.name, hexByte(m_address), m_wiring, m_found, bridge.node};
+        if (const auto* bridge = dynamic_cast<const BridgeBus*>(m_bus.get()))
+            return {m_chip.key, bridge->bridgeName(), hexByte(m_address), m_wiring,
+                    m_found,    bridge->route()};
+        return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found, {}};
     }
     std::uint8_t failureHint(int err) const noexcept override {
         return i2c::failureHint(m_answered || m_batch.answered(), err);

@@ -21,7 +21,7 @@
 #include "hd44780/types.h"
 #include "port/backend.h"
 #include "port/cable.h"
-#include "port/i2c_bus.h"
+#include "port/i2c/i2c_bus.h"
 #include "port/os.h"
 
 namespace port::i2c {
@@ -106,18 +106,6 @@ struct Options final : DeviceOptions {
     bool findAddress = false;  // @auto: probe the expanders' ranges
     Wiring wiring;
 };
-
-// A kind of I2C bus this platform reaches (the kernel's i2c-dev, a USB bridge).
-struct BusKind {
-    bool (*names)(const std::string& path);
-    // Looks, without opening anything, that the path is this kind's bus.
-    std::optional<Error> (*check)(const std::string& path, Os& os);
-    std::unique_ptr<I2cBus> (*open)(const std::string& path, Os& os, std::optional<Error>& error);
-    // The buses of this kind that are there, named as this kind names them.
-    std::vector<Candidate> (*list)(Os& os);
-};
-// This platform's; the first also takes paths none of them names.
-std::span<const BusKind> busKinds() noexcept;
 
 // The module's pins as the expander's byte: R/W low, the backlight held on.
 Cable cable(const Wiring& wiring);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <span>
 
-#include "port/i2c_bus.h"
+#include "port/i2c/i2c_bus.h"
 #include "port/os.h"
 
 namespace port::i2c {
@@ -20,24 +20,21 @@ inline constexpr int kBusyAnswers = 20;
 
 // The bus over an open bridge, its clock set: null, with the errno in error (EBUSY where
 // another program's transfer holds the bridge).
-using HidBusMaker = std::unique_ptr<I2cBus> (*)(std::unique_ptr<HidDevice> device,
-                                                I2cBus::Bridge bridge, int& error);
-std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
-                                   int& error);
-std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
-                                  int& error);
+using HidBusMaker = std::unique_ptr<I2cBus> (*)(std::unique_ptr<HidDevice> device, int& error);
+std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, int& error);
+std::unique_ptr<I2cBus> cp2112Bus(std::unique_ptr<HidDevice> device, int& error);
 
 // A bridge's bus once its set-up (Bus::setUp(): 0 or the errno) has passed.
 template <class Bus>
-std::unique_ptr<I2cBus> setUpBus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
-                                 int& error) {
-    auto bus = std::make_unique<Bus>(std::move(device), std::move(bridge));
+std::unique_ptr<I2cBus> setUpBus(std::unique_ptr<HidDevice> device, int& error) {
+    auto bus = std::make_unique<Bus>(std::move(device));
     if ((error = bus->setUp()) != 0) return nullptr;
     return bus;
 }
 
 // Reads input reports until one starts with first: 0, or the errno (EPROTO when none
 // comes in kAnswerMs, from a bridge that stopped answering).
-int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first) noexcept;
+int awaitReport(HidDevice& device, std::span<std::uint8_t> in, std::uint8_t first,
+                int timeoutMs = kAnswerMs) noexcept;
 
 }  // namespace port::i2c

@@ -43,8 +43,7 @@ enum State : std::uint8_t {
 
 class Mcp2221Bus final : public I2cBus {
 public:
-    Mcp2221Bus(std::unique_ptr<HidDevice> device, Bridge bridge) noexcept
-        : m_device(std::move(device)), m_bridge(std::move(bridge)) {}
+    explicit Mcp2221Bus(std::unique_ptr<HidDevice> device) noexcept : m_device(std::move(device)) {}
 
     int setUp() noexcept {
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -87,7 +86,9 @@ public:
     }
 
     std::size_t maxWrite() const noexcept override { return Batch::kPage; }
-    Bridge bridge() const override { return m_bridge; }
+    // Reads through the bridge's read reports are not spoken yet.
+    int read(std::uint8_t, std::span<std::uint8_t>) noexcept override { return EOPNOTSUPP; }
+    void setTimeoutMs(int milliseconds) noexcept override { m_timeoutMs = milliseconds; }
 
 private:
     int command(std::array<std::uint8_t, kReport> out) noexcept {
@@ -95,7 +96,7 @@ private:
         std::copy(out.begin(), out.end(), report.begin() + 1);
         const int sent = m_device->write(report);
         if (sent < 0) return -sent;
-        return awaitReport(*m_device, m_in, out[0]);
+        return awaitReport(*m_device, m_in, out[0], m_timeoutMs);
     }
 
     // A report the engine may refuse while it still sends the previous one.
@@ -138,15 +139,14 @@ private:
     }
 
     std::unique_ptr<HidDevice> m_device;
-    Bridge m_bridge;
+    int m_timeoutMs = kAnswerMs;
     std::array<std::uint8_t, kReport> m_in{};
 };
 
 }  // namespace
 
-std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, I2cBus::Bridge bridge,
-                                   int& error) {
-    return setUpBus<Mcp2221Bus>(std::move(device), std::move(bridge), error);
+std::unique_ptr<I2cBus> mcp2221Bus(std::unique_ptr<HidDevice> device, int& error) {
+    return setUpBus<Mcp2221Bus>(std::move(device), error);
 }
 
 }  // namespace port::i2c

@@ -29,6 +29,74 @@ const Preset kPresets[] = {
 
 const Chip kPcf8574Chip{"pcf8574", "pcf8574", kPresets, std::nullopt, {}};
 
+namespace {
+
+// The window's fields for a backpack on any bus: the address (or a find), and the wiring,
+// which names the chip too; "map=" opens a field for the pins.
+enum Field : std::size_t { kAddress, kFind, kWiring, kMap };
+constexpr const char* kMapChoice = "map=";
+
+std::vector<std::string> addresses() {
+    // The backpacks' usual addresses: PCF8574 0x27, PCF8574A 0x3f, MCP23008 0x20.
+    return {"0x27", "0x3f", "0x20"};
+}
+
+// Each chip's presets as a device text's options name them: "" and "mjkdz" for the
+// PCF8574 (the chip meant when none is named), "mcp23008" and "mcp23008,NAME" for the
+// other; then map=.
+std::vector<std::string> wirings() {
+    std::vector<std::string> all;
+    for (const Chip* chip : {&kPcf8574Chip, &kMcp23008Chip})
+        for (const Preset& p : chip->presets) {
+            const std::string preset = p.name;
+            if (chip == &kPcf8574Chip)
+                all.push_back(preset);
+            else
+                all.push_back(chip->name + (preset.empty() ? "" : "," + preset));
+        }
+    all.emplace_back(kMapChoice);
+    return all;
+}
+
+constexpr OptionField kFields[] = {
+    {"address", OptionField::Kind::EditableChoice, addresses},
+    {"find", OptionField::Kind::Find, nullptr, kAddress},
+    {"wiring", OptionField::Kind::Choice, wirings},
+    {"map", OptionField::Kind::Text, nullptr, -1, kWiring, kMapChoice},
+};
+
+std::string format(const Candidate& picked, std::span<const std::string> values, bool find) {
+    std::string text = picked.device + "@" + (find ? std::string("auto") : values[kAddress]);
+    std::string wiring = values[kWiring];
+    if (wiring == kMapChoice) wiring += values[kMap];
+    if (!wiring.empty()) text += "," + wiring;
+    return text;
+}
+
+std::vector<std::string> values(const Candidate&, const std::string& options) {
+    std::vector<std::string> v{addresses().front(), "", "", ""};
+    if (options.empty()) return v;
+    const std::size_t comma = options.find(',');
+    v[kAddress] = options.substr(0, comma);
+    const std::string wiring = comma == std::string::npos ? "" : options.substr(comma + 1);
+    if (wiring.rfind(kMapChoice, 0) == 0) {
+        v[kWiring] = kMapChoice;
+        v[kMap] = wiring.substr(std::string_view(kMapChoice).size());
+    } else {
+        v[kWiring] = wiring;
+    }
+    return v;
+}
+
+// What @auto found: the address, which the description gives as its detail.
+std::string found(const Description& opened) {
+    return opened.detail;
+}
+
+const OptionSchema kOptions{kFields, format, values, found};
+
+}  // namespace
+
 // Never chosen by auto: writing to an unknown I2C device could upset it.
 const BackendRow kPcf8574{"pcf8574",
                           nullptr,
@@ -40,6 +108,7 @@ const BackendRow kPcf8574{"pcf8574",
                           check,
                           chipOpen<kPcf8574Chip>,
                           nullptr,
-                          candidates};  // every bus of every kind, for either chip
+                          candidates,  // every bus of every kind, for either chip
+                          &kOptions};
 
 }  // namespace port::i2c

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "port/i2c/bridge_bus.h"
 #include "port/i2c/usb_bridges.h"
 #include "port/os.h"
 #include "port/parse.h"
@@ -97,12 +98,12 @@ std::string route(const std::string& path) {
 std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Error>& error) {
     AttachedBridge b{};
     if ((error = resolve(path, os, b))) return nullptr;
-    if (!b.hid) return openAdapter(b.node, os, error);
+    if (!b.hid) return openAdapter(b.node, os, error);  // named as the bridge it is
     int err = 0;
     std::unique_ptr<HidDevice> device = os.hid->open(b.node, err);
     std::unique_ptr<I2cBus> bus;
-    if (device) bus = b.bridge->overHid(std::move(device), {bridgeName(b), route(b.node)}, err);
-    if (bus) return bus;
+    if (device) bus = b.bridge->overHid(std::move(device), err);
+    if (bus) return asBridge(std::move(bus), bridgeName(b), route(b.node));
     Error e = problem(port::Problem::OpenFailed);
     e.device = bridgeName(b) + " (" + route(b.node) + ")";
     e.err = err;
@@ -124,7 +125,35 @@ std::vector<Candidate> list(Os& os) {
     return found;
 }
 
+// Every call goes to the bus; the name and route are the bridge's.
+class NamedBridge final : public BridgeBus {
+public:
+    NamedBridge(std::unique_ptr<I2cBus> bus, std::string name, std::string route) noexcept
+        : m_bus(std::move(bus)), m_name(std::move(name)), m_route(std::move(route)) {}
+    int claim(std::uint8_t address) noexcept override { return m_bus->claim(address); }
+    int write(std::uint8_t address, std::span<const std::uint8_t> bytes) noexcept override {
+        return m_bus->write(address, bytes);
+    }
+    int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        return m_bus->read(address, bytes);
+    }
+    int probe(std::uint8_t address) noexcept override { return m_bus->probe(address); }
+    std::size_t maxWrite() const noexcept override { return m_bus->maxWrite(); }
+    void setTimeoutMs(int milliseconds) noexcept override { m_bus->setTimeoutMs(milliseconds); }
+    std::string bridgeName() const override { return m_name; }
+    std::string route() const override { return m_route; }
+
+private:
+    std::unique_ptr<I2cBus> m_bus;
+    std::string m_name;
+    std::string m_route;
+};
+
 }  // namespace
+
+std::unique_ptr<I2cBus> asBridge(std::unique_ptr<I2cBus> bus, std::string name, std::string route) {
+    return std::make_unique<NamedBridge>(std::move(bus), std::move(name), std::move(route));
+}
 
 std::string bridgeName(const AttachedBridge& b) {
     return std::string(b.bridge->name) + (b.serial.empty() ? "" : " " + b.serial);

@@ -208,9 +208,29 @@ std::vector<Candidate> candidates(Os& os) {
 
 }  // namespace
 
-const BackendRow kGpio{"gpio",  nullptr,   "/dev/gpiochipN@RS,E,D4,D5,D6,D7",
-                       false,   false,     claims,
-                       parse,   check,     openNamed,
-                       nullptr, candidates};
+namespace {
+
+// The window's one field: the lines, in the device text's order.
+constexpr OptionField kFields[] = {{"lines", OptionField::Kind::Text}};
+
+std::string format(const Candidate& picked, std::span<const std::string> values, bool) {
+    return picked.device + "@" + values[0];
+}
+
+// A fresh pick starts on the chip's first lines, or on a Raspberry Pi's (58 lines) the
+// usual six.
+std::vector<std::string> values(const Candidate& picked, const std::string& options) {
+    if (!options.empty()) return {options};
+    return {picked.number >= 26 ? "25,24,23,17,18,22" : "0,1,2,3,4,5"};
+}
+
+const OptionSchema kOptions{kFields, format, values};
+
+}  // namespace
+
+const BackendRow kGpio{"gpio",  nullptr,    "/dev/gpiochipN@RS,E,D4,D5,D6,D7",
+                       false,   false,      claims,
+                       parse,   check,      openNamed,
+                       nullptr, candidates, &kOptions};
 
 }  // namespace port::gpio

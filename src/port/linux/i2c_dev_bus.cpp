@@ -18,6 +18,10 @@
 //  - A device that does not acknowledge its address fails the transfer with ENXIO (most
 //    adapters), EREMOTEIO or EIO.
 //  - i2cdetect probes with an SMBus quick write, which no expander takes for data.
+//  - A read is one I2C_RDWR message with I2C_M_RD where the adapter is a plain I2C one;
+//    an SMBus-only adapter reads with receive byte, one byte a transaction (an expander
+//    answers each with its port, so a read of n bytes is n receive bytes).
+//  - I2C_TIMEOUT sets the adapter's timeout in units of 10 ms.
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
@@ -27,6 +31,7 @@
 
 #include "port/linux/i2c_dev_bus.h"
 
+#include "port/i2c/bridge_bus.h"
 #include "port/i2c/expander.h"
 #include "port/i2c/usb_bridges.h"
 #include "port/linux/backends.h"
@@ -41,8 +46,7 @@ constexpr std::size_t kBlock = 32;
 
 class I2cDevBus final : public I2cBus {
 public:
-    I2cDevBus(Os& os, int fd, unsigned long funcs, Bridge bridge) noexcept
-        : m_os(os), m_fd(fd), m_funcs(funcs), m_bridge(std::move(bridge)) {}
+    I2cDevBus(Os& os, int fd, unsigned long funcs) noexcept : m_os(os), m_fd(fd), m_funcs(funcs) {}
     ~I2cDevBus() override { m_os.files.close(m_fd); }
 
     int claim(std::uint8_t address) noexcept override {
@@ -84,7 +88,31 @@ public:
         return smbus(0, I2C_SMBUS_QUICK, nullptr);
     }
 
-    Bridge bridge() const override { return m_bridge; }
+    int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (bytes.empty()) return 0;
+        if (m_funcs & I2C_FUNC_I2C) {
+            i2c_msg message{address, I2C_M_RD, static_cast<std::uint16_t>(bytes.size()),
+                            bytes.data()};
+            i2c_rdwr_ioctl_data transfer{&message, 1};
+            if (bytes.size() > 0xFFFF) return EINVAL;
+            const int rc = m_os.devices->ioctl(m_fd, I2C_RDWR, &transfer);
+            return rc >= 0 ? 0 : errnoOf(rc);
+        }
+        if (!(m_funcs & I2C_FUNC_SMBUS_READ_BYTE)) return EOPNOTSUPP;
+        if (const int err = claim(address); err != 0) return err;
+        for (std::uint8_t& b : bytes) {
+            i2c_smbus_data data{};
+            if (const int err = smbus(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data); err != 0)
+                return err;
+            b = data.byte;
+        }
+        return 0;
+    }
+
+    void setTimeoutMs(int milliseconds) noexcept override {
+        const unsigned long tens = static_cast<unsigned long>(std::max(1, (milliseconds + 9) / 10));
+        (void)m_os.devices->ioctl(m_fd, I2C_TIMEOUT, reinterpret_cast<void*>(tens));
+    }
 
     std::size_t maxWrite() const noexcept override {
         return m_funcs & I2C_FUNC_I2C                     ? Batch::kPage
@@ -98,8 +126,12 @@ private:
         return sent == static_cast<long>(bytes.size()) ? 0 : errnoOf(sent < 0 ? sent : -EIO);
     }
     int smbus(std::uint8_t command, int size, i2c_smbus_data* data) noexcept {
+        return smbus(I2C_SMBUS_WRITE, command, size, data);
+    }
+    int smbus(std::uint8_t direction, std::uint8_t command, int size,
+              i2c_smbus_data* data) noexcept {
         i2c_smbus_ioctl_data args{};
-        args.read_write = I2C_SMBUS_WRITE;
+        args.read_write = direction;
         args.command = command;
         args.size = static_cast<std::uint32_t>(size);
         args.data = data;
@@ -110,7 +142,6 @@ private:
     Os& m_os;
     int m_fd;
     unsigned long m_funcs;
-    Bridge m_bridge;
     int m_slave = -1;
 };
 
@@ -137,11 +168,11 @@ std::unique_ptr<I2cBus> openI2cDev(const std::string& path, Os& os, std::optiona
     }
     unsigned long funcs = 0;
     if (os.devices->ioctl(fd, I2C_FUNCS, &funcs) < 0) funcs = 0;
+    auto bus = std::make_unique<I2cDevBus>(os, fd, funcs);
     // A bus that is a USB bridge is named as one.
-    I2cBus::Bridge bridge;
     for (const AttachedBridge& b : kernelBridges(os).adapters)
-        if (b.node == path) bridge = {bridgeName(b), b.node};
-    return std::make_unique<I2cDevBus>(os, fd, funcs, std::move(bridge));
+        if (b.node == path) return asBridge(std::move(bus), bridgeName(b), b.node);
+    return bus;
 }
 
 namespace {

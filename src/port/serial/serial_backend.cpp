@@ -265,8 +265,32 @@ std::string protocolNames() {
     return list;
 }
 
+namespace {
+
+// The window's one field: the protocol the board speaks.
+std::vector<std::string> protocols() {
+    std::vector<std::string> names;
+    for (const Protocol& p : kProtocols) names.emplace_back(p.name);
+    return names;
+}
+
+constexpr OptionField kFields[] = {{"protocol", OptionField::Kind::Choice, protocols}};
+
+std::string format(const Candidate& picked, std::span<const std::string> values, bool) {
+    return picked.device + "@" + values[0];
+}
+
+std::vector<std::string> values(const Candidate&, const std::string& options) {
+    if (options.empty()) return {protocols().front()};
+    return {options.substr(0, options.find(','))};
+}
+
+const OptionSchema kOptions{kFields, format, values};
+
+}  // namespace
+
 const BackendRow kSerial{
-    "serial", nullptr,   "PORT@lcdserializer", false, false, claims, parse, check, openNamed,
-    nullptr,  candidates};
+    "serial",  nullptr, "PORT@lcdserializer", false,    false, claims, parse, check,
+    openNamed, nullptr, candidates,           &kOptions};
 
 }  // namespace port::serial

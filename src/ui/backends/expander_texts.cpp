@@ -142,9 +142,30 @@ std::string busName(const port::Candidate& c) {
                                          : c.name + " (USB)";
 }
 
+// The wirings as device texts name them ("", "mjkdz", "mcp23008,NAME", "map="), with the
+// chip spelt as on its package.
+std::string optionLabel(std::string_view field, const std::string& value) {
+    if (field == "find") return "Chercher";
+    if (field == "map") return "01234567";
+    if (field != "wiring") return value;
+    if (value == "map=") return "map=…";
+    const bool mcp = value.starts_with("mcp23008");
+    const std::string preset = mcp ? value.substr(std::min<std::size_t>(value.size(), 9)) : value;
+    return std::string(mcp ? "MCP23008" : "PCF8574") + (preset.empty() ? "" : ", " + preset);
+}
+
+std::string optionTip(std::string_view field) {
+    if (field == "address") return "Adresse I2C du module";
+    if (field == "find")
+        return "Cherche le module aux adresses des expandeurs, sur ce bus seulement";
+    if (field == "wiring") return "Câblage de la carte";
+    return {};
+}
+
 }  // namespace
 
-const BackendTexts kPcf8574Texts{"pcf8574", problem, hint, pcf8574Name, nullptr, nullptr, busName};
+const BackendTexts kPcf8574Texts{"pcf8574", problem, hint,        pcf8574Name, nullptr,
+                                 nullptr,   busName, optionLabel, optionTip};
 const BackendTexts kMcp23008Texts{"mcp23008", problem, hint,   mcp23008Name,
                                   nullptr,    nullptr, nullptr};
 

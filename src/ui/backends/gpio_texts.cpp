@@ -69,8 +69,13 @@ std::string candidateName(const port::Candidate& c) {
     return texts::deviceAndName(c.device, c.name + lines);
 }
 
+std::string optionTip(std::string_view) {
+    return "Lignes de RS, E, D4, D5, D6, D7 (puis R/W, rétroéclairage)";
+}
+
 }  // namespace
 
-const BackendTexts kGpioTexts{"gpio", problem, hint, panelName, nullptr, nullptr, candidateName};
+const BackendTexts kGpioTexts{"gpio",  problem,       hint,    panelName, nullptr,
+                              nullptr, candidateName, nullptr, optionTip};
 
 }  // namespace ui
