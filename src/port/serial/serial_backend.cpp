@@ -15,7 +15,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "hd44780/instruction_decoder.h"
 #include "hd44780/instructions.h"
+#include "port/instruction_backend.h"
 #include "port/parse.h"
 
 namespace port::serial {
@@ -110,7 +112,7 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
     return std::nullopt;
 }
 
-class SerialBackend final : public PortBackend {
+class SerialBackend final : public InstructionBackend {
 public:
     SerialBackend(Os& os, int fd, std::string path, const Options& options)
         : m_os(os),
@@ -122,21 +124,10 @@ public:
     }
     ~SerialBackend() override { m_os.files.close(m_fd); }
 
-    int write(hd44780::Pins pins) noexcept override {
-        const LineEncoder::Encoded out = m_encoder.encode(pins);
-        if (out.size == 0) return 0;
-        if (m_waitPending) {  // the board is still clearing: this byte goes after the wait
-            if (const int err = flush(); err != 0) return err;
-        }
-        // Between two pauses the driver sends one transmission at most; a longer run
-        // goes out in pieces rather than growing the queue inside a noexcept write.
-        if (m_queue.size() + out.size > m_queue.capacity()) {
-            if (const int err = flush(); err != 0) return err;
-        }
-        m_queue.insert(m_queue.end(), out.bytes.begin(), out.bytes.begin() + out.size);
-        m_waitPending = out.waitAfter;
-        return 0;
+    int instruction(std::uint8_t byte) noexcept override {
+        return send(m_encoder.instruction(byte));
     }
+    int data(std::uint8_t byte) noexcept override { return send(m_encoder.data(byte)); }
 
     int flush() noexcept override {
         if (m_queue.empty()) return 0;
@@ -170,6 +161,20 @@ public:
     }
 
 private:
+    int send(const LineEncoder::Encoded& out) noexcept {
+        if (m_waitPending) {  // the board is still clearing: this byte goes after the wait
+            if (const int err = flush(); err != 0) return err;
+        }
+        // Between two pauses the driver sends one transmission at most; a longer run
+        // goes out in pieces rather than growing the queue inside a noexcept write.
+        if (m_queue.size() + out.size > m_queue.capacity()) {
+            if (const int err = flush(); err != 0) return err;
+        }
+        m_queue.insert(m_queue.end(), out.bytes.begin(), out.bytes.begin() + out.size);
+        m_waitPending = out.waitAfter;
+        return 0;
+    }
+
     // A re-initialisation and 32 characters are 48 bytes on the line.
     static constexpr std::size_t kQueueBytes = 4096;
     Os& m_os;
@@ -206,33 +211,28 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
     }
     // The board may have reset on the open: let its bootloader hand over to the sketch.
     os.time.sleepMs(kBootMs);
-    r.backend = std::make_unique<SerialBackend>(os, fd, device.path, options);
+    r.backend = takingInstructions(std::make_unique<SerialBackend>(os, fd, device.path, options));
     return r;
 }
 
 }  // namespace
 
-LineEncoder::Encoded LineEncoder::encode(hd44780::Pins pins) noexcept {
+LineEncoder::Encoded LineEncoder::instruction(std::uint8_t byte) const noexcept {
+    namespace in = hd44780::instr;
     Encoded out;
-    const bool fell = m_last.e && !pins.e;
-    const hd44780::Pins before = m_last;
-    m_last = pins;
-    if (!fell) return out;
-    const bool wakeUp = m_decoder.eightBit();  // the bus's own start-up, not the board's
-    const auto latched = m_decoder.latch(before, false);
-    if (!latched || wakeUp || latched->widthChanged) return out;
-    std::uint8_t byte = latched->byte;
-    if (!latched->rs) {
-        namespace in = hd44780::instr;
-        if (hd44780::InstructionDecoder::isFunctionSet(false, byte))
-            byte =
-                static_cast<std::uint8_t>((byte & ~in::kFunction8Bit) |
-                                          (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
-        out.bytes = {m_protocol.instructionEscape, byte};
-        out.size = 2;
-        out.waitAfter = (byte & 0xFE) == in::kReturnHome || byte == in::kClearDisplay;
-        return out;
-    }
+    // The board's own link to its LCD keeps its width: a function set says the lines and
+    // the font in it.
+    if (hd44780::InstructionDecoder::isFunctionSet(false, byte))
+        byte = static_cast<std::uint8_t>((byte & ~in::kFunction8Bit) |
+                                         (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
+    out.bytes = {m_protocol.instructionEscape, byte};
+    out.size = 2;
+    out.waitAfter = (byte & 0xFE) == in::kReturnHome || byte == in::kClearDisplay;
+    return out;
+}
+
+LineEncoder::Encoded LineEncoder::data(std::uint8_t byte) noexcept {
+    Encoded out;
     if (m_protocol.dataEscape && byte >= m_protocol.dataEscapeFirst &&
         byte <= m_protocol.dataEscapeLast) {
         out.bytes = {*m_protocol.dataEscape, byte};

@@ -1,9 +1,10 @@
 // An HD44780 behind a microcontroller on a serial port (an Arduino with an LCD, a serial
 // LCD board): the row, its protocols, its own problems and remedies.
 //
-// Such a board takes whole instructions, not bus cycles. The backend decodes its Out32
-// stream into what a controller would execute and sends that, each instruction after an
-// escape byte, each data byte as it is, in the protocol the board speaks.
+// Such a board takes whole instructions, not bus cycles: the backend is on the
+// instruction-level seam (port/instruction_backend.h) and sends what the controller
+// executes, each instruction after an escape byte, each data byte as it is, in the
+// protocol the board speaks.
 //
 // Device text: PORT@PROTOCOL[,baud=N]: /dev/ttyACM0@lcdserializer, COM3@picanlcd,baud=19200.
 #pragma once
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "hd44780/instruction_decoder.h"
 #include "port/backend.h"
 
 namespace port::serial {
@@ -60,7 +60,7 @@ struct Options final : DeviceOptions {
     unsigned baud = 0;
 };
 
-// From the controller's pins to the bytes on the line. Pure: no I/O, no time.
+// From what the controller executes to the bytes on the line. Pure: no I/O, no time.
 class LineEncoder {
 public:
     explicit LineEncoder(const Protocol& protocol) noexcept : m_protocol(protocol) {}
@@ -71,15 +71,14 @@ public:
         std::uint8_t size = 0;
         bool waitAfter = false;  // clear or return home: the board needs 1.52 ms after it
     };
-    // One Out32's pins: what it makes the line carry, where it completes a byte.
-    Encoded encode(hd44780::Pins pins) noexcept;
+    // What one executed byte makes the line carry.
+    Encoded instruction(std::uint8_t byte) const noexcept;
+    Encoded data(std::uint8_t byte) noexcept;
     // How many data bytes were sent as a space because they were the instruction escape.
     unsigned replaced() const noexcept { return m_replaced; }
 
 private:
     const Protocol& m_protocol;
-    hd44780::InstructionDecoder m_decoder;
-    hd44780::Pins m_last{};
     unsigned m_replaced = 0;
 };
 
