@@ -9,7 +9,7 @@ int readLines(Os& os, const std::string& path, std::vector<std::string>& lines) 
     // A kernel table is a few kilobytes at most.
     constexpr std::size_t kMaxTable = 1 << 20;
     std::string text;
-    const int rc = os.files.readText(path, kMaxTable, text);
+    const int rc = os.texts.readText(path, kMaxTable, text);
     lines = rc == 0 ? splitLines(text) : std::vector<std::string>{};
     return rc;
 }

@@ -1,6 +1,7 @@
 // The seams between the port layer and the operating system, one small interface each:
-// files and device nodes, device calls, time, direct port I/O, library loading, USB HID
-// devices and serial ports. Nothing
+// files and device nodes, a trace's file, replacing a file whole, small text files and
+// folders, device calls, time, direct port I/O, library loading, USB HID devices and
+// serial ports. Nothing
 // else in the port layer calls the system; a platform implements the parts it has (linux/,
 // windows/), and tests give each part a fake.
 //
@@ -43,7 +44,7 @@ enum class OpenFor : std::uint8_t {
     Whole,
 };
 
-// Files and device nodes: what every platform has.
+// Files and device nodes, opened and written: what every platform has.
 class Files {
 public:
     virtual ~Files() = default;
@@ -56,24 +57,40 @@ public:
     // An exclusive lock of every kind other programs take (flock and POSIX record locks),
     // refused at once (-EWOULDBLOCK) when another holds one.
     virtual int lockExclusive(int fd) = 0;
+};
+
+// What a trace needs beyond writing: cutting a file back, and waiting on a pipe.
+class TraceFiles {
+public:
+    virtual ~TraceFiles() = default;
     virtual int truncate(int fd, std::int64_t size) = 0;
     // Waits until a descriptor opened without blocking (a pipe) takes more: 0, -ETIMEDOUT,
     // or -errno.
     virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
-    // The text of a file (a kernel table, a settings file), opened without blocking and
-    // read only where it is a regular file of at most maxBytes: 0, or -errno (-ENOENT for
-    // a file that is not there, -EISDIR for a folder, -EINVAL for anything else that is
-    // not a regular file, -EFBIG for a longer one).
-    virtual int readText(const std::string& path, std::size_t maxBytes, std::string& text) = 0;
-    // The names in a directory, in no particular order; empty when it cannot be read.
-    virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
-    // What a file written whole needs to replace another whole: its bytes on the disk
-    // before it is renamed over the old one, the rename itself (atomic: a crash leaves one
-    // or the other), the folder made where it is missing, a leftover removed. 0, or -errno.
+};
+
+// What a file written whole needs to replace another whole: its bytes on the disk before
+// it is renamed over the old one, the rename itself (atomic: a crash leaves one or the
+// other), the folder made where it is missing, a leftover removed. 0, or -errno.
+class FileReplacing {
+public:
+    virtual ~FileReplacing() = default;
     virtual int sync(int fd) noexcept = 0;
     virtual int rename(const std::string& from, const std::string& to) = 0;
     virtual int makeDirectory(const std::string& path) = 0;  // -EEXIST where it is there
     virtual int remove(const std::string& path) = 0;
+};
+
+// Small text files read whole (a kernel table, a settings file) and folders listed.
+class TextFiles {
+public:
+    virtual ~TextFiles() = default;
+    // The text of a file, opened without blocking and read only where it is a regular file
+    // of at most maxBytes: 0, or -errno (-ENOENT for a file that is not there, -EISDIR for a
+    // folder, -EINVAL for anything else that is not a regular file, -EFBIG for a longer one).
+    virtual int readText(const std::string& path, std::size_t maxBytes, std::string& text) = 0;
+    // The names in a directory, in no particular order; empty when it cannot be read.
+    virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
 };
 
 // Device calls on an open descriptor (Linux's ioctl).
@@ -169,6 +186,9 @@ public:
 // What a platform offers; the parts it lacks are null.
 struct Os {
     Files& files;
+    TraceFiles& trace;
+    FileReplacing& replacing;
+    TextFiles& texts;
     Time& time;
     DeviceControl* devices = nullptr;
     PortIo* portIo = nullptr;

@@ -152,7 +152,7 @@ std::optional<Error> readSettingsFile(Os& os, const std::string& file,
     if (!st.regularFile) return fileProblem(Problem::SettingsFileNotRegular, file);
     std::string text;
     // Looked at again once open: what stands there may have changed since.
-    const int rc = os.files.readText(file, kMaxSettingsBytes, text);
+    const int rc = os.texts.readText(file, kMaxSettingsBytes, text);
     if (rc == -ENOENT) return std::nullopt;  // gone since
     if (rc == -EISDIR) return fileProblem(Problem::SettingsFileIsFolder, file);
     if (rc == -EINVAL) return fileProblem(Problem::SettingsFileNotRegular, file);

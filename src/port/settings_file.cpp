@@ -16,13 +16,13 @@ int saveSetting(Os& os, const std::string& file, const std::string& name,
         int rc = 0;
         for (std::size_t slash = file.find_first_of("/\\", 1); slash != std::string::npos;
              slash = file.find_first_of("/\\", slash + 1))
-            if (file[slash - 1] != ':') rc = os.files.makeDirectory(file.substr(0, slash));
+            if (file[slash - 1] != ':') rc = os.replacing.makeDirectory(file.substr(0, slash));
         if (rc != 0 && rc != -EEXIST) return -rc;
     } else if (st.error != 0) {
         return st.error;
     } else if (!st.regularFile) {
         return EINVAL;
-    } else if (const int rc = os.files.readText(file, kMaxSettingsBytes, text); rc != 0) {
+    } else if (const int rc = os.texts.readText(file, kMaxSettingsBytes, text); rc != 0) {
         return -rc;
     }
     const std::string updated = withSetting(text, name, value);
@@ -37,10 +37,10 @@ int saveSetting(Os& os, const std::string& file, const std::string& name,
         else
             done += static_cast<std::size_t>(n);
     }
-    if (err == 0) err = -os.files.sync(fd);
+    if (err == 0) err = -os.replacing.sync(fd);
     os.files.close(fd);
-    if (err == 0) err = -os.files.rename(temporary, file);
-    if (err != 0) (void)os.files.remove(temporary);
+    if (err == 0) err = -os.replacing.rename(temporary, file);
+    if (err != 0) (void)os.replacing.remove(temporary);
     return err;
 }
 

@@ -100,7 +100,7 @@ int VcdTrace::openFile(Os& os, const std::string& path, std::optional<Error>& er
     // The descriptor stays non-blocking: a pipe whose reader stops reading must not hang
     // the program (flush waits for room, but not for ever).
     if (os.files.fstat(fd).regularFile) {
-        if (const int rc = os.files.truncate(fd, 0); rc != 0) {
+        if (const int rc = os.trace.truncate(fd, 0); rc != 0) {
             os.files.close(fd);
             e.what = Problem::TraceTruncateFailed;
             e.err = -rc;
@@ -270,7 +270,7 @@ int VcdTrace::flush() noexcept {
             const std::int64_t now = m_os.time.nowNs();
             if (deadline < 0) deadline = now + kReaderPatienceMs * 1'000'000;
             const int rc = now < deadline
-                               ? m_os.files.waitWritable(
+                               ? m_os.trace.waitWritable(
                                      m_fd, static_cast<int>((deadline - now) / 1'000'000) + 1)
                                : -ETIMEDOUT;
             if (rc == 0) continue;
@@ -285,7 +285,7 @@ int VcdTrace::flush() noexcept {
         // end of the last whole record, so that it never ends inside one.
         std::size_t cut = done;
         while (cut > 0 && !(m_buffer[cut] == '#' && m_buffer[cut - 1] == '\n')) --cut;
-        m_os.files.truncate(m_fd, m_fileBytes + static_cast<std::int64_t>(cut));
+        m_os.trace.truncate(m_fd, m_fileBytes + static_cast<std::int64_t>(cut));
         done = cut;
     }
     m_fileBytes += static_cast<std::int64_t>(done);

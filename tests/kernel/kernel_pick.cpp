@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(1000 + seconds * 1000, &app, [&] {
         layer.flush();
         std::string text;
-        os.files.readText(file, port::kMaxSettingsBytes, text);
+        os.texts.readText(file, port::kMaxSettingsBytes, text);
         std::printf("settings file %s:\n%s--- end\n", file.c_str(), text.c_str());
         std::fflush(stdout);
         app.quit();

@@ -19,6 +19,9 @@
 namespace testsupport {
 
 struct FakeOs : port::Files,
+                port::TraceFiles,
+                port::FileReplacing,
+                port::TextFiles,
                 port::DeviceControl,
                 port::Time,
                 port::PortIo,
@@ -217,7 +220,7 @@ struct FakeOs : port::Files,
     }
 
 private:
-    port::Os m_os{*this, *this, this, this, this, nullptr, this};
+    port::Os m_os{*this, *this, *this, *this, *this, this, this, this, nullptr, this};
 };
 
 // The config a VELMORIN_LPT value gives.

@@ -41,7 +41,7 @@ std::optional<Error> checkDevice(const std::string& path, Os& os, const Driver& 
 // The serial ports sysfs knows a device behind: USB adapters and boards (ttyACM, ttyUSB),
 // a Raspberry Pi's UARTs (ttyAMA), each with its USB product name where it has one. The
 // ttyS ports are left out: the kernel makes 4 or 32 of them whether or not a UART is there.
-std::vector<SerialPortInfo> serialPorts(Files& files);
+std::vector<SerialPortInfo> serialPorts(TextFiles& texts);
 
 // A device that would not open, with the remedy for its errno.
 Error openFailed(const std::string& path, int err, std::uint8_t hint);

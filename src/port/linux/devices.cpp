@@ -42,9 +42,9 @@ std::optional<Error> checkDevice(const std::string& path, Os& os, const Driver& 
     return std::nullopt;
 }
 
-std::vector<SerialPortInfo> serialPorts(Files& files) {
+std::vector<SerialPortInfo> serialPorts(TextFiles& texts) {
     constexpr const char* kTty = "/sys/class/tty";
-    std::vector<std::string> names = files.listDirectory(kTty);
+    std::vector<std::string> names = texts.listDirectory(kTty);
     std::sort(names.begin(), names.end());
     std::vector<SerialPortInfo> found;
     for (const std::string& name : names) {
@@ -56,7 +56,7 @@ std::vector<SerialPortInfo> serialPorts(Files& files) {
         std::string product;
         for (const char* up : {"/device/../product", "/device/../../product"}) {
             std::string text;
-            if (files.readText(std::string(kTty) + "/" + name + up, 256, text) == 0) {
+            if (texts.readText(std::string(kTty) + "/" + name + up, 256, text) == 0) {
                 product = text.substr(0, text.find('\n'));
                 break;
             }

@@ -185,7 +185,7 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
 // Every GPIO chip, with its label and line count where it can be read: /dev/gpiochipN is
 // opened read-only for that, which requests no line.
 std::vector<Candidate> candidates(Os& os) {
-    std::vector<std::string> chips = os.files.listDirectory("/sys/bus/gpio/devices");
+    std::vector<std::string> chips = os.texts.listDirectory("/sys/bus/gpio/devices");
     std::sort(chips.begin(), chips.end(), [](const std::string& a, const std::string& b) {
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     });

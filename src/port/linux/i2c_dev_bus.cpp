@@ -183,7 +183,7 @@ std::vector<Candidate> listI2cDev(Os& os) {
     constexpr const char* kAdapters = "/sys/bus/i2c/devices";
     std::vector<std::string> bridges;
     for (const AttachedBridge& b : kernelBridges(os).adapters) bridges.push_back(b.node);
-    std::vector<std::string> adapters = os.files.listDirectory(kAdapters);
+    std::vector<std::string> adapters = os.texts.listDirectory(kAdapters);
     // i2c-2 before i2c-10.
     std::sort(adapters.begin(), adapters.end(), [](const std::string& a, const std::string& b) {
         return a.size() != b.size() ? a.size() < b.size() : a < b;

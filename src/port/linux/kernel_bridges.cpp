@@ -20,7 +20,7 @@ constexpr const char* kAdapters = "/sys/bus/i2c/devices";
 KernelBridges kernelBridges(Os& os) {
     KernelBridges found;
     found.drivers = true;
-    std::vector<std::string> adapters = os.files.listDirectory(kAdapters);
+    std::vector<std::string> adapters = os.texts.listDirectory(kAdapters);
     std::sort(adapters.begin(), adapters.end());
     for (const std::string& adapter : adapters) {
         if (!adapter.starts_with("i2c-")) continue;
@@ -40,7 +40,7 @@ KernelBridges kernelBridges(Os& os) {
         for (const UsbBridge& b : kUsbBridges)
             if (b.vendor == vendor && b.product == product)
                 found.adapters.push_back({&b, serial, "/dev/" + adapter});
-        for (const std::string& node : os.files.listDirectory(hidDevice + "/hidraw"))
+        for (const std::string& node : os.texts.listDirectory(hidDevice + "/hidraw"))
             if (node.starts_with("hidraw")) found.heldHidNodes.push_back("/dev/" + node);
     }
     return found;

@@ -63,6 +63,9 @@ bool speedOf(unsigned baud, speed_t& speed) noexcept {
 }
 
 class LinuxOs final : public Files,
+                      public TraceFiles,
+                      public FileReplacing,
+                      public TextFiles,
                       public DeviceControl,
                       public Time,
                       public PortIo,
@@ -255,8 +258,9 @@ public:
 Os& systemOs() {
     static LinuxOs linux;
     // Linux has no port library: its backends reach the port through the kernel.
-    static Os os{linux,   linux,        &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
-                 nullptr, &hidapiHid(), &linux};
+    static Os os{
+        linux,   linux,        linux, linux, linux, &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
+        nullptr, &hidapiHid(), &linux};
     return os;
 }
 

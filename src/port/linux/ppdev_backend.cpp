@@ -165,7 +165,7 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
 
 std::vector<ParportInfo> listParports(Os& os) {
     std::vector<ParportInfo> found;
-    for (const std::string& name : os.files.listDirectory(kProcParport)) {
+    for (const std::string& name : os.texts.listDirectory(kProcParport)) {
         if (name.rfind("parport", 0) != 0) continue;
         const std::string base =
             firstLine(os, std::string(kProcParport) + "/" + name + "/base-addr");

@@ -84,7 +84,13 @@ std::string folderOf(const std::wstring& path) {
     return narrow(path.substr(0, path.find_last_of(L"\\/")));
 }
 
-class WindowsOs final : public Files, public Time, public Libraries, public SerialPorts {
+class WindowsOs final : public Files,
+                        public TraceFiles,
+                        public FileReplacing,
+                        public TextFiles,
+                        public Time,
+                        public Libraries,
+                        public SerialPorts {
 public:
     // The Device Manager's "Ports (COM et LPT)" with their friendly names ("Arduino Uno
     // (COM3)"), then any COM port only the registry's SERIALCOMM list names (wine's).
@@ -331,7 +337,8 @@ private:
 Os& systemOs() {
     static WindowsOs windows;
     // No device calls and no direct port I/O: the port library does the port's I/O.
-    static Os os{windows, windows, nullptr, nullptr, &windows, &hidapiHid(), &windows};
+    static Os os{windows, windows, windows,  windows,      windows, windows,
+                 nullptr, nullptr, &windows, &hidapiHid(), &windows};
     return os;
 }
 
