@@ -1,9 +1,9 @@
 // The seams between the port layer and the operating system, one small interface each:
 // files and device nodes, a trace's file, replacing a file whole, small text files and
-// folders, device calls, time, direct port I/O, library loading, USB HID devices and
-// serial ports. Nothing
-// else in the port layer calls the system; a platform implements the parts it has (linux/,
-// windows/), and tests give each part a fake.
+// folders, typed device calls (a parallel port's, an I2C adapter's, a GPIO chip's), time, direct
+// port I/O, library loading, USB HID devices and serial ports. Nothing else in the port layer calls
+// the system; a platform implements the parts it has (linux/, windows/), and tests give each part a
+// fake.
 //
 // Calls that can fail return a negative errno (-ENOENT ...), never set errno.
 #pragma once
@@ -93,11 +93,63 @@ public:
     virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
 };
 
-// Device calls on an open descriptor (Linux's ioctl).
-class DeviceControl {
+// The device calls the backends make on an open descriptor, typed (Linux's ioctls: the
+// platform's seam turns them into the kernel's structures). 0, or -errno.
+
+// A parallel port through ppdev: claimed, its data register written, released.
+class ParportControl {
 public:
-    virtual ~DeviceControl() = default;
-    virtual int ioctl(int fd, unsigned long request, void* arg) noexcept = 0;  // >= 0, or -errno
+    virtual ~ParportControl() = default;
+    virtual int claim(int fd) noexcept = 0;
+    virtual int release(int fd) noexcept = 0;
+    virtual int writeData(int fd, std::uint8_t value) noexcept = 0;
+};
+
+// One SMBus transaction as i2c-dev takes it.
+struct SmbusTransfer {
+    enum class Kind : std::uint8_t {
+        Quick,     // the address alone: a probe
+        Byte,      // send byte (command) or receive byte (into byte)
+        ByteData,  // command, then byte
+        I2cBlock,  // command, then block (at most 32 bytes)
+    };
+    Kind kind = Kind::Quick;
+    bool read = false;
+    std::uint8_t command = 0;
+    std::uint8_t byte = 0;
+    std::span<const std::uint8_t> block;
+};
+
+// An I2C adapter through i2c-dev.
+class I2cControl {
+public:
+    virtual ~I2cControl() = default;
+    // What the adapter can do: the kernel's I2C_FUNC_* bits.
+    virtual int functions(int fd, unsigned long& funcs) noexcept = 0;
+    // The address later transfers go to; -EBUSY where a kernel driver has bound it.
+    virtual int setAddress(int fd, std::uint8_t address) noexcept = 0;
+    virtual int setTimeout(int fd, int tensOfMilliseconds) noexcept = 0;
+    // One plain I2C read of bytes.size() bytes.
+    virtual int read(int fd, std::uint8_t address, std::span<std::uint8_t> bytes) noexcept = 0;
+    virtual int smbus(int fd, SmbusTransfer& transfer) noexcept = 0;
+};
+
+struct GpioChipInfo {
+    std::string label;  // "pinctrl-bcm2711"
+    std::uint32_t lines = 0;
+};
+
+// A GPIO chip through the character device (uAPI v2).
+class GpioControl {
+public:
+    virtual ~GpioControl() = default;
+    virtual int chipInfo(int fd, GpioChipInfo& info) noexcept = 0;
+    // Takes the lines as outputs for this program, starting at initial (bit i: lines[i]):
+    // the lines' own descriptor, or -errno (-EBUSY where another program holds one).
+    virtual int requestOutputs(int fd, std::span<const std::uint32_t> lines,
+                               std::uint64_t initial) noexcept = 0;
+    // Sets the masked lines of a line descriptor at once.
+    virtual int setValues(int linesFd, std::uint64_t mask, std::uint64_t bits) noexcept = 0;
 };
 
 class Time {
@@ -190,7 +242,9 @@ struct Os {
     FileReplacing& replacing;
     TextFiles& texts;
     Time& time;
-    DeviceControl* devices = nullptr;
+    ParportControl* parport = nullptr;
+    I2cControl* i2c = nullptr;
+    GpioControl* gpio = nullptr;
     PortIo* portIo = nullptr;
     Libraries* libraries = nullptr;
     Hid* hid = nullptr;

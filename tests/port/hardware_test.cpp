@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <linux/gpio.h>
-#include <linux/i2c-dev.h>
 #include <linux/i2c.h>
-#include <linux/ppdev.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,65 +53,74 @@ struct FakeSys : testsupport::FakeOs {
             record("write", {bytes, bytes + n});
             return static_cast<long>(n);
         };
-        onIoctl = [this](int, unsigned long request, void* arg) {
-            if (request == PPCLAIM) {
-                calls.push_back("claim");
-                return -claimErrno;
-            } else if (request == PPRELEASE) {
-                calls.push_back("release");
-            } else if (request == I2C_FUNCS) {
-                *static_cast<unsigned long*>(arg) = i2cFuncs;
-            } else if (request == I2C_SLAVE) {
-                slave = static_cast<int>(reinterpret_cast<std::uintptr_t>(arg));
-                return -slaveErrno;
-            } else if (request == I2C_RDWR) {
-                const auto* t = static_cast<i2c_rdwr_ioctl_data*>(arg);
-                if (t->nmsgs != 1 || !(t->msgs[0].flags & I2C_M_RD)) return -EINVAL;
-                if (!present.count(t->msgs[0].addr)) return -ENXIO;
-                reads.push_back("rdwr " + std::to_string(t->msgs[0].len));
-                for (std::size_t i = 0; i < t->msgs[0].len && i < readAnswer.size(); ++i)
-                    t->msgs[0].buf[i] = readAnswer[i];
-            } else if (request == I2C_TIMEOUT) {
-                timeouts.push_back(reinterpret_cast<std::uintptr_t>(arg));
-            } else if (request == I2C_SMBUS) {
-                const auto* a = static_cast<i2c_smbus_ioctl_data*>(arg);
-                if (a->read_write == I2C_SMBUS_READ && a->size == I2C_SMBUS_BYTE) {
-                    if (!present.count(slave)) return -ENXIO;
-                    a->data->byte =
-                        readAnswer.empty() ? 0xFF : readAnswer[reads.size() % readAnswer.size()];
-                    reads.push_back("receive byte");
-                    return 0;
-                }
-                if (a->size == I2C_SMBUS_QUICK) {
-                    probed.push_back(slave);
-                    return present.count(slave) ? 0 : -ENXIO;
-                }
-                if (sendErrno) return -sendErrno;
-                std::vector<std::uint8_t> bytes{a->command};
-                if (a->size == I2C_SMBUS_BYTE_DATA) bytes.push_back(a->data->byte);
-                if (a->size == I2C_SMBUS_I2C_BLOCK_DATA)
-                    bytes.insert(bytes.end(), a->data->block + 1,
-                                 a->data->block + 1 + a->data->block[0]);
-                record(a->size == I2C_SMBUS_BYTE_DATA        ? "byte data"
-                       : a->size == I2C_SMBUS_I2C_BLOCK_DATA ? "block"
-                                                             : "smbus",
-                       bytes);
-            } else if (request == GPIO_GET_CHIPINFO_IOCTL) {
-                static_cast<gpiochip_info*>(arg)->lines = 8;
-            } else if (request == GPIO_V2_GET_LINE_IOCTL) {
-                if (lineErrno) return -lineErrno;
-                auto* req = static_cast<gpio_v2_line_request*>(arg);
-                requested.assign(req->offsets, req->offsets + req->num_lines);
-                req->fd = 200;
-            } else if (request == GPIO_V2_LINE_SET_VALUES_IOCTL) {
-                lineSets.push_back(static_cast<gpio_v2_line_values*>(arg)->bits);
-            } else if (request == PPWDATA) {
-                if (failWritesAfter >= 0 && static_cast<int>(written.size()) >= failWritesAfter)
-                    return -ENODEV;
-                written.push_back(*static_cast<std::uint8_t*>(arg));
-            }
+    }
+    int claim(int) noexcept override {
+        calls.push_back("claim");
+        return -claimErrno;
+    }
+    int release(int) noexcept override {
+        calls.push_back("release");
+        return 0;
+    }
+    int writeData(int, std::uint8_t value) noexcept override {
+        if (failWritesAfter >= 0 && static_cast<int>(written.size()) >= failWritesAfter)
+            return -ENODEV;
+        written.push_back(value);
+        return 0;
+    }
+    int functions(int, unsigned long& funcs) noexcept override {
+        funcs = i2cFuncs;
+        return 0;
+    }
+    int setAddress(int, std::uint8_t address) noexcept override {
+        slave = address;
+        return -slaveErrno;
+    }
+    int setTimeout(int, int tens) noexcept override {
+        timeouts.push_back(static_cast<unsigned long>(tens));
+        return 0;
+    }
+    int read(int, std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (!present.count(address)) return -ENXIO;
+        reads.push_back("rdwr " + std::to_string(bytes.size()));
+        for (std::size_t i = 0; i < bytes.size() && i < readAnswer.size(); ++i)
+            bytes[i] = readAnswer[i];
+        return 0;
+    }
+    int smbus(int, port::SmbusTransfer& t) noexcept override {
+        using Kind = port::SmbusTransfer::Kind;
+        if (t.read && t.kind == Kind::Byte) {
+            if (!present.count(slave)) return -ENXIO;
+            t.byte = readAnswer.empty() ? 0xFF : readAnswer[reads.size() % readAnswer.size()];
+            reads.push_back("receive byte");
             return 0;
-        };
+        }
+        if (t.kind == Kind::Quick) {
+            probed.push_back(slave);
+            return present.count(slave) ? 0 : -ENXIO;
+        }
+        if (sendErrno) return -sendErrno;
+        std::vector<std::uint8_t> bytes{t.command};
+        if (t.kind == Kind::ByteData) bytes.push_back(t.byte);
+        if (t.kind == Kind::I2cBlock) bytes.insert(bytes.end(), t.block.begin(), t.block.end());
+        record(t.kind == Kind::ByteData   ? "byte data"
+               : t.kind == Kind::I2cBlock ? "block"
+                                          : "smbus",
+               bytes);
+        return 0;
+    }
+    int chipInfo(int, port::GpioChipInfo& info) noexcept override {
+        info = {gpioChip.label, gpioChip.lines ? gpioChip.lines : 8};
+        return 0;
+    }
+    int requestOutputs(int, std::span<const std::uint32_t> lines, std::uint64_t) noexcept override {
+        if (lineErrno) return -lineErrno;
+        requested.assign(lines.begin(), lines.end());
+        return 200;
+    }
+    int setValues(int, std::uint64_t, std::uint64_t bits) noexcept override {
+        lineSets.push_back(bits);
+        return 0;
     }
     void record(const char* how, const std::vector<std::uint8_t>& bytes) {
         sent.insert(sent.end(), bytes.begin(), bytes.end());
@@ -994,14 +1000,7 @@ TEST(Candidates, EachRowListsWhatIsAttached) {
          [](FakeSys& s, testsupport::FakeHid&) {
              s.files["/sys/bus/gpio/devices/gpiochip0/dev"] = {"254:0"};
              s.node("gpiochip0", 254);
-             s.onIoctl = [](int, unsigned long request, void* arg) {
-                 if (request == GPIO_GET_CHIPINFO_IOCTL) {
-                     auto* info = static_cast<gpiochip_info*>(arg);
-                     std::strcpy(info->label, "pinctrl-bcm2711");
-                     info->lines = 58;
-                 }
-                 return 0;
-             };
+             s.gpioChip = {"pinctrl-bcm2711", 58};
              s.files["/sys/class/tty/ttyS0/dev"] = {"4:64"};
              s.files["/sys/class/tty/ttyACM0/dev"] = {"166:0"};
              s.texts["/sys/class/tty/ttyACM0/device/../product"] = "Arduino Uno\n";

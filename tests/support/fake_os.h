@@ -22,7 +22,9 @@ struct FakeOs : port::Files,
                 port::TraceFiles,
                 port::FileReplacing,
                 port::TextFiles,
-                port::DeviceControl,
+                port::ParportControl,
+                port::I2cControl,
+                port::GpioControl,
                 port::Time,
                 port::PortIo,
                 port::Libraries,
@@ -31,8 +33,9 @@ struct FakeOs : port::Files,
     std::map<std::string, port::PathInfo> nodes;            // what stat() finds
     std::map<std::string, int> openErrno;                   // path -> errno to fail open with
     std::vector<std::string> calls;                         // "open parport1", "close" ...
-    // ioctl(fd, request, arg): 0 or -errno. Unset: every ioctl succeeds.
-    std::function<int(int fd, unsigned long request, void* arg)> onIoctl;
+    // What a GPIO chip says of itself; the typed device calls all succeed unless a test
+    // overrides them.
+    port::GpioChipInfo gpioChip;
     std::function<long(int fd, const void* data, std::size_t size)> onWrite;
     bool portIo = true;
     port::Hid* hid = nullptr;  // USB HID devices: none unless a test gives some
@@ -99,9 +102,25 @@ struct FakeOs : port::Files,
         if (!nodes.count(path)) return -ENOENT;
         return nextFd++;
     }
-    int ioctl(int fd, unsigned long request, void* arg) noexcept override {
-        return onIoctl ? onIoctl(fd, request, arg) : 0;
+    int claim(int) noexcept override { return 0; }
+    int release(int) noexcept override { return 0; }
+    int writeData(int, std::uint8_t) noexcept override { return 0; }
+    int functions(int, unsigned long& funcs) noexcept override {
+        funcs = 0;
+        return 0;
     }
+    int setAddress(int, std::uint8_t) noexcept override { return 0; }
+    int setTimeout(int, int) noexcept override { return 0; }
+    int read(int, std::uint8_t, std::span<std::uint8_t>) noexcept override { return 0; }
+    int smbus(int, port::SmbusTransfer&) noexcept override { return 0; }
+    int chipInfo(int, port::GpioChipInfo& info) noexcept override {
+        info = gpioChip;
+        return 0;
+    }
+    int requestOutputs(int, std::span<const std::uint32_t>, std::uint64_t) noexcept override {
+        return nextFd++;
+    }
+    int setValues(int, std::uint64_t, std::uint64_t) noexcept override { return 0; }
     long write(int fd, const void* data, std::size_t size) noexcept override {
         if (auto it = wholeFiles.find(fd); it != wholeFiles.end()) {
             texts[it->second].append(static_cast<const char*>(data), size);
@@ -220,7 +239,7 @@ struct FakeOs : port::Files,
     }
 
 private:
-    port::Os m_os{*this, *this, *this, *this, *this, this, this, this, nullptr, this};
+    port::Os m_os{*this, *this, *this, *this, *this, this, this, this, this, this, nullptr, this};
 };
 
 // The config a VELMORIN_LPT value gives.

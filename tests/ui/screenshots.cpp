@@ -1,6 +1,5 @@
 // Renders both windows offscreen, after a short session on the emulated display, into the
 // PNG files the README shows. Run by ./scripts/screenshots.
-#include <linux/gpio.h>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -56,12 +55,7 @@ int main(int argc, char** argv) {
     hid.attached.push_back({{"/dev/hidraw0", 0x04D8, 0x00DD, "0123456"}, nullptr});
     os.files["/sys/bus/gpio/devices/gpiochip0/dev"] = {"254:0"};
     os.node("gpiochip0", 254);
-    os.onIoctl = [](int, unsigned long, void* arg) {
-        auto* info = static_cast<gpiochip_info*>(arg);
-        std::strcpy(info->label, "pinctrl-bcm2711");
-        info->lines = 58;
-        return 0;
-    };
+    os.gpioChip = {"pinctrl-bcm2711", 58};
     os.files["/sys/class/tty/ttyACM0/dev"] = {"166:0"};
     os.texts["/sys/class/tty/ttyACM0/device/../product"] = "Arduino Uno\n";
     port::SimulatedClock clock;

@@ -3,15 +3,13 @@
 // (linux/gpio.h, Linux 5.10 and later). Any expander the kernel drives as a gpiochip
 // (gpio-pcf857x, gpio-mcp23s08, gpio-74x164) reaches a module this way too.
 //
-// We use the kernel ABI directly rather than libgpiod: that library's API changed
-// incompatibly between its 1.6 and 2.x series (Debian 12 and 13 ship one each), while the
-// ioctls below are a stable kernel interface.
+// The kernel's uAPI v2 (through the typed GpioControl seam) rather than libgpiod: that
+// library's API changed incompatibly between its 1.6 and 2.x series (Debian 12 and 13 ship
+// one each), while the ioctls are a stable kernel interface.
 //
 // One GPIO_V2_LINE_SET_VALUES_IOCTL per Out32 sets all the lines at once, so the lines
 // change together as the parallel port's data pins do. A set takes a few microseconds on a
 // Raspberry Pi, well inside the enable pulse's phases.
-#include <linux/gpio.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -69,11 +67,9 @@ public:
     ~GpioBackend() override { m_os.files.close(m_fd); }
 
     int write(hd44780::Pins pins) noexcept override {
-        gpio_v2_line_values v{};
         // Every requested line in one set, so that they change together as a port's do.
-        v.mask = (1ull << m_options.lines.size()) - 1;
-        v.bits = m_cable.byte(pins);
-        const int rc = m_os.devices->ioctl(m_fd, GPIO_V2_LINE_SET_VALUES_IOCTL, &v);
+        const std::uint64_t mask = (1ull << m_options.lines.size()) - 1;
+        const int rc = m_os.gpio->setValues(m_fd, mask, m_cable.byte(pins));
         return rc >= 0 ? 0 : errnoOf(rc);
     }
     Description description() const override {
@@ -145,8 +141,8 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
             {}};
     Error e = backendProblem(Problem::NotGpioChip);
     e.device = device.path;
-    gpiochip_info info{};
-    if (const int rc = os.devices->ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info); rc < 0) {
+    GpioChipInfo info;
+    if (const int rc = os.gpio->chipInfo(fd, info); rc < 0) {
         os.files.close(fd);
         e.err = -rc;
         return {nullptr, e, {}};
@@ -159,27 +155,18 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
             e.count = info.lines;
             return {nullptr, e, {}};
         }
-    gpio_v2_line_request req{};
-    for (std::size_t i = 0; i < options.lines.size(); ++i) req.offsets[i] = options.lines[i];
-    req.num_lines = static_cast<std::uint32_t>(options.lines.size());
-    std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
-    req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
     // Every line starts low, E first, so nothing is latched while the lines settle; R/W is
     // low from the start, the backlight on.
-    req.config.num_attrs = 1;
-    req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
-    req.config.attrs[0].attr.values = lineCable(options).alwaysHigh;
-    req.config.attrs[0].mask = (1ull << options.lines.size()) - 1;
-    const int rc = os.devices->ioctl(fd, GPIO_V2_GET_LINE_IOCTL, &req);
+    const int lines = os.gpio->requestOutputs(fd, options.lines, lineCable(options).alwaysHigh);
     os.files.close(fd);
-    if (rc < 0) {
+    if (lines < 0) {
         e.code = codeOf(Problem::LinesRefused);
         e.detail = lineList(options);
-        e.err = -rc;
+        e.err = -lines;
         e.hint = codeOf(e.err == EBUSY ? Hint::LinesHeld : Hint::None);
         return {nullptr, e, {}};
     }
-    return {std::make_unique<GpioBackend>(req.fd, device, os), {}, {}};
+    return {std::make_unique<GpioBackend>(lines, device, os), {}, {}};
 }
 
 // Every GPIO chip, with its label and line count where it can be read: /dev/gpiochipN is
@@ -193,10 +180,9 @@ std::vector<Candidate> candidates(Os& os) {
     for (const std::string& chip : chips) {
         if (!chip.starts_with("gpiochip")) continue;
         Candidate c{"/dev/" + chip, {}};
-        const int fd = os.devices ? os.files.open(c.device, OpenFor::Query) : -1;
-        gpiochip_info info{};
-        if (fd >= 0 && os.devices->ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0) {
-            info.label[sizeof info.label - 1] = '\0';
+        const int fd = os.gpio ? os.files.open(c.device, OpenFor::Query) : -1;
+        GpioChipInfo info;
+        if (fd >= 0 && os.gpio->chipInfo(fd, info) >= 0) {
             c.name = info.label;
             c.number = info.lines;
         }

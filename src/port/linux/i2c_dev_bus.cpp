@@ -22,7 +22,6 @@
 //    an SMBus-only adapter reads with receive byte, one byte a transaction (an expander
 //    answers each with its port, so a read of n bytes is n receive bytes).
 //  - I2C_TIMEOUT sets the adapter's timeout in units of 10 ms.
-#include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 
 #include <algorithm>
@@ -51,8 +50,7 @@ public:
 
     int claim(std::uint8_t address) noexcept override {
         if (m_slave == address) return 0;
-        const int rc = m_os.devices->ioctl(
-            m_fd, I2C_SLAVE, reinterpret_cast<void*>(static_cast<unsigned long>(address)));
+        const int rc = m_os.i2c->setAddress(m_fd, address);
         if (rc < 0) {
             m_slave = -1;
             return errnoOf(rc);
@@ -66,18 +64,18 @@ public:
         if (const int err = claim(address); err != 0) return err;
         const std::size_t n = bytes.size();
         if (m_funcs & I2C_FUNC_I2C) return plainWrite(bytes);
-        if (n == 1 && (m_funcs & (I2C_FUNC_SMBUS_WRITE_I2C_BLOCK | I2C_FUNC_SMBUS_WRITE_BYTE)))
-            return smbus(bytes[0], I2C_SMBUS_BYTE, nullptr);
+        using Kind = SmbusTransfer::Kind;
+        if (n == 1 && (m_funcs & (I2C_FUNC_SMBUS_WRITE_I2C_BLOCK | I2C_FUNC_SMBUS_WRITE_BYTE))) {
+            SmbusTransfer t{Kind::Byte, false, bytes[0], 0, {}};
+            return smbus(t);
+        }
         if (m_funcs & I2C_FUNC_SMBUS_WRITE_I2C_BLOCK) {
-            i2c_smbus_data data{};
-            data.block[0] = static_cast<std::uint8_t>(n - 1);
-            std::copy(bytes.begin() + 1, bytes.end(), data.block + 1);
-            return smbus(bytes[0], I2C_SMBUS_I2C_BLOCK_DATA, &data);
+            SmbusTransfer t{Kind::I2cBlock, false, bytes[0], 0, bytes.subspan(1)};
+            return smbus(t);
         }
         if (n == 2 && (m_funcs & I2C_FUNC_SMBUS_WRITE_BYTE_DATA)) {
-            i2c_smbus_data data{};
-            data.byte = bytes[1];
-            return smbus(bytes[0], I2C_SMBUS_BYTE_DATA, &data);
+            SmbusTransfer t{Kind::ByteData, false, bytes[0], bytes[1], {}};
+            return smbus(t);
         }
         // An adapter that offers none of these still gets a write(), as it always has.
         return plainWrite(bytes);
@@ -85,33 +83,29 @@ public:
 
     int probe(std::uint8_t address) noexcept override {
         if (claim(address) != 0) return EBUSY;  // a kernel driver has it: not ours to probe
-        return smbus(0, I2C_SMBUS_QUICK, nullptr);
+        SmbusTransfer quick{SmbusTransfer::Kind::Quick, false, 0, 0, {}};
+        return smbus(quick);
     }
 
     int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
         if (bytes.empty()) return 0;
         if (m_funcs & I2C_FUNC_I2C) {
-            i2c_msg message{address, I2C_M_RD, static_cast<std::uint16_t>(bytes.size()),
-                            bytes.data()};
-            i2c_rdwr_ioctl_data transfer{&message, 1};
-            if (bytes.size() > 0xFFFF) return EINVAL;
-            const int rc = m_os.devices->ioctl(m_fd, I2C_RDWR, &transfer);
+            const int rc = m_os.i2c->read(m_fd, address, bytes);
             return rc >= 0 ? 0 : errnoOf(rc);
         }
         if (!(m_funcs & I2C_FUNC_SMBUS_READ_BYTE)) return EOPNOTSUPP;
         if (const int err = claim(address); err != 0) return err;
         for (std::uint8_t& b : bytes) {
-            i2c_smbus_data data{};
-            if (const int err = smbus(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data); err != 0)
-                return err;
-            b = data.byte;
+            SmbusTransfer t{SmbusTransfer::Kind::Byte, true, 0, 0, {}};
+            if (const int err = smbus(t); err != 0) return err;
+            b = t.byte;
         }
         return 0;
     }
 
     void setTimeoutMs(int milliseconds) noexcept override {
-        const unsigned long tens = static_cast<unsigned long>(std::max(1, (milliseconds + 9) / 10));
-        (void)m_os.devices->ioctl(m_fd, I2C_TIMEOUT, reinterpret_cast<void*>(tens));
+        const int tens = std::max(1, (milliseconds + 9) / 10);
+        (void)m_os.i2c->setTimeout(m_fd, tens);
     }
 
     std::size_t maxWrite() const noexcept override {
@@ -125,17 +119,8 @@ private:
         const long sent = m_os.files.write(m_fd, bytes.data(), bytes.size());
         return sent == static_cast<long>(bytes.size()) ? 0 : errnoOf(sent < 0 ? sent : -EIO);
     }
-    int smbus(std::uint8_t command, int size, i2c_smbus_data* data) noexcept {
-        return smbus(I2C_SMBUS_WRITE, command, size, data);
-    }
-    int smbus(std::uint8_t direction, std::uint8_t command, int size,
-              i2c_smbus_data* data) noexcept {
-        i2c_smbus_ioctl_data args{};
-        args.read_write = direction;
-        args.command = command;
-        args.size = static_cast<std::uint32_t>(size);
-        args.data = data;
-        const int rc = m_os.devices->ioctl(m_fd, I2C_SMBUS, &args);
+    int smbus(SmbusTransfer& t) noexcept {
+        const int rc = m_os.i2c->smbus(m_fd, t);
         return rc >= 0 ? 0 : errnoOf(rc);
     }
 
@@ -167,7 +152,7 @@ std::unique_ptr<I2cBus> openI2cDev(const std::string& path, Os& os, std::optiona
         return nullptr;
     }
     unsigned long funcs = 0;
-    if (os.devices->ioctl(fd, I2C_FUNCS, &funcs) < 0) funcs = 0;
+    if (os.i2c->functions(fd, funcs) < 0) funcs = 0;
     auto bus = std::make_unique<I2cDevBus>(os, fd, funcs);
     // A bus that is a USB bridge is named as one.
     for (const AttachedBridge& b : kernelBridges(os).adapters)

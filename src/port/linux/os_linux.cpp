@@ -1,5 +1,9 @@
 // The operating-system seam on Linux.
 #include <fcntl.h>
+#include <linux/gpio.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+#include <linux/ppdev.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,7 +14,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "port/hid/hidapi_hid.h"
@@ -62,11 +68,18 @@ bool speedOf(unsigned baud, speed_t& speed) noexcept {
     return false;
 }
 
+int control(int fd, unsigned long request, void* arg) noexcept {
+    const int rc = ::ioctl(fd, request, arg);
+    return rc >= 0 ? rc : -errno;
+}
+
 class LinuxOs final : public Files,
                       public TraceFiles,
                       public FileReplacing,
                       public TextFiles,
-                      public DeviceControl,
+                      public ParportControl,
+                      public I2cControl,
+                      public GpioControl,
                       public Time,
                       public PortIo,
                       public SerialPorts {
@@ -137,9 +150,91 @@ public:
         }
         return fd >= 0 ? fd : failed();
     }
-    int ioctl(int fd, unsigned long request, void* arg) noexcept override {
-        const int rc = ::ioctl(fd, request, arg);
-        return rc >= 0 ? rc : failed();
+    // --- the typed device calls, as the kernel's ioctls
+    int claim(int fd) noexcept override { return control(fd, PPCLAIM, nullptr); }
+    int release(int fd) noexcept override { return control(fd, PPRELEASE, nullptr); }
+    int writeData(int fd, std::uint8_t value) noexcept override {
+        return control(fd, PPWDATA, &value);
+    }
+    int functions(int fd, unsigned long& funcs) noexcept override {
+        return control(fd, I2C_FUNCS, &funcs);
+    }
+    int setAddress(int fd, std::uint8_t address) noexcept override {
+        return control(fd, I2C_SLAVE, reinterpret_cast<void*>(static_cast<unsigned long>(address)));
+    }
+    int setTimeout(int fd, int tensOfMilliseconds) noexcept override {
+        return control(fd, I2C_TIMEOUT,
+                       reinterpret_cast<void*>(static_cast<unsigned long>(tensOfMilliseconds)));
+    }
+    int read(int fd, std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (bytes.size() > 0xFFFF) return -EINVAL;
+        i2c_msg message{address, I2C_M_RD, static_cast<std::uint16_t>(bytes.size()), bytes.data()};
+        i2c_rdwr_ioctl_data transfer{&message, 1};
+        return control(fd, I2C_RDWR, &transfer);
+    }
+    int smbus(int fd, SmbusTransfer& t) noexcept override {
+        i2c_smbus_data data{};
+        i2c_smbus_ioctl_data args{};
+        args.read_write = t.read ? I2C_SMBUS_READ : I2C_SMBUS_WRITE;
+        args.command = t.command;
+        args.data = &data;
+        switch (t.kind) {
+            case SmbusTransfer::Kind::Quick:
+                args.size = I2C_SMBUS_QUICK;
+                args.data = nullptr;
+                break;
+            case SmbusTransfer::Kind::Byte:
+                args.size = I2C_SMBUS_BYTE;
+                if (!t.read) args.data = nullptr;
+                break;
+            case SmbusTransfer::Kind::ByteData:
+                args.size = I2C_SMBUS_BYTE_DATA;
+                data.byte = t.byte;
+                break;
+            case SmbusTransfer::Kind::I2cBlock:
+                if (t.block.size() > I2C_SMBUS_BLOCK_MAX) return -EINVAL;
+                args.size = I2C_SMBUS_I2C_BLOCK_DATA;
+                data.block[0] = static_cast<std::uint8_t>(t.block.size());
+                std::copy(t.block.begin(), t.block.end(), data.block + 1);
+                break;
+        }
+        const int rc = control(fd, I2C_SMBUS, &args);
+        if (rc >= 0 && t.read) t.byte = t.kind == SmbusTransfer::Kind::Byte ? data.byte : t.byte;
+        return rc;
+    }
+    int chipInfo(int fd, GpioChipInfo& info) noexcept override {
+        gpiochip_info chip{};
+        const int rc = control(fd, GPIO_GET_CHIPINFO_IOCTL, &chip);
+        if (rc < 0) return rc;
+        chip.label[sizeof chip.label - 1] = '\0';
+        try {
+            info.label = chip.label;
+        } catch (...) {
+            return -ENOMEM;
+        }
+        info.lines = chip.lines;
+        return 0;
+    }
+    int requestOutputs(int fd, std::span<const std::uint32_t> lines,
+                       std::uint64_t initial) noexcept override {
+        if (lines.size() > GPIO_V2_LINES_MAX) return -EINVAL;
+        gpio_v2_line_request req{};
+        std::copy(lines.begin(), lines.end(), req.offsets);
+        req.num_lines = static_cast<std::uint32_t>(lines.size());
+        std::strncpy(req.consumer, "velmorin", sizeof req.consumer - 1);
+        req.config.flags = GPIO_V2_LINE_FLAG_OUTPUT;
+        req.config.num_attrs = 1;
+        req.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
+        req.config.attrs[0].attr.values = initial;
+        req.config.attrs[0].mask = lines.size() >= 64 ? ~0ull : (1ull << lines.size()) - 1;
+        const int rc = control(fd, GPIO_V2_GET_LINE_IOCTL, &req);
+        return rc < 0 ? rc : req.fd;
+    }
+    int setValues(int linesFd, std::uint64_t mask, std::uint64_t bits) noexcept override {
+        gpio_v2_line_values values{};
+        values.mask = mask;
+        values.bits = bits;
+        return control(linesFd, GPIO_V2_LINE_SET_VALUES_IOCTL, &values);
     }
     long write(int fd, const void* data, std::size_t size) noexcept override {
         for (;;) {
@@ -258,9 +353,10 @@ public:
 Os& systemOs() {
     static LinuxOs linux;
     // Linux has no port library: its backends reach the port through the kernel.
-    static Os os{
-        linux,   linux,        linux, linux, linux, &linux, VELMORIN_HAVE_IOPORT ? &linux : nullptr,
-        nullptr, &hidapiHid(), &linux};
+    static Os os{linux,   linux,        linux,
+                 linux,   linux,        &linux,
+                 &linux,  &linux,       VELMORIN_HAVE_IOPORT ? &linux : nullptr,
+                 nullptr, &hidapiHid(), &linux};
     return os;
 }
 

@@ -10,7 +10,6 @@
 //  - ppdev's character major is 99 (listed in /proc/devices once the module is loaded).
 //    Opening some other device nodes has side effects (a tape rewinds on close), so a path
 //    the user names is checked before it is ever opened.
-#include <linux/ppdev.h>
 #include <sys/ioctl.h>
 
 #include <algorithm>
@@ -78,12 +77,11 @@ public:
     PpdevBackend(int fd, std::string device, Os& os)
         : m_fd(fd), m_device(std::move(device)), m_os(os) {}
     ~PpdevBackend() override {
-        m_os.devices->ioctl(m_fd, PPRELEASE, nullptr);
+        m_os.parport->release(m_fd);
         m_os.files.close(m_fd);
     }
     int write(hd44780::Pins pins) noexcept override {
-        std::uint8_t value = kParallelCable.byte(pins);
-        const int rc = m_os.devices->ioctl(m_fd, PPWDATA, &value);
+        const int rc = m_os.parport->writeData(m_fd, kParallelCable.byte(pins));
         return rc >= 0 ? 0 : errnoOf(rc);
     }
     Description description() const override { return {kPpdev.key, m_device, {}, {}, false}; }
@@ -105,7 +103,7 @@ OpenResult openDevice(const std::string& device, Os& os) {
     }
     const int fd = os.files.open(device, OpenFor::Device);
     if (fd < 0) return {nullptr, openFailed(device, -fd, remedy(-fd, os)), {}};
-    if (const int rc = os.devices->ioctl(fd, PPCLAIM, nullptr); rc < 0) {
+    if (const int rc = os.parport->claim(fd); rc < 0) {
         os.files.close(fd);
         return {nullptr, failure(Problem::ClaimFailed, device, -rc, remedy(-rc, os)), {}};
     }

@@ -337,8 +337,8 @@ private:
 Os& systemOs() {
     static WindowsOs windows;
     // No device calls and no direct port I/O: the port library does the port's I/O.
-    static Os os{windows, windows, windows,  windows,      windows, windows,
-                 nullptr, nullptr, &windows, &hidapiHid(), &windows};
+    static Os os{windows, windows, windows, windows,  windows,      nullptr,
+                 nullptr, nullptr, nullptr, &windows, &hidapiHid(), &windows};
     return os;
 }
 
