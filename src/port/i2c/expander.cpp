@@ -18,32 +18,14 @@ constexpr std::size_t at(Line line) noexcept {
     return static_cast<std::size_t>(line);
 }
 
-// "65470123": the expander pins of RS, R/W, E, backlight, D4, D5, D6, D7.
+// A map's fault, as the expander's problem.
 std::optional<Error> parseMap(const std::string& map, const std::string& option, Wiring& wiring) {
-    if (map.size() != kMapOrder.size()) return backendProblem(Problem::PinMapLength, option);
-    unsigned used = 0;
-    for (std::size_t i = 0; i < map.size(); ++i) {
-        const char c = map[i];
-        const Line line = kMapOrder[i];
-        if (c == '-' && (line == Line::Backlight || line == Line::RW)) {  // absent, tied low
-            wiring.pin[at(line)] = Wiring::kNone;
-            continue;
-        }
-        if (c < '0' || c > '7') return backendProblem(Problem::PinMapPin, option);
-        const unsigned bit = 1u << (c - '0');
-        if (used & bit) return backendProblem(Problem::PinMapTwice, option);
-        used |= bit;
-        wiring.pin[at(line)] = static_cast<std::int8_t>(c - '0');
-    }
-    return std::nullopt;
-}
-
-Wiring presetWiring(const Preset& p) {
-    Wiring w;
-    (void)parseMap(p.map, p.name, w);  // the tables are checked by the tests
-    w.backlightActiveLow = p.backlightActiveLow;
-    w.name = p.name;
-    return w;
+    const std::optional<MapProblem> p = port::parseMap(map, wiring);
+    if (!p) return std::nullopt;
+    return backendProblem(*p == MapProblem::Length ? Problem::PinMapLength
+                          : *p == MapProblem::Pin  ? Problem::PinMapPin
+                                                   : Problem::PinMapTwice,
+                          option);
 }
 
 // The chip's named presets, "lcm1602, mjkdz, lcdxio".
@@ -249,16 +231,6 @@ OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2
     return {std::move(backend), {}, {}};
 }
 
-Cable cable(const Wiring& w) {
-    Cable c{};
-    for (std::size_t i = 0; i < c.bit.size(); ++i) c.bit[i] = static_cast<std::uint8_t>(w.pin[i]);
-    // R/W is never set: the module is only written. The backlight is held on.
-    const std::int8_t backlight = w.pin[at(Line::Backlight)];
-    if (backlight != Wiring::kNone && !w.backlightActiveLow)
-        c.alwaysHigh = static_cast<std::uint8_t>(1u << backlight);
-    return c;
-}
-
 Batch::Batch(I2cBus& bus, std::uint8_t address, std::optional<std::uint8_t> reg) noexcept
     : m_bus(bus),
       m_address(address),
@@ -310,12 +282,6 @@ int Batch::sendInPieces(std::size_t n) noexcept {
             return err;  // the first piece's refusal sent nothing: a smaller size is tried
     }
     return 0;
-}
-
-std::string hexByte(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02x", v & 0xFFu);
-    return buf;
 }
 
 std::vector<Candidate> candidates(Os& os) {

@@ -23,6 +23,7 @@
 #include "port/cable.h"
 #include "port/i2c/i2c_bus.h"
 #include "port/os.h"
+#include "port/wiring.h"
 
 namespace port::i2c {
 
@@ -66,26 +67,6 @@ inline constexpr std::array<AddressRange, 2> kProbeRanges{{{0x20, 0x27}, {0x38, 
 // The chips a device text can name, the first being the one meant when none is.
 inline constexpr std::array<const char*, 2> kChipNames{"pcf8574", "mcp23008"};
 
-// Which expander pin carries each module line (hd44780::Line order), and how the
-// backlight is switched on.
-struct Wiring {
-    static constexpr std::int8_t kNone = -1;  // R/W tied low on the board, no backlight
-    std::array<std::int8_t, hd44780::kModuleLineCount> pin{};
-    bool backlightActiveLow = false;
-    std::string name;  // "mjkdz", "map=65470123"; empty for the board's usual wiring
-};
-
-// map='s order of the lines.
-inline constexpr std::array<hd44780::Line, hd44780::kModuleLineCount> kMapOrder{
-    hd44780::Line::RS,  hd44780::Line::RW,  hd44780::Line::E,   hd44780::Line::Backlight,
-    hd44780::Line::DB4, hd44780::Line::DB5, hd44780::Line::DB6, hd44780::Line::DB7};
-
-struct Preset {
-    const char* name;  // empty: the chip's usual board, chosen when no wiring is named
-    const char* map;   // the pins in map='s order
-    bool backlightActiveLow;
-};
-
 // A register the chip needs set before the first write.
 struct RegisterWrite {
     std::uint8_t reg;
@@ -106,9 +87,6 @@ struct Options final : DeviceOptions {
     bool findAddress = false;  // @auto: probe the expanders' ranges
     Wiring wiring;
 };
-
-// The module's pins as the expander's byte: R/W low, the backlight held on.
-Cable cable(const Wiring& wiring);
 
 // The writes to one expander between two pauses, packed into as few transactions as the
 // bus takes. An expander takes any number of bytes after its address, each becoming its
@@ -164,7 +142,5 @@ template <const Chip& chip>
 OpenResult chipOpen(const PortDevice& device, Os& os) {
     return openNamed(chip, device, os);
 }
-
-std::string hexByte(unsigned v);
 
 }  // namespace port::i2c
