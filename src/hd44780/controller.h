@@ -56,9 +56,7 @@ enum class WarningKind : std::uint8_t {
     LateFunctionSet,  // value: the instruction, which changed N or F
     RsDiffersInByte,  // the second nibble's RS was used
     NoInstruction,    // instruction 0x00
-    Count
 };
-inline constexpr std::size_t kWarningKinds = static_cast<std::size_t>(WarningKind::Count);
 
 struct Warning {
     WarningKind kind{};

@@ -17,7 +17,8 @@ struct Description {
     std::string detail;             // an I2C address, a GPIO line list
     std::string options;            // what the user chose that changes the wiring
     bool found = false;             // the detail was found by probing, not given
-    std::string via = {};  // the node it is reached through, where the device has another name
+    std::string via = {};   // the node it is reached through, where the device has another name
+    bool replaced = false;  // a byte the line could not carry went as another (a space)
 };
 
 // Problems every backend can meet, and the program's own. A backend's own problems are

@@ -39,6 +39,13 @@ inline bool parseHexByte(const std::string& s, long& out) {
     return true;
 }
 
+// "0x27": a byte in hexadecimal, as I2C addresses are written; upper: "0x2F", as the
+// datasheet writes instruction codes.
+inline std::string hexByte(unsigned v, bool upper = false) {
+    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    return {'0', 'x', digits[(v >> 4) & 0xF], digits[v & 0xF]};
+}
+
 inline std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;

@@ -28,12 +28,6 @@ std::string limit(std::int64_t ns) {
 
 }  // namespace
 
-std::string hexByte(std::uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", v);
-    return buf;
-}
-
 std::string seconds(std::int64_t ns) {
     // French: a decimal comma.
     std::string text = fixed(static_cast<double>(ns) / 1e9, 6);
@@ -109,8 +103,6 @@ std::string warningText(const hd44780::Warning& w, std::int64_t originNs) {
             break;
         case K::NoInstruction:
             text = "instruction 0x00 (aucune instruction définie) ignorée";
-            break;
-        case K::Count:
             break;
     }
     return text + " (t = " + seconds(w.atNs - originNs) + ")";

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "hd44780/controller.h"
+#include "port/parse.h"
 
 namespace ui {
 
@@ -17,7 +18,9 @@ std::string remedy(hd44780::ViolationKind kind);
 std::string oscillatorName(hd44780::Oscillator oscillator);
 // "1,234567 s".
 std::string seconds(std::int64_t ns);
-// "0x0F": an instruction or data byte.
-std::string hexByte(std::uint8_t v);
+// "0x0F": an instruction or data byte, as the datasheet writes them.
+inline std::string hexByte(std::uint8_t v) {
+    return port::hexByte(v, true);
+}
 
 }  // namespace ui

@@ -16,6 +16,7 @@
 #include "port/linux/ioport_backend.h"
 #include "port/linux/ppdev_backend.h"
 #include "port/opener.h"
+#include "port/parse.h"
 #include "port/port_layer.h"
 #include "port/serial/serial_backend.h"
 #include "recording_i2c_bus.h"
@@ -784,7 +785,7 @@ TEST(I2c, AutoFindsTheOneExpanderThatAnswers) {
         EXPECT_EQ(x.log.probed, expected);
         if (c.found) {
             ASSERT_TRUE(x.opened.backend);
-            EXPECT_EQ(x.opened.backend->description().detail, i2c::hexByte(*c.found));
+            EXPECT_EQ(x.opened.backend->description().detail, port::hexByte(*c.found));
             EXPECT_TRUE(x.opened.backend->description().found);
         } else {
             ASSERT_TRUE(x.opened.error);

@@ -105,7 +105,7 @@ TEST(Serial, AfterAClearTheNextByteWaitsForTheBoard) {
     EXPECT_EQ(d.device, "/dev/ttyACM0");
     EXPECT_EQ(d.detail, "lcdserializer");
     EXPECT_EQ(d.options, "9600");
-    EXPECT_TRUE(d.found);  // the 0xFE went as a space
+    EXPECT_TRUE(d.replaced);  // the 0xFE went as a space
 }
 
 TEST(Serial, EachFailureIsNamed) {

@@ -420,7 +420,7 @@ TEST(Catalogue, PanelNamesAndNotes) {
         {{"inpout", "inpoutx64.dll", "", "", false}, "inpoutx64.dll"},
         {{"serial", "/dev/ttyACM0", "lcdserializer", "9600", false},
          "/dev/ttyACM0 (lcdserializer, 9600 bauds)"},
-        {{"serial", "COM3", "picanlcd", "9600", true},
+        {{"serial", "COM3", "picanlcd", "9600", false, {}, true},
          "COM3 (picanlcd, 9600 bauds, un caractère égal à l'octet d'échappement envoyé en "
          "espace)"},
     };

@@ -152,7 +152,7 @@ public:
         d.device = m_path;
         d.detail = m_options.protocol->name;
         d.options = std::to_string(m_options.baud);
-        d.found = m_encoder.replaced() > 0;  // an escape byte in the data went as a space
+        d.replaced = m_encoder.replaced() > 0;  // an escape byte in the data went as a space
         return d;
     }
 

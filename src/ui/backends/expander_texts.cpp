@@ -1,12 +1,13 @@
 // The I2C expanders (PCF8574, MCP23008), in words: the device text, the wiring, the bus.
 #include "port/i2c/expander.h"
+#include "port/parse.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
 
 namespace ui {
 namespace {
 
-using port::i2c::hexByte;
+using port::hexByte;
 using port::i2c::Hint;
 using port::i2c::Problem;
 using texts::errnoText;

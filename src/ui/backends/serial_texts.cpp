@@ -52,7 +52,7 @@ std::string hint(const port::Error& e) {
 
 std::string panelName(const port::Description& d) {
     return d.device + " (" + d.detail + ", " + d.options + " bauds" +
-           (d.found ? ", un caractère égal à l'octet d'échappement envoyé en espace" : "") + ")";
+           (d.replaced ? ", un caractère égal à l'octet d'échappement envoyé en espace" : "") + ")";
 }
 
 std::string candidateName(const port::Candidate& c) {
