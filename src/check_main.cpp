@@ -13,7 +13,7 @@
 #include "check/capture.h"
 #include "check/vcd_reader.h"
 #include "hd44780/modules.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "ui/check_texts.h"
 #include "ui/timing_texts.h"
 

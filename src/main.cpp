@@ -15,7 +15,7 @@
 #include "port/fatal.h"
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "ui/fatal.h"
 #include "ui/form1.h"
 #include "ui/hardware_line.h"

@@ -11,7 +11,7 @@
 #include "port/backend.h"
 #include "port/errors.h"
 #include "port/os.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace port {
 

@@ -18,8 +18,8 @@
 #include "port/opener.h"
 #include "port/os.h"
 #include "port/port_writer.h"
-#include "port/settings.h"
-#include "port/vcd_trace.h"
+#include "port/settings/settings.h"
+#include "port/trace/vcd_trace.h"
 
 namespace port {
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "ui/backend_texts.h"
 #include "ui/form1.h"
 #include "ui/messages.h"

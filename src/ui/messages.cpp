@@ -5,10 +5,10 @@
 
 #include "hd44780/modules.h"
 #include "port/backend.h"
+#include "port/parport/windows/inpout_backend.h"
 #include "port/parse.h"
-#include "port/settings.h"
-#include "port/vcd_trace.h"
-#include "port/windows/inpout_backend.h"
+#include "port/settings/settings.h"
+#include "port/trace/vcd_trace.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
 

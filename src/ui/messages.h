@@ -7,7 +7,7 @@
 #include <string>
 
 #include "port/errors.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace ui {
 

@@ -10,7 +10,7 @@
 
 #include "port/opener.h"
 #include "port/port_layer.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "ui/form1.h"
 #include "ui/hardware_line.h"
 #include "ui/lcd_window.h"

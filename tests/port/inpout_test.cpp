@@ -8,8 +8,8 @@
 
 #include "fake_os.h"
 #include "port/cable.h"
+#include "port/parport/windows/inpout_backend.h"
 #include "port/ports.h"
-#include "port/windows/inpout_backend.h"
 
 namespace {
 

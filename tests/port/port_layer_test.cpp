@@ -17,8 +17,8 @@
 
 #include "driver_rig.h"
 #include "fake_os.h"
+#include "port/gpio/linux/gpio_backend.h"
 #include "port/i2c/expander.h"
-#include "port/linux/gpio_backend.h"
 #include "port/opener.h"
 #include "recorder.h"
 #include "scratch.h"

@@ -9,7 +9,7 @@
 #include "port/opener.h"
 #include "port/port_layer.h"
 #include "port/serial/serial_backend.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace {
 

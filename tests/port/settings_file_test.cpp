@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "fake_os.h"
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace {
 

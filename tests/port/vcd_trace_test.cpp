@@ -1,4 +1,4 @@
-#include "port/vcd_trace.h"
+#include "port/trace/vcd_trace.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32

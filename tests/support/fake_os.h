@@ -13,7 +13,7 @@
 #ifndef _WIN32
 #include "port/linux/backends.h"
 #endif
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "ui/messages.h"
 
 namespace testsupport {

@@ -4,12 +4,12 @@
 
 #include <cerrno>
 
+#include "port/gpio/linux/gpio_backend.h"
 #include "port/i2c/expander.h"
-#include "port/linux/gpio_backend.h"
-#include "port/linux/ioport_backend.h"
-#include "port/linux/ppdev_backend.h"
+#include "port/parport/linux/ioport_backend.h"
+#include "port/parport/linux/ppdev_backend.h"
+#include "port/parport/windows/inpout_backend.h"
 #include "port/serial/serial_backend.h"
-#include "port/windows/inpout_backend.h"
 #include "ui/backend_texts.h"
 #include "ui/check_texts.h"
 #include "ui/messages.h"

@@ -1,5 +1,5 @@
 // A module on GPIO lines, in words.
-#include "port/linux/gpio_backend.h"
+#include "port/gpio/linux/gpio_backend.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
 

@@ -1,5 +1,5 @@
 // The port library on Windows, in words.
-#include "port/windows/inpout_backend.h"
+#include "port/parport/windows/inpout_backend.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
 

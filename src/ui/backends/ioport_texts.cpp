@@ -1,5 +1,5 @@
 // Direct port I/O, in words.
-#include "port/linux/ioport_backend.h"
+#include "port/parport/linux/ioport_backend.h"
 #include "port/ports.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"

@@ -1,5 +1,5 @@
 // The parallel port through ppdev, in words.
-#include "port/linux/ppdev_backend.h"
+#include "port/parport/linux/ppdev_backend.h"
 #include "port/ports.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"

@@ -2,7 +2,7 @@
 // old file, then renamed over it.
 #include <cerrno>
 
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace port {
 

@@ -5,8 +5,8 @@
 
 #include "port/i2c/backends.h"
 #include "port/i2c/usb_bridges.h"
+#include "port/parport/windows/inpout_backend.h"
 #include "port/serial/serial_backend.h"
-#include "port/windows/inpout_backend.h"
 
 namespace port {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "port/cable.h"
-#include "port/linux/ioport_backend.h"
+#include "port/parport/linux/ioport_backend.h"
 
 namespace port::ioport {
 namespace {

@@ -1,4 +1,4 @@
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,11 @@
 // Linux: the kernel's parport/ppdev driver, direct port I/O, an I2C backpack through
 // i2c-dev, and GPIO lines through the GPIO character device.
+#include "port/gpio/linux/gpio_backend.h"
 #include "port/i2c/backends.h"
+#include "port/i2c/linux/i2c_dev_bus.h"
 #include "port/i2c/usb_bridges.h"
-#include "port/linux/gpio_backend.h"
-#include "port/linux/i2c_dev_bus.h"
-#include "port/linux/ioport_backend.h"
-#include "port/linux/ppdev_backend.h"
+#include "port/parport/linux/ioport_backend.h"
+#include "port/parport/linux/ppdev_backend.h"
 #include "port/serial/serial_backend.h"
 
 namespace port {

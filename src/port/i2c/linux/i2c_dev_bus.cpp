@@ -28,7 +28,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "port/linux/i2c_dev_bus.h"
+#include "port/i2c/linux/i2c_dev_bus.h"
 
 #include "port/i2c/bridge_bus.h"
 #include "port/i2c/expander.h"

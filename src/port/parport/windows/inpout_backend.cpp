@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "port/cable.h"
-#include "port/windows/inpout_backend.h"
+#include "port/parport/windows/inpout_backend.h"
 
 namespace port::inpout {
 namespace {

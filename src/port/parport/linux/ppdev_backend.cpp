@@ -19,8 +19,8 @@
 
 #include "port/cable.h"
 #include "port/linux/backends.h"
-#include "port/linux/ppdev_backend.h"
 #include "port/opener.h"
+#include "port/parport/linux/ppdev_backend.h"
 #include "port/parse.h"
 
 namespace port::linux_backends {

@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "port/cable.h"
+#include "port/gpio/linux/gpio_backend.h"
 #include "port/linux/backends.h"
-#include "port/linux/gpio_backend.h"
 #include "port/opener.h"
 #include "port/parse.h"
 

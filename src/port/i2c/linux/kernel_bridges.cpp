@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "port/i2c/linux/i2c_dev_bus.h"
 #include "port/i2c/usb_bridges.h"
-#include "port/linux/i2c_dev_bus.h"
 #include "port/os.h"
 
 namespace port::i2c {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "port/settings.h"
+#include "port/settings/settings.h"
 #include "port/windows/utf16.h"
 
 namespace port {

@@ -2,7 +2,7 @@
 // user's under $XDG_CONFIG_HOME (~/.config when unset), the system's in /etc.
 #include <cstdlib>
 
-#include "port/settings.h"
+#include "port/settings/settings.h"
 
 namespace port {
 
