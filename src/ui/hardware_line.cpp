@@ -128,13 +128,13 @@ const HardwareLine::Field* HardwareLine::fieldOf(const port::BackendRow& row, in
     return nullptr;
 }
 
-const port::OptionField& HardwareLine::spec(const Field& f) const {
+const port::OptionField& HardwareLine::optionOf(const Field& f) const {
     return f.row->options->fields[f.index];
 }
 
 std::string HardwareLine::value(const Field& f) const {
     using Kind = port::OptionField::Kind;
-    switch (spec(f).kind) {
+    switch (optionOf(f).kind) {
         case Kind::Choice:
             return static_cast<QComboBox*>(f.widget)->currentData().toString().toStdString();
         case Kind::EditableChoice:
@@ -149,7 +149,7 @@ std::string HardwareLine::value(const Field& f) const {
 
 void HardwareLine::setValue(const Field& f, const std::string& value) {
     using Kind = port::OptionField::Kind;
-    switch (spec(f).kind) {
+    switch (optionOf(f).kind) {
         case Kind::Choice: {
             auto* box = static_cast<QComboBox*>(f.widget);
             if (const int i = box->findData(fromStd(value)); i >= 0) box->setCurrentIndex(i);
@@ -270,7 +270,7 @@ void HardwareLine::showOptions() {
     if (index < 0) return;
     const Entry& e = m_entries[static_cast<std::size_t>(index)];
     for (const Field& f : m_fields) {
-        const port::OptionField& o = spec(f);
+        const port::OptionField& o = optionOf(f);
         bool shown = f.row == e.row;
         if (shown && o.shownWhile >= 0)
             if (const Field* other = fieldOf(*f.row, o.shownWhile))
@@ -310,8 +310,8 @@ void HardwareLine::apply(bool find) {
                     const std::string found = e.row->options->found(*v.device);
                     if (found.empty()) continue;
                     for (const Field& f : m_fields)
-                        if (f.row == e.row && spec(f).kind == port::OptionField::Kind::Find)
-                            if (const Field* target = fieldOf(*e.row, spec(f).fills))
+                        if (f.row == e.row && optionOf(f).kind == port::OptionField::Kind::Find)
+                            if (const Field* target = fieldOf(*e.row, optionOf(f).fills))
                                 setValue(*target, found);
                     text = deviceText(false);
                 }

@@ -57,7 +57,7 @@ private:
         QWidget* widget;
     };
     void addFields(const port::BackendRow& row, QHBoxLayout& line);
-    const port::OptionField& spec(const Field& f) const;
+    const port::OptionField& optionOf(const Field& f) const;
     const Field* fieldOf(const port::BackendRow& row, int index) const;
     std::string value(const Field& f) const;
     void setValue(const Field& f, const std::string& value);
