@@ -5,7 +5,10 @@
 // the system; a platform implements the parts it has (linux/, windows/), and tests give each part a
 // fake.
 //
-// Calls that can fail return a negative errno (-ENOENT ...), never set errno.
+// Errno values are positive wherever one is kept: Error::err, PathInfo::error, an I2cBus
+// result, an out-parameter. The calls here return one negated (-ENOENT ...), and never set
+// errno: most return a descriptor or a count on success, so a failure is rc < 0 and its
+// errno is -rc, the same test for every call.
 #pragma once
 
 #include <cstddef>
