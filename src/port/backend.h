@@ -35,6 +35,10 @@ public:
     virtual Description description() const = 0;
     // The remedy for a failed write, in the backend's own codes; 0 where it knows none.
     virtual std::uint8_t failureHint(int /*err*/) const noexcept { return 0; }
+    // The module's size, right after the open and whenever the user picks another: for a
+    // board that places the text by row and column itself. What it sends for it goes with
+    // the next flush, and a failure is that flush's.
+    virtual void setModule(hd44780::Geometry /*module*/) noexcept {}
 };
 
 struct BackendRow;

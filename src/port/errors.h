@@ -19,6 +19,9 @@ struct Description {
     bool found = false;             // the detail was found by probing, not given
     std::string via = {};   // the node it is reached through, where the device has another name
     bool replaced = false;  // a byte the line could not carry went as another (a space)
+    // The first instruction the line has no word for (a display shift on a board that
+    // cannot shift), as its byte; 0: none. It did not travel, and nothing went instead.
+    std::uint8_t unsaid = 0;
 };
 
 // Problems every backend can meet, and the program's own. A backend's own problems are

@@ -25,6 +25,7 @@ public:
     std::uint8_t failureHint(int err) const noexcept override {
         return m_backend->failureHint(err);
     }
+    void setModule(hd44780::Geometry module) noexcept override { m_backend->setModule(module); }
 
 private:
     std::unique_ptr<InstructionBackend> m_backend;

@@ -27,6 +27,7 @@ public:
     virtual int flush() noexcept { return 0; }
     virtual Description description() const = 0;
     virtual std::uint8_t failureHint(int /*err*/) const noexcept { return 0; }
+    virtual void setModule(hd44780::Geometry /*module*/) noexcept {}
 };
 
 // The port backend that decodes the pins into what backend executes.

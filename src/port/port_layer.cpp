@@ -100,6 +100,7 @@ PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
             opened->note = r.note;
             error = r.error;
             opened->backend = std::move(r.backend);
+            if (opened->backend) opened->backend->setModule(m_config.module);
             if (!opened->note.empty() && !m_noted && m_told) {
                 m_noted = true;
                 m_told(opened->note);
@@ -164,6 +165,7 @@ std::optional<Error> PortLayer::choose(std::int16_t port, const PortDevice& devi
         OpenResult r = m_opener(port, m_config);
         p->note = r.note;
         p->backend = std::move(r.backend);
+        if (p->backend) p->backend->setModule(m_config.module);
         if (r.error) {
             // Said as the choice it is, not as the settings file's line it replaced.
             r.error->file.clear();
@@ -258,6 +260,12 @@ void PortLayer::setRom(hd44780::Rom rom) noexcept {
 void PortLayer::setOscillator(hd44780::Oscillator oscillator) noexcept {
     m_config.emulator.oscillator = oscillator;
     for (auto& p : m_ports) p->display->setOscillator(oscillator);
+}
+
+void PortLayer::setModule(hd44780::Geometry module) noexcept {
+    m_config.module = module;
+    for (auto& p : m_ports)
+        if (p->backend) p->backend->setModule(module);
 }
 
 std::vector<PortLayer::PortView> PortLayer::ports() const {

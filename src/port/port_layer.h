@@ -63,6 +63,8 @@ public:
     // opened later.
     void setRom(hd44780::Rom rom) noexcept;
     void setOscillator(hd44780::Oscillator oscillator) noexcept;
+    // Its size: for the boards that place text by row and column (see PortBackend).
+    void setModule(hd44780::Geometry module) noexcept;
 
     struct PortView {
         std::int16_t address = 0;

@@ -123,6 +123,7 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
 
 void LcdWindow::setModule(hd44780::Geometry module) {
     m_module = module;
+    m_layer.setModule(module);
     const auto it = std::find(hd44780::kModuleSizes.begin(), hd44780::kModuleSizes.end(), module);
     const int index = static_cast<int>(it - hd44780::kModuleSizes.begin());
     if (it != hd44780::kModuleSizes.end() && index != m_size->currentIndex())

@@ -1,31 +1,37 @@
 // Serial backpacks. Facts it honours:
-//  - The board keeps its own link to its LCD, usually 4 bits wide, and drives it itself.
-//    An 8-bit function set sent to a board that drives its LCD in 4-bit mode leaves it
-//    out of step, so nothing of the bus's own start-up travels: what is latched while the
-//    bus is still 8 bits wide (the wake-up writes), and any function set that switches the
-//    width. A function set's N and F bits (lines, font) do travel, with DL as the
-//    protocol's board has it.
-//  - Datasheet: clear display and return home take 1.52 ms at 270 kHz. The board executes
-//    them on its LCD, so the next byte waits that long after the write that carried one,
-//    counted from when its last byte has left at the line's rate (10 bits a byte, 8N1).
+//  - The board keeps its own link to its LCD and drives it itself: nothing of the bus's
+//    own start-up travels (the seam keeps it back), and each protocol's coder says what
+//    the rest becomes.
+//  - A board busy after a command (a clear) is waited for, counted from when the command's
+//    last byte has left at the line's rate (10 bits a byte, 8N1).
 //  - Opening an Arduino's port resets the board (DTR), and its bootloader listens for
 //    about 1.6 s before the sketch starts: bytes sent then are lost.
 #include "port/serial/serial_backend.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
-#include "hd44780/instruction_decoder.h"
-#include "hd44780/instructions.h"
 #include "port/instruction_backend.h"
 #include "port/parse.h"
 
 namespace port::serial {
 namespace {
 
-constexpr std::int64_t kClearNs = 1'520'000;  // datasheet: clear display, return home
 constexpr std::uint32_t kBootMs = 2000;       // an Arduino's bootloader, after the reset
 constexpr unsigned kBitsPerByte = 10;         // start, 8 data, stop
+
+constexpr EscapeProtocol kLcdSerializer{0xFE, false, 0, 0, 0, 8};
+constexpr EscapeProtocol kPicanlcd{0x11, true, 0x12, 0x00, 0x20, 8};
+constexpr EscapeProtocol kVdrLcd{0xFE, false, 0, 0, 0, 4};
+
+// The escape family's figures are those other LCD servers give for these boards.
+constexpr Protocol kProtocols[] = {
+    {"lcdserializer", 9600, [] { return escapeCoder(kLcdSerializer); }},
+    {"picanlcd", 9600, [] { return escapeCoder(kPicanlcd); }},
+    {"vdr-lcd", 9600, [] { return escapeCoder(kVdrLcd); }},
+    {"matrix-orbital", 9600, matrixOrbitalCoder},
+};
 
 const Protocol* protocolNamed(const std::string& name) noexcept {
     for (const Protocol& p : kProtocols)
@@ -112,26 +118,69 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
     return std::nullopt;
 }
 
-class SerialBackend final : public InstructionBackend {
+class SerialBackend final : public InstructionBackend, Line {
 public:
     SerialBackend(Os& os, int fd, std::string path, const Options& options)
         : m_os(os),
           m_fd(fd),
           m_path(std::move(path)),
           m_options(options),
-          m_encoder(*options.protocol) {
+          m_coder(options.protocol->coder()) {
         m_queue.reserve(kQueueBytes);
     }
     ~SerialBackend() override { m_os.files.close(m_fd); }
 
     int instruction(std::uint8_t byte) noexcept override {
-        return send(m_encoder.instruction(byte));
+        m_coder->instruction(byte, *this);
+        return failure();
     }
-    int data(std::uint8_t byte) noexcept override { return send(m_encoder.data(byte)); }
+    int data(std::uint8_t byte) noexcept override {
+        m_coder->data(byte, *this);
+        return failure();
+    }
+    void setModule(hd44780::Geometry module) noexcept override {
+        m_coder->setModule(module, *this);  // a failure is the next flush's
+    }
 
     int flush() noexcept override {
+        m_coder->pause(*this);
+        if (const int err = failure(); err != 0) return err;
+        return send();
+    }
+
+    Description description() const override {
+        Description d;
+        d.backend = "serial";
+        d.device = m_path;
+        d.detail = m_options.protocol->name;
+        d.options = std::to_string(m_options.baud);
+        d.replaced = m_coder->said().replaced > 0;  // an escape byte in the data went as a space
+        d.unsaid = m_coder->said().unsaid;
+        return d;
+    }
+
+    std::uint8_t failureHint(int err) const noexcept override {
+        return codeOf(err == EIO || err == ENODEV || err == ENXIO ? Hint::CablePulled : Hint::None);
+    }
+
+private:
+    void put(std::span<const std::uint8_t> bytes) noexcept override {
+        if (m_failed != 0) return;
+        // The board is still busy: these bytes go after the wait.
+        if (m_busyNs != 0 && (m_failed = send()) != 0) return;
+        // Between two pauses the driver sends one transmission at most; a longer run
+        // goes out in pieces rather than growing the queue inside a noexcept write.
+        if (m_queue.size() + bytes.size() > m_queue.capacity() && (m_failed = send()) != 0)
+            return;
+        m_queue.insert(m_queue.end(), bytes.begin(), bytes.end());
+    }
+    void busyFor(std::int64_t ns) noexcept override { m_busyNs = ns; }
+
+    int failure() noexcept { return std::exchange(m_failed, 0); }
+
+    // The queue, once the board is ready for it.
+    int send() noexcept {
         if (m_queue.empty()) return 0;
-        // The last clear's 1.52 ms, from when its byte left.
         const std::int64_t now = m_os.time.nowNs();
         if (now < m_readyAt)
             m_os.time.sleepMs(static_cast<std::uint32_t>((m_readyAt - now + 999'999) / 1'000'000));
@@ -141,37 +190,8 @@ public:
         if (sent != static_cast<long>(n)) return sent < 0 ? static_cast<int>(-sent) : EIO;
         const std::int64_t onTheLine =
             static_cast<std::int64_t>(n) * kBitsPerByte * 1'000'000'000 / m_options.baud;
-        m_readyAt = m_waitPending ? m_os.time.nowNs() + onTheLine + kClearNs : 0;
-        m_waitPending = false;
-        return 0;
-    }
-
-    Description description() const override {
-        Description d;
-        d.backend = "serial";
-        d.device = m_path;
-        d.detail = m_options.protocol->name;
-        d.options = std::to_string(m_options.baud);
-        d.replaced = m_encoder.replaced() > 0;  // an escape byte in the data went as a space
-        return d;
-    }
-
-    std::uint8_t failureHint(int err) const noexcept override {
-        return codeOf(err == EIO || err == ENODEV || err == ENXIO ? Hint::CablePulled : Hint::None);
-    }
-
-private:
-    int send(const LineEncoder::Encoded& out) noexcept {
-        if (m_waitPending) {  // the board is still clearing: this byte goes after the wait
-            if (const int err = flush(); err != 0) return err;
-        }
-        // Between two pauses the driver sends one transmission at most; a longer run
-        // goes out in pieces rather than growing the queue inside a noexcept write.
-        if (m_queue.size() + out.size > m_queue.capacity()) {
-            if (const int err = flush(); err != 0) return err;
-        }
-        m_queue.insert(m_queue.end(), out.bytes.begin(), out.bytes.begin() + out.size);
-        m_waitPending = out.waitAfter;
+        m_readyAt = m_busyNs != 0 ? m_os.time.nowNs() + onTheLine + m_busyNs : 0;
+        m_busyNs = 0;
         return 0;
     }
 
@@ -181,10 +201,11 @@ private:
     int m_fd;
     std::string m_path;
     Options m_options;
-    LineEncoder m_encoder;
+    std::unique_ptr<LineCoder> m_coder;
     std::vector<std::uint8_t> m_queue;
-    bool m_waitPending = false;
+    std::int64_t m_busyNs = 0;  // how long the board is busy after the queue
     std::int64_t m_readyAt = 0;
+    int m_failed = 0;  // a send that failed inside a put, for the write that made it
 };
 
 // Why a port did not open, as its error.
@@ -217,35 +238,8 @@ OpenResult openNamed(const PortDevice& device, Os& os) {
 
 }  // namespace
 
-LineEncoder::Encoded LineEncoder::instruction(std::uint8_t byte) const noexcept {
-    namespace in = hd44780::instr;
-    Encoded out;
-    // The board's own link to its LCD keeps its width: a function set says the lines and
-    // the font in it.
-    if (hd44780::InstructionDecoder::isFunctionSet(false, byte))
-        byte = static_cast<std::uint8_t>((byte & ~in::kFunction8Bit) |
-                                         (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
-    out.bytes = {m_protocol.instructionEscape, byte};
-    out.size = 2;
-    out.waitAfter = (byte & 0xFE) == in::kReturnHome || byte == in::kClearDisplay;
-    return out;
-}
-
-LineEncoder::Encoded LineEncoder::data(std::uint8_t byte) noexcept {
-    Encoded out;
-    if (m_protocol.dataEscape && byte >= m_protocol.dataEscapeFirst &&
-        byte <= m_protocol.dataEscapeLast) {
-        out.bytes = {*m_protocol.dataEscape, byte};
-        out.size = 2;
-    } else if (!m_protocol.dataEscape && byte == m_protocol.instructionEscape) {
-        ++m_replaced;
-        out.bytes = {' '};
-        out.size = 1;
-    } else {
-        out.bytes = {byte};
-        out.size = 1;
-    }
-    return out;
+std::span<const Protocol> protocols() noexcept {
+    return kProtocols;
 }
 
 namespace {
