@@ -32,7 +32,7 @@ struct Line {
     port::Fatal fatalPath{[this](const port::Error& e) { fatal.push_back(e); }};
     std::optional<port::PortLayer> layer;
 
-    explicit Line(const std::string& text) {
+    explicit Line(const std::string& text, hd44780::Geometry module = {}) {
         os.node("ttyACM0", 166);
         os.onWrite = [this](int, const void* data, std::size_t n) -> long {
             if (writeErrno) return -writeErrno;
@@ -43,6 +43,7 @@ struct Line {
         };
         port::PortConfig config;
         EXPECT_FALSE(port::parseDevice(text, config.devices[0]));
+        config.module = module;
         layer.emplace(std::move(config), clock, clock, fatalPath, port::hardwareOpener(os), os);
     }
     Bytes all() const {
@@ -106,6 +107,84 @@ TEST(Serial, AfterAClearTheNextByteWaitsForTheBoard) {
     EXPECT_EQ(d.detail, "lcdserializer");
     EXPECT_EQ(d.options, "9600");
     EXPECT_TRUE(d.replaced);  // the 0xFE went as a space
+}
+
+// What the window does: the start-up (init and glyphs), then one text transmission (20
+// characters, line 2 from the 21st), then the test pattern (DDRAM 0x0F-0x14 and 0x40).
+void transmit(Line& l) {
+    Driver d(*l.layer, *l.layer, l.clock);
+    d.PortLPT = 0x378;
+    d.LCD_Init();
+    d.EcrireCGRAM();
+    d.LCD_Init();
+    for (char c : std::string("Mise \0 jour 12:34:56", 20)) d.LCD_Data(c);
+    d.LCD_Cmd(0xC0);
+    for (char c : std::string("Velmorin ok.")) d.LCD_Data(c);
+    const char pattern[] = "p01234t";
+    const std::uint8_t at[] = {0x8F, 0x90, 0x91, 0x92, 0x93, 0x94, 0xC0};
+    for (int i = 0; i < 7; ++i) d.EcrireCCRAM(at[i], pattern[i]);
+    l.layer->flush();
+}
+
+TEST(Serial, MatrixOrbitalPlacesTextByTheModulesRowsAndColumns) {
+    const Bytes glyphs = {
+        0xFE, 0x4E, 0, 0x04, 0x02, 0x0E, 0x01, 0x0F, 0x11, 0x0F, 0x00,  // à
+        0xFE, 0x4E, 1, 0x04, 0x08, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // é
+        0xFE, 0x4E, 2, 0x04, 0x02, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // è
+        0xFE, 0x4E, 3, 0x05, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // ë
+    };
+    // The 4-bit init: clear, home, home (its first three), clear.
+    const Bytes init = {0xFE, 0x58, 0xFE, 0x48, 0xFE, 0x48, 0xFE, 0x58};
+    const Bytes line1 = {'M', 'i', 's', 'e', ' ', 0, ' ', 'j', 'o', 'u', 'r', ' ', '1', '2', ':', '3'};
+    const Bytes line2 = {0xFE, 0x47, 1, 2, 'V', 'e', 'l', 'm', 'o', 'r', 'i', 'n', ' ', 'o', 'k', '.'};
+    struct Case {
+        hd44780::Geometry module;
+        Bytes open, text, pattern;
+    };
+    const Case cases[] = {
+        // 16x2: DDRAM 0x10-0x27 is off the screen, so "4:56" and "01234" do not travel.
+        {{16, 2},
+         {0xFE, 0xD1, 16, 2, 0xFE, 0x42, 0, 0xFE, 0x4B, 0xFE, 0x54, 0xFE, 0x52, 0xFE, 0x58},
+         line1,
+         {0xFE, 0x47, 16, 1, 'p', 0xFE, 0x47, 1, 2, 't'}},
+        // 20x4: the row's last cells, then 0x14 is row 3.
+        {{20, 4},
+         {0xFE, 0xD1, 20, 4, 0xFE, 0x42, 0, 0xFE, 0x4B, 0xFE, 0x54, 0xFE, 0x52, 0xFE, 0x58},
+         {'M', 'i', 's', 'e', ' ', 0, ' ', 'j', 'o', 'u', 'r', ' ', '1', '2', ':', '3', '4', ':',
+          '5', '6'},
+         {0xFE, 0x47, 16, 1, 'p', '0', '1', '2', '3', 0xFE, 0x47, 1, 3, '4', 0xFE, 0x47, 1, 2,
+          't'}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.module.columns);
+        Line l("/dev/ttyACM0@matrix-orbital", c.module);
+        transmit(l);
+        ASSERT_TRUE(l.fatal.empty());
+        Bytes expected = c.open;
+        for (const Bytes* part : {&glyphs, &init, &c.text, &line2, &c.pattern})
+            expected.insert(expected.end(), part->begin(), part->end());
+        EXPECT_EQ(l.all(), expected);
+    }
+}
+
+TEST(Serial, MatrixOrbitalSaysOnceWhatItCannot) {
+    Line l("/dev/ttyACM0@matrix-orbital", {16, 2});
+    transmit(l);
+    const std::size_t before = l.all().size();
+    Driver d(*l.layer, *l.layer, l.clock);
+    d.PortLPT = 0x378;
+    d.LCD_Cmd(0x18);  // display shift left
+    d.LCD_Cmd(0x07);  // entry mode shifting the display
+    d.LCD_Cmd(0x0F);  // cursor and blink on
+    d.LCD_Data(0xFE);  // after the pattern's "t": where the board's cursor is
+    l.layer->setModule({20, 4});
+    l.layer->flush();
+    const Bytes all = l.all();
+    EXPECT_EQ(Bytes(all.begin() + static_cast<long>(before), all.end()),
+              (Bytes{0xFE, 0x4A, 0xFE, 0x53, ' ', 0xFE, 0xD1, 20, 4}));
+    const port::Description desc = *l.layer->ports()[0].device;
+    EXPECT_EQ(desc.unsaid, 0x18);
+    EXPECT_TRUE(desc.replaced);
 }
 
 TEST(Serial, EachFailureIsNamed) {

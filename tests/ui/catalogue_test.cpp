@@ -227,18 +227,19 @@ TEST(Catalogue, EverySentence) {
          "VELMORIN_LPT1=\"v\" : ligne GPIO « d » invalide (un entier de 0 à 1023)"},
         {[] {
              port::Error e = own("serial", port::serial::Problem::ProtocolMissing);
-             e.choices = "lcdserializer, picanlcd, vdr-lcd";
+             e.choices = "lcdserializer, picanlcd, vdr-lcd, matrix-orbital";
              return e;
          }(),
          "VELMORIN_LPT1=\"v\" : un port série demande après « @ » le protocole de la carte "
-         "(lcdserializer, picanlcd, vdr-lcd ; par exemple /dev/ttyACM0@lcdserializer)"},
+         "(lcdserializer, picanlcd, vdr-lcd, matrix-orbital ; par exemple "
+         "/dev/ttyACM0@lcdserializer)"},
         {[] {
              port::Error e = own("serial", port::serial::Problem::UnknownProtocol);
-             e.choices = "lcdserializer, picanlcd, vdr-lcd";
+             e.choices = "lcdserializer, picanlcd, vdr-lcd, matrix-orbital";
              return e;
          }(),
          "VELMORIN_LPT1=\"v\" : protocole série « d » inconnu (protocoles : lcdserializer, "
-         "picanlcd, vdr-lcd ; le croquis Velmorin parle lcdserializer)"},
+         "picanlcd, vdr-lcd, matrix-orbital ; le croquis Velmorin parle lcdserializer)"},
         {own("serial", port::serial::Problem::BadBaud),
          "VELMORIN_LPT1=\"v\" : débit « d » invalide ou refusé par le port (un débit standard, "
          "par exemple baud=9600 ou baud=115200)"},
@@ -423,6 +424,9 @@ TEST(Catalogue, PanelNamesAndNotes) {
         {{"serial", "COM3", "picanlcd", "9600", false, {}, true},
          "COM3 (picanlcd, 9600 bauds, un caractère égal à l'octet d'échappement envoyé en "
          "espace)"},
+        {{"serial", "COM3", "matrix-orbital", "9600", false, {}, false, 0x18},
+         "COM3 (matrix-orbital, 9600 bauds, instruction 0x18 (cursor or display shift) sans "
+         "équivalent dans le protocole : rien n'a été envoyé à sa place)"},
     };
     for (const auto& [d, said] : names) EXPECT_EQ(ui::panelName(d), said);
 

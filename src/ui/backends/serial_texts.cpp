@@ -1,4 +1,6 @@
 // A serial backpack (an Arduino with an LCD, a serial LCD board), in words.
+#include "hd44780/instructions.h"
+#include "port/parse.h"
 #include "port/serial/serial_backend.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
@@ -51,8 +53,12 @@ std::string hint(const port::Error& e) {
 }
 
 std::string panelName(const port::Description& d) {
-    return d.device + " (" + d.detail + ", " + d.options + " bauds" +
-           (d.replaced ? ", un caractère égal à l'octet d'échappement envoyé en espace" : "") + ")";
+    std::string said = d.device + " (" + d.detail + ", " + d.options + " bauds";
+    if (d.replaced) said += ", un caractère égal à l'octet d'échappement envoyé en espace";
+    if (d.unsaid != 0)
+        said += ", instruction " + port::hexByte(d.unsaid) + " (" + hd44780::instr::name(d.unsaid) +
+                ") sans équivalent dans le protocole : rien n'a été envoyé à sa place";
+    return said + ")";
 }
 
 std::string candidateName(const port::Candidate& c) {
