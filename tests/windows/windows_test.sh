@@ -192,21 +192,31 @@ cp "$build/tests/inpoutx64.dll" "$app/inpoutx64.dll"
 fails "the driver blocked or not installed" "pilote ne s'ouvre pas.*Intégrité de la mémoire.*mcp2221@0x27.*administrateur" INPOUT_DRIVER=closed
 fails "ppdev on Windows" "n'existe que sous Linux" VELMORIN_LPT=ppdev
 # A serial backpack on COM1, which the prefix maps to a host pseudo-terminal whose output
-# socat keeps: velmorin.exe's bytes must be lcdserializer's start-up, then clock texts.
-socat -u PTY,link="$work/com1",raw,echo=0 CREATE:"$work/com1.bin" 2>/dev/null &
-for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$(readlink -f "$work/com1")" /f \
-    </dev/null >/dev/null 2>&1
-wine_restart
-ln -sfn "$(readlink -f "$work/com1")" "$WINEPREFIX/dosdevices/com1"
-run serial 10 VELMORIN_LPT1=COM1@lcdserializer
-wine_restart
-line=$(od -An -v -tx1 "$work/com1.bin" 2>/dev/null | tr -s ' \n' ' ')
-if [[ $line == " fe 38 fe 0c fe 06 fe 01 fe 40 "* ]] && grep -qaE '[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}' "$work/com1.bin"; then
-    ok "COM1@lcdserializer: $(wc -c <"$work/com1.bin") bytes, the start-up then clock texts"
-else
-    bad "COM1@lcdserializer: the line began '${line:0:60}'; $(head -n 3 "$work/serial.out")"
-fi
+# socat keeps: velmorin.exe's bytes must be the protocol's start-up, then clock texts.
+com1() {
+    local protocol=$1 start=$2
+    # The last run's socat goes first: on its way out it takes its link with it.
+    [ -n "${keeper:-}" ] && { kill "$keeper" 2>/dev/null; wait "$keeper" 2>/dev/null; }
+    rm -f "$work/com1" "$work/com1.bin"
+    socat -u PTY,link="$work/com1",raw,echo=0 CREATE:"$work/com1.bin" 2>/dev/null &
+    keeper=$!
+    for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$(readlink -f "$work/com1")" /f \
+        </dev/null >/dev/null 2>&1
+    wine_restart
+    ln -sfn "$(readlink -f "$work/com1")" "$WINEPREFIX/dosdevices/com1"
+    run "$protocol" 10 "VELMORIN_LPT1=COM1@$protocol"
+    wine_restart
+    local line
+    line=$(od -An -v -tx1 "$work/com1.bin" 2>/dev/null | tr -s ' \n' ' ')
+    if [[ $line == " $start "* ]] && grep -qaE '[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}' "$work/com1.bin"; then
+        ok "COM1@$protocol: $(wc -c <"$work/com1.bin") bytes, the start-up then clock texts"
+    else
+        bad "COM1@$protocol: the line began '${line:0:60}'; $(head -n 3 "$work/$protocol.out")"
+    fi
+}
+com1 lcdserializer "fe 38 fe 0c fe 06 fe 01 fe 40"
+com1 matrix-orbital "fe d1 14 02 fe 42 00 fe 4b fe 54 fe 52 fe 58"
 
 # wine's cfgmgr32 lacks a function hidapi needs, so the HID layer never starts there: the
 # bridge's sentence says so (on Windows proper, the same setting finds the bridge).

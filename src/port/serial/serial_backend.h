@@ -41,7 +41,7 @@ struct Options final : DeviceOptions {
 // The protocols the row offers, in the order the window lists them.
 std::span<const Protocol> protocols() noexcept;
 
-// The protocols' names, "lcdserializer, picanlcd, vdr-lcd".
+// The protocols' names, "lcdserializer, picanlcd, vdr-lcd, matrix-orbital".
 std::string protocolNames();
 
 extern const BackendRow kSerial;
