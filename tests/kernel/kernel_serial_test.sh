@@ -27,14 +27,10 @@ decode() {
     esac
 }
 
-# What each protocol's start-up must begin with, and how a glyph's load shows.
-declare -A first=(
-    [lcdserializer]="I 0x38 I 0x0c I 0x06 I 0x01 I 0x40"
-    [matrix-orbital]="C 0xd1 20 2 C 0x42 0 C 0x4b C 0x54 C 0x52 C 0x58"
-)
-
+# judge PROTOCOL START GLYPHS: the line must begin with START, and GLYPHS (an awk program
+# on the tokens) must count four whole glyph loads.
 judge() {
-    local protocol=$1 line=$work/$1.bin
+    local protocol=$1 expected=$2 line=$work/$1.bin got glyphs ticks
     : >"$line"
     WRAPPER=/rig/guest-serial.sh guest "$protocol" 9 \
         -X "-device qemu-xhci -chardev file,id=u,path=$line -device usb-serial,chardev=u" \
@@ -47,24 +43,13 @@ judge() {
     echo "$protocol: $(wc -c <"$line") bytes on the line, $(grep -vc '^D' "$work/$protocol.tokens") \
 instructions or commands, guest status $(status "$protocol")"
 
-    local expected=${first[$protocol]} got
     got=$(paste -sd' ' "$work/$protocol.tokens" | cut -c "1-${#expected}")
     if [ "$got" = "$expected" ]; then
         pass "$protocol: the start-up, $expected"
     else
         bad "$protocol: the start-up begins '$got', not '$expected'; $(said "$protocol")"
     fi
-    local glyphs
-    if [ "$protocol" = matrix-orbital ]; then
-        # Each glyph: one definition, its number and eight rows.
-        glyphs=$(awk '$1 == "C" && $2 == "0x4e" && NF == 11 { seen[$3] = 1 }
-                      END { print length(seen) }' "$work/$protocol.tokens")
-    else
-        # Each glyph: its CGRAM address, then its eight rows.
-        glyphs=$(awk '$1 == "I" { if (addr != "" && n == 8) ok++; addr = ""; n = 0
-                                  if ($2 ~ /^0x(40|48|50|58)$/) addr = $2; next }
-                      addr != "" { n++ } END { print ok + 0 }' "$work/$protocol.tokens")
-    fi
+    glyphs=$(awk "$3" "$work/$protocol.tokens")
     [ "$glyphs" -ge 4 ] && pass "$protocol: the four glyphs, eight rows each" ||
         bad "$protocol: $glyphs whole glyph loads"
     # The clock: each run of characters between two instructions or commands (its first
@@ -72,7 +57,6 @@ instructions or commands, guest status $(status "$protocol")"
     awk '$1 != "D" { if (text != "") print text; text = ""; next }
          { text = text sprintf("%c", $2 + 0) } END { if (text != "") print text }' \
         "$work/$protocol.tokens" >"$work/$protocol.texts"
-    local ticks
     ticks=$(grep -acE '^[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}' "$work/$protocol.texts")
     if [ "$ticks" -ge 2 ]; then
         pass "$protocol: $ticks whole clock texts, the first \"$(grep -a -m1 -E '^[0-9]{2}/' "$work/$protocol.texts")\""
@@ -81,6 +65,12 @@ instructions or commands, guest status $(status "$protocol")"
     fi
 }
 
-judge lcdserializer
-judge matrix-orbital
+# Each glyph: its CGRAM address, then its eight rows.
+judge lcdserializer "I 0x38 I 0x0c I 0x06 I 0x01 I 0x40" '
+    $1 == "I" { if (addr != "" && n == 8) ok++; addr = ""; n = 0
+                if ($2 ~ /^0x(40|48|50|58)$/) addr = $2; next }
+    addr != "" { n++ } END { print ok + 0 }'
+# Each glyph: one definition, its number and eight rows.
+judge matrix-orbital "C 0xd1 20 2 C 0x42 0 C 0x4b C 0x54 C 0x52 C 0x58" '
+    $1 == "C" && $2 == "0x4e" && NF == 11 { seen[$3] = 1 } END { print length(seen) }'
 finish "serial kernel test"

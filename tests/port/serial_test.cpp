@@ -109,8 +109,9 @@ TEST(Serial, AfterAClearTheNextByteWaitsForTheBoard) {
     EXPECT_TRUE(d.replaced);  // the 0xFE went as a space
 }
 
-// What the window does: the start-up (init and glyphs), then one text transmission (20
-// characters, line 2 from the 21st), then the test pattern (DDRAM 0x0F-0x14 and 0x40).
+// The window's start-up (init, glyphs), one text (line 2 from the 21st character), the test
+// pattern (DDRAM 0x0F-0x14, 0x40); then a display shift, an entry mode that shifts, both
+// cursors on, a 0xFE, and the module made 40x2.
 void transmit(Line& l) {
     Driver d(*l.layer, *l.layer, l.clock);
     d.PortLPT = 0x378;
@@ -120,9 +121,11 @@ void transmit(Line& l) {
     for (char c : std::string("Mise \0 jour 12:34:56", 20)) d.LCD_Data(c);
     d.LCD_Cmd(0xC0);
     for (char c : std::string("Velmorin ok.")) d.LCD_Data(c);
-    const char pattern[] = "p01234t";
     const std::uint8_t at[] = {0x8F, 0x90, 0x91, 0x92, 0x93, 0x94, 0xC0};
-    for (int i = 0; i < 7; ++i) d.EcrireCCRAM(at[i], pattern[i]);
+    for (int i = 0; i < 7; ++i) d.EcrireCCRAM(at[i], "p01234t"[i]);
+    for (std::int16_t instruction : {0x18, 0x07, 0x0F}) d.LCD_Cmd(instruction);
+    d.LCD_Data(0xFE);
+    l.layer->setModule({40, 2});
     l.layer->flush();
 }
 
@@ -132,59 +135,38 @@ TEST(Serial, MatrixOrbitalPlacesTextByTheModulesRowsAndColumns) {
         0xFE, 0x4E, 1, 0x04, 0x08, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // é
         0xFE, 0x4E, 2, 0x04, 0x02, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // è
         0xFE, 0x4E, 3, 0x05, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // ë
+        0xFE, 0x58, 0xFE, 0x48, 0xFE, 0x48, 0xFE, 0x58,  // the 4-bit init: clear, home, home, clear
     };
-    // The 4-bit init: clear, home, home (its first three), clear.
-    const Bytes init = {0xFE, 0x58, 0xFE, 0x48, 0xFE, 0x48, 0xFE, 0x58};
-    const Bytes line1 = {'M', 'i', 's', 'e', ' ', 0, ' ', 'j', 'o', 'u', 'r', ' ', '1', '2', ':', '3'};
-    const Bytes line2 = {0xFE, 0x47, 1, 2, 'V', 'e', 'l', 'm', 'o', 'r', 'i', 'n', ' ', 'o', 'k', '.'};
+    const std::string line2 = "\xFE\x47\x01\x02Velmorin ok.";
+    // The shifts send nothing; the cursors on; the 0xFE as a space where the cursor is.
+    const Bytes last = {0xFE, 0x4A, 0xFE, 0x53, ' ', 0xFE, 0xD1, 40, 2};
     struct Case {
-        hd44780::Geometry module;
-        Bytes open, text, pattern;
+        std::uint8_t columns, rows;
+        std::string text;
     };
     const Case cases[] = {
         // 16x2: DDRAM 0x10-0x27 is off the screen, so "4:56" and "01234" do not travel.
-        {{16, 2},
-         {0xFE, 0xD1, 16, 2, 0xFE, 0x42, 0, 0xFE, 0x4B, 0xFE, 0x54, 0xFE, 0x52, 0xFE, 0x58},
-         line1,
-         {0xFE, 0x47, 16, 1, 'p', 0xFE, 0x47, 1, 2, 't'}},
+        {16, 2, std::string("Mise \0 jour 12:3", 16) + line2 + "\xFE\x47\x10\x01p\xFE\x47\x01\x02t"},
         // 20x4: the row's last cells, then 0x14 is row 3.
-        {{20, 4},
-         {0xFE, 0xD1, 20, 4, 0xFE, 0x42, 0, 0xFE, 0x4B, 0xFE, 0x54, 0xFE, 0x52, 0xFE, 0x58},
-         {'M', 'i', 's', 'e', ' ', 0, ' ', 'j', 'o', 'u', 'r', ' ', '1', '2', ':', '3', '4', ':',
-          '5', '6'},
-         {0xFE, 0x47, 16, 1, 'p', '0', '1', '2', '3', 0xFE, 0x47, 1, 3, '4', 0xFE, 0x47, 1, 2,
-          't'}},
+        {20, 4,
+         std::string("Mise \0 jour 12:34:56", 20) + line2 +
+             "\xFE\x47\x10\x01p0123\xFE\x47\x01\x03" "4\xFE\x47\x01\x02t"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.module.columns);
-        Line l("/dev/ttyACM0@matrix-orbital", c.module);
+        SCOPED_TRACE(c.columns);
+        Line l("/dev/ttyACM0@matrix-orbital", {c.columns, c.rows});
         transmit(l);
         ASSERT_TRUE(l.fatal.empty());
-        Bytes expected = c.open;
-        for (const Bytes* part : {&glyphs, &init, &c.text, &line2, &c.pattern})
-            expected.insert(expected.end(), part->begin(), part->end());
+        Bytes expected = {0xFE, 0xD1, c.columns, c.rows, 0xFE, 0x42, 0,    0xFE,
+                          0x4B, 0xFE, 0x54,      0xFE,   0x52, 0xFE, 0x58};
+        expected.insert(expected.end(), glyphs.begin(), glyphs.end());
+        expected.insert(expected.end(), c.text.begin(), c.text.end());
+        expected.insert(expected.end(), last.begin(), last.end());
         EXPECT_EQ(l.all(), expected);
+        const port::Description d = *l.layer->ports()[0].device;
+        EXPECT_EQ(d.unsaid, 0x18);  // the first of the two that could not be said
+        EXPECT_TRUE(d.replaced);
     }
-}
-
-TEST(Serial, MatrixOrbitalSaysOnceWhatItCannot) {
-    Line l("/dev/ttyACM0@matrix-orbital", {16, 2});
-    transmit(l);
-    const std::size_t before = l.all().size();
-    Driver d(*l.layer, *l.layer, l.clock);
-    d.PortLPT = 0x378;
-    d.LCD_Cmd(0x18);  // display shift left
-    d.LCD_Cmd(0x07);  // entry mode shifting the display
-    d.LCD_Cmd(0x0F);  // cursor and blink on
-    d.LCD_Data(0xFE);  // after the pattern's "t": where the board's cursor is
-    l.layer->setModule({20, 4});
-    l.layer->flush();
-    const Bytes all = l.all();
-    EXPECT_EQ(Bytes(all.begin() + static_cast<long>(before), all.end()),
-              (Bytes{0xFE, 0x4A, 0xFE, 0x53, ' ', 0xFE, 0xD1, 20, 4}));
-    const port::Description desc = *l.layer->ports()[0].device;
-    EXPECT_EQ(desc.unsaid, 0x18);
-    EXPECT_TRUE(desc.replaced);
 }
 
 TEST(Serial, EachFailureIsNamed) {
