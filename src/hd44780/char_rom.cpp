@@ -1,5 +1,7 @@
 #include "hd44780/char_rom.h"
 
+#include <array>
+
 namespace hd44780 {
 namespace {
 
@@ -8,31 +10,68 @@ struct RomEntry {
     GlyphRows rows;
 };
 
-// Generated at build time from data/hd44780-rom-a0x.txt (see their headers for source and
-// licence).
-constexpr RomEntry kA00[] = {
-#include "rom_a00.inc"
+// kRom_a00, kRom_a02 ...: generated at build time from data/hd44780-rom-*.txt (see their
+// headers for source and licence).
+#include "roms.inc"
+
+// Where the Japanese mask's glyphs are not ASCII's: the yen sign and two arrows.
+constexpr RomSign kA00Signs[] = {{0x5C, "¥"}, {0x7E, "→"}, {0x7F, "←"}};
+constexpr RomSign kA02Signs[] = {{0x7E, "~"}};
+
+struct Row {
+    RomRow row;
+    std::span<const RomEntry> glyphs;
 };
-constexpr RomEntry kA02[] = {
-#include "rom_a02.inc"
+
+// One row a ROM, in the order of the Rom values the program names.
+const Row kRoms[] = {
+    {{"a00", kA00Signs}, kRom_a00},  // Japanese: katakana in 0xA0-0xDF (Rom::A00)
+    {{"a02", kA02Signs}, kRom_a02},  // European: Latin-1 accents, Greek, Cyrillic (Rom::A02)
 };
+constexpr std::size_t kRomCount = sizeof kRoms / sizeof kRoms[0];
 
 using Table = std::array<GlyphRows, 256>;
 
-template <std::size_t N>
-Table makeTable(const RomEntry (&entries)[N]) {
+Table makeTable(std::span<const RomEntry> entries) {
     Table table{};  // codes without an entry stay blank
     for (const RomEntry& e : entries) table[e.code] = e.rows;
     for (std::size_t code = 0; code < 0x10; ++code) table[code] = GlyphRows{};
     return table;
 }
 
+std::size_t indexOf(Rom rom) noexcept {
+    const auto i = static_cast<std::size_t>(rom);
+    return i < kRomCount ? i : 0;
+}
+
 }  // namespace
 
+std::span<const RomRow> roms() noexcept {
+    static const auto rows = [] {
+        std::array<RomRow, kRomCount> list{};
+        for (std::size_t i = 0; i < kRomCount; ++i) list[i] = kRoms[i].row;
+        return list;
+    }();
+    return rows;
+}
+
+const RomRow& romRow(Rom rom) noexcept {
+    return roms()[indexOf(rom)];
+}
+
+std::optional<Rom> romNamed(std::string_view name) noexcept {
+    for (std::size_t i = 0; i < kRomCount; ++i)
+        if (name == kRoms[i].row.name) return static_cast<Rom>(i);
+    return std::nullopt;
+}
+
 const GlyphRows& romGlyph(Rom rom, std::uint8_t code) noexcept {
-    static const Table a00 = makeTable(kA00);
-    static const Table a02 = makeTable(kA02);
-    return rom == Rom::A02 ? a02[code] : a00[code];
+    static const auto tables = [] {
+        std::array<Table, kRomCount> all{};
+        for (std::size_t i = 0; i < kRomCount; ++i) all[i] = makeTable(kRoms[i].glyphs);
+        return all;
+    }();
+    return tables[indexOf(rom)][code];
 }
 
 }  // namespace hd44780

@@ -28,19 +28,6 @@ inline constexpr std::array<Geometry, 11> kModuleSizes{{
 // The datasheet's reference part, and the slow corner of the clones (about 190 kHz).
 inline constexpr std::array<Oscillator, 2> kOscillators{Oscillator::k270kHz, Oscillator::k190kHz};
 
-// The character-generator masks, by the name VELMORIN_MODULE and the window give them.
-struct RomVariant {
-    Rom rom;
-    const char* name;  // "a00"
-};
-inline constexpr std::array<RomVariant, 2> kRoms{{{Rom::A00, "a00"}, {Rom::A02, "a02"}}};
-
-inline const char* romName(Rom rom) {
-    for (const RomVariant& r : kRoms)
-        if (r.rom == rom) return r.name;
-    return "?";
-}
-
 // "20x4".
 inline std::string moduleSizeName(Geometry module) {
     return std::to_string(module.columns) + "x" + std::to_string(module.rows);

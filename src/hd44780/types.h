@@ -7,8 +7,9 @@
 
 namespace hd44780 {
 
-// Character-generator ROM variant. A00 (Japanese standard) is what most modules carry;
-// A02 (European) is the other common mask.
+// Character-generator ROM: its row in the ROM table (char_rom.h). A00 (Japanese standard)
+// is what most modules carry; A02 (European) is the other common mask. Other rows need no
+// name here.
 enum class Rom : std::uint8_t { A00, A02 };
 
 // The controller's oscillator, by its frequency: every execution time and the blink rate

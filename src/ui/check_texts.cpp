@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "hd44780/instructions.h"
+#include "hd44780/char_rom.h"
 #include "hd44780/modules.h"
 #include "ui/texts.h"
 #include "ui/timing_texts.h"
@@ -17,17 +18,13 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n <= 1 ? one : many);  // French: 0 and 1 are singular
 }
 
-// A cell as text: CGRAM glyphs as [0]-[7], ASCII as it is, the A00 mask's own few as
-// their signs, anything else as its code.
+// A cell as text: CGRAM glyphs as [0]-[7], the ROM's own signs where it has them (A00's
+// yen sign and arrows), ASCII as it is, anything else as its code.
 std::string cellText(std::uint8_t code, hd44780::Rom rom) {
     if (code < 0x10) return "[" + std::to_string(code & 7) + "]";
-    if (rom == hd44780::Rom::A00) {
-        if (code == 0x5C) return "¥";
-        if (code == 0x7E) return "→";
-        if (code == 0x7F) return "←";
-    }
+    for (const hd44780::RomSign& sign : hd44780::romRow(rom).signs)
+        if (sign.code == code) return sign.text;
     if (code >= 0x20 && code <= 0x7D) return std::string(1, static_cast<char>(code));
-    if (rom == hd44780::Rom::A02 && code == 0x7E) return "~";
     return "[" + hexByte(code) + "]";
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "hd44780/char_rom.h"
 #include "hd44780/modules.h"
 #include "ui/hardware_line.h"
 #include "ui/lcd_view.h"
@@ -22,6 +23,18 @@ constexpr int kGap = 40;                              // pixels between the two 
 constexpr std::size_t kTooltipLines = 5;              // the last few warnings shown
 constexpr int kMinNoteWidth = 400;                    // a note wraps at the panels, or here
 const QString kModuleKey = QStringLiteral("module");  // VELMORIN_MODULE's form
+
+// "ROM A00 (japonaise)": the masks the window has a word for say which script they add.
+QString romLabel(const hd44780::RomRow& rom) {
+    static const std::pair<std::string_view, const char*> kScripts[] = {
+        {"a00", "japonaise"},
+        {"a02", "européenne"},
+    };
+    QString label = QStringLiteral("ROM ") + QString::fromLatin1(rom.name).toUpper();
+    for (const auto& [name, script] : kScripts)
+        if (name == rom.name) label += QStringLiteral(" (%1)").arg(QString::fromUtf8(script));
+    return label;
+}
 
 // Moves a box to a value chosen elsewhere. A box already there is left alone, which ends
 // the round trip through its change signal.
@@ -60,12 +73,9 @@ LcdWindow::LcdWindow(port::PortLayer& layer, const port::Clock& clock, QSettings
     choices->addWidget(m_size);
     m_rom = new QComboBox(this);
     m_rom->setObjectName(QStringLiteral("moduleRom"));
-    for (const hd44780::RomVariant& r : hd44780::kRoms)
-        m_rom->addItem(QStringLiteral("ROM %1 (%2)")
-                           .arg(QString::fromLatin1(r.name).toUpper(),
-                                r.rom == hd44780::Rom::A00 ? QStringLiteral("japonaise")
-                                                           : QStringLiteral("européenne")),
-                       static_cast<int>(r.rom));
+    const std::span<const hd44780::RomRow> roms = hd44780::roms();
+    for (std::size_t i = 0; i < roms.size(); ++i)
+        m_rom->addItem(romLabel(roms[i]), static_cast<int>(i));
     choices->addWidget(m_rom);
     m_oscillator = new QComboBox(this);
     m_oscillator->setObjectName(QStringLiteral("moduleOscillator"));

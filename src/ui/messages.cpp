@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hd44780/char_rom.h"
 #include "hd44780/modules.h"
 #include "port/backend.h"
 #include "port/parport/windows/inpout_backend.h"
@@ -204,7 +205,7 @@ std::string moduleSizeList() {
 // "a00 ou a02".
 std::string romChoices(const char* separator) {
     std::string list;
-    for (const hd44780::RomVariant& r : hd44780::kRoms)
+    for (const hd44780::RomRow& r : hd44780::roms())
         list += (list.empty() ? "" : separator) + std::string(r.name);
     return list;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "hd44780/char_rom.h"
 #include "hd44780/modules.h"
 #include "port/parse.h"
 
@@ -231,12 +232,10 @@ std::optional<Error> parseModule(const std::string& value, hd44780::Geometry& mo
                 size = known = true;
             }
         }
-        for (const hd44780::RomVariant& r : hd44780::kRoms) {
-            if (part == r.name) {
-                if (rom) return problem(Problem::ModuleTwoRoms, raw);
-                options.rom = r.rom;
-                rom = known = true;
-            }
+        if (const std::optional<hd44780::Rom> named = hd44780::romNamed(part)) {
+            if (rom) return problem(Problem::ModuleTwoRoms, raw);
+            options.rom = *named;
+            rom = known = true;
         }
         for (const hd44780::Oscillator& o : hd44780::kOscillators) {
             if (part == std::to_string(o.kHz) + "khz") {
