@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "hd44780/instructions.h"
 #include "hd44780/char_rom.h"
+#include "hd44780/instructions.h"
 #include "hd44780/modules.h"
 #include "ui/texts.h"
 #include "ui/timing_texts.h"

@@ -131,10 +131,10 @@ void transmit(Line& l) {
 
 TEST(Serial, MatrixOrbitalPlacesTextByTheModulesRowsAndColumns) {
     const Bytes glyphs = {
-        0xFE, 0x4E, 0, 0x04, 0x02, 0x0E, 0x01, 0x0F, 0x11, 0x0F, 0x00,  // à
-        0xFE, 0x4E, 1, 0x04, 0x08, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // é
-        0xFE, 0x4E, 2, 0x04, 0x02, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // è
-        0xFE, 0x4E, 3, 0x05, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // ë
+        0xFE, 0x4E, 0,    0x04, 0x02, 0x0E, 0x01, 0x0F, 0x11, 0x0F, 0x00,  // à
+        0xFE, 0x4E, 1,    0x04, 0x08, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // é
+        0xFE, 0x4E, 2,    0x04, 0x02, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // è
+        0xFE, 0x4E, 3,    0x05, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00,  // ë
         0xFE, 0x58, 0xFE, 0x48, 0xFE, 0x48, 0xFE, 0x58,  // the 4-bit init: clear, home, home, clear
     };
     const std::string line2 = "\xFE\x47\x01\x02Velmorin ok.";
@@ -146,18 +146,20 @@ TEST(Serial, MatrixOrbitalPlacesTextByTheModulesRowsAndColumns) {
     };
     const Case cases[] = {
         // 16x2: DDRAM 0x10-0x27 is off the screen, so "4:56" and "01234" do not travel.
-        {16, 2, std::string("Mise \0 jour 12:3", 16) + line2 + "\xFE\x47\x10\x01p\xFE\x47\x01\x02t"},
+        {16, 2,
+         std::string("Mise \0 jour 12:3", 16) + line2 + "\xFE\x47\x10\x01p\xFE\x47\x01\x02t"},
         // 20x4: the row's last cells, then 0x14 is row 3.
         {20, 4,
          std::string("Mise \0 jour 12:34:56", 20) + line2 +
-             "\xFE\x47\x10\x01p0123\xFE\x47\x01\x03" "4\xFE\x47\x01\x02t"},
+             "\xFE\x47\x10\x01p0123\xFE\x47\x01\x03"
+             "4\xFE\x47\x01\x02t"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.columns);
         Line l("/dev/ttyACM0@matrix-orbital", {c.columns, c.rows});
         transmit(l);
         ASSERT_TRUE(l.fatal.empty());
-        Bytes expected = {0xFE, 0xD1, c.columns, c.rows, 0xFE, 0x42, 0,    0xFE,
+        Bytes expected = {0xFE, 0xD1, c.columns, c.rows, 0xFE, 0x42, 0,   0xFE,
                           0x4B, 0xFE, 0x54,      0xFE,   0x52, 0xFE, 0x58};
         expected.insert(expected.end(), glyphs.begin(), glyphs.end());
         expected.insert(expected.end(), c.text.begin(), c.text.end());

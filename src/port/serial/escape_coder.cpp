@@ -23,9 +23,9 @@ public:
     void instruction(std::uint8_t byte, Line& line) noexcept override {
         namespace in = hd44780::instr;
         if (hd44780::InstructionDecoder::isFunctionSet(false, byte))
-            byte = static_cast<std::uint8_t>(
-                (byte & ~in::kFunction8Bit) |
-                (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
+            byte =
+                static_cast<std::uint8_t>((byte & ~in::kFunction8Bit) |
+                                          (m_protocol.interfaceBits == 8 ? in::kFunction8Bit : 0));
         const std::uint8_t out[] = {m_protocol.instructionEscape, byte};
         line.put(out);
         if ((byte & 0xFE) == in::kReturnHome || byte == in::kClearDisplay)

@@ -37,8 +37,8 @@ public:
 
     // What the line could not carry as it was.
     struct Said {
-        unsigned replaced = 0;     // data bytes sent as a space (they were the escape byte)
-        std::uint8_t unsaid = 0;   // the first instruction the protocol has no word for
+        unsigned replaced = 0;    // data bytes sent as a space (they were the escape byte)
+        std::uint8_t unsaid = 0;  // the first instruction the protocol has no word for
     };
     const Said& said() const noexcept { return m_said; }
 

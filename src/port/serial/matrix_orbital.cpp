@@ -14,6 +14,7 @@
 //  - Characters at addresses the module does not show are not sent: the module would not
 //    show them either.
 #include <array>
+#include <initializer_list>
 
 #include "hd44780/instructions.h"
 #include "port/serial/line_coder.h"
@@ -25,8 +26,8 @@ namespace {
 namespace in = hd44780::instr;
 
 constexpr std::uint8_t kCommand = 0xFE;
-constexpr std::uint8_t kSetSize = 0xD1;        // backpacks: columns, rows
-constexpr std::uint8_t kDisplayOn = 0x42;      // + minutes before it turns off; 0: never
+constexpr std::uint8_t kSetSize = 0xD1;    // backpacks: columns, rows
+constexpr std::uint8_t kDisplayOn = 0x42;  // + minutes before it turns off; 0: never
 constexpr std::uint8_t kDisplayOff = 0x46;
 constexpr std::uint8_t kUnderlineOn = 0x4A;
 constexpr std::uint8_t kUnderlineOff = 0x4B;
@@ -35,8 +36,8 @@ constexpr std::uint8_t kBlockOff = 0x54;
 constexpr std::uint8_t kAutoScrollOff = 0x52;  // else a write to the last cell scrolls up
 constexpr std::uint8_t kClear = 0x58;
 constexpr std::uint8_t kHome = 0x48;
-constexpr std::uint8_t kPlace = 0x47;          // + column, row, from 1
-constexpr std::uint8_t kDefineGlyph = 0x4E;    // + glyph 0-7, its eight rows
+constexpr std::uint8_t kPlace = 0x47;        // + column, row, from 1
+constexpr std::uint8_t kDefineGlyph = 0x4E;  // + glyph 0-7, its eight rows
 // The boards' guides ask a few milliseconds after clear screen and go home: the firmware
 // clears its own LCD (datasheet: 1.52 ms) and its screen buffer before it reads on.
 constexpr std::int64_t kBoardClearNs = 5'000'000;
@@ -52,17 +53,12 @@ public:
     void setModule(hd44780::Geometry module, Line& line) noexcept override {
         if (!m_started) {
             m_started = true;
-            // The size, then the display on with both cursors off, and no scrolling.
-            const std::uint8_t start[] = {kCommand,  kSetSize,     size(module.columns),
-                                          size(module.rows),       kCommand,
-                                          kDisplayOn, 0,           kCommand,
-                                          kUnderlineOff,           kCommand,
-                                          kBlockOff,  kCommand,    kAutoScrollOff};
-            line.put(start);
+            say(line, {kCommand, kSetSize, size(module.columns), size(module.rows)});
+            say(line, {kCommand, kDisplayOn, 0});
+            say(line, {kCommand, kUnderlineOff, kCommand, kBlockOff});
+            say(line, {kCommand, kAutoScrollOff});
         } else if (!(module == m_module)) {
-            const std::uint8_t resize[] = {kCommand, kSetSize, size(module.columns),
-                                           size(module.rows)};
-            line.put(resize);
+            say(line, {kCommand, kSetSize, size(module.columns), size(module.rows)});
         }
         m_module = module;
         m_board = {};
@@ -90,8 +86,7 @@ public:
             if (byte & in::kEntryShift) unsaid(byte);
         } else if (byte & (in::kReturnHome | in::kClearDisplay)) {
             const bool clear = byte == in::kClearDisplay;
-            const std::uint8_t out[] = {kCommand, clear ? kClear : kHome};
-            line.put(out);
+            say(line, {kCommand, clear ? kClear : kHome});
             line.busyFor(kBoardClearNs);
             if (clear) m_increment = true;  // datasheet: clear display sets I/D
             m_cgram = false;
@@ -131,6 +126,9 @@ public:
 
 private:
     static std::uint8_t size(int n) noexcept { return static_cast<std::uint8_t>(n); }
+    static void say(Line& line, std::initializer_list<std::uint8_t> bytes) noexcept {
+        line.put({bytes.begin(), bytes.size()});
+    }
 
     // Where a DDRAM address shows on the module, if it does. In 2-line mode the lines
     // start at 0x00 and 0x40; a 4-row module shows each line's next cells on rows 3 and 4.
@@ -163,8 +161,7 @@ private:
     void place(Line& line) noexcept {
         const Cell at = cell(m_address);
         if (at.column < 0 || at == m_board) return;
-        const std::uint8_t out[] = {kCommand, kPlace, size(at.column + 1), size(at.row + 1)};
-        line.put(out);
+        say(line, {kCommand, kPlace, size(at.column + 1), size(at.row + 1)});
         m_board = at;
     }
 
@@ -172,23 +169,15 @@ private:
         const std::uint8_t changed = byte ^ m_shown;
         m_shown = byte;
         if (changed & in::kDisplayOn) {
-            if (byte & in::kDisplayOn) {
-                const std::uint8_t out[] = {kCommand, kDisplayOn, 0};
-                line.put(out);
-            } else {
-                const std::uint8_t out[] = {kCommand, kDisplayOff};
-                line.put(out);
-            }
+            if (byte & in::kDisplayOn)
+                say(line, {kCommand, kDisplayOn, 0});
+            else
+                say(line, {kCommand, kDisplayOff});
         }
-        if (changed & in::kCursorOn) {
-            const std::uint8_t out[] = {kCommand,
-                                        byte & in::kCursorOn ? kUnderlineOn : kUnderlineOff};
-            line.put(out);
-        }
-        if (changed & in::kBlinkOn) {
-            const std::uint8_t out[] = {kCommand, byte & in::kBlinkOn ? kBlockOn : kBlockOff};
-            line.put(out);
-        }
+        if (changed & in::kCursorOn)
+            say(line, {kCommand, byte & in::kCursorOn ? kUnderlineOn : kUnderlineOff});
+        if (changed & in::kBlinkOn)
+            say(line, {kCommand, byte & in::kBlinkOn ? kBlockOn : kBlockOff});
     }
 
     void define(unsigned glyph, Line& line) noexcept {

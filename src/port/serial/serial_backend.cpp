@@ -18,8 +18,8 @@
 namespace port::serial {
 namespace {
 
-constexpr std::uint32_t kBootMs = 2000;       // an Arduino's bootloader, after the reset
-constexpr unsigned kBitsPerByte = 10;         // start, 8 data, stop
+constexpr std::uint32_t kBootMs = 2000;  // an Arduino's bootloader, after the reset
+constexpr unsigned kBitsPerByte = 10;    // start, 8 data, stop
 
 constexpr EscapeProtocol kLcdSerializer{0xFE, false, 0, 0, 0, 8};
 constexpr EscapeProtocol kPicanlcd{0x11, true, 0x12, 0x00, 0x20, 8};
@@ -170,8 +170,7 @@ private:
         if (m_busyNs != 0 && (m_failed = send()) != 0) return;
         // Between two pauses the driver sends one transmission at most; a longer run
         // goes out in pieces rather than growing the queue inside a noexcept write.
-        if (m_queue.size() + bytes.size() > m_queue.capacity() && (m_failed = send()) != 0)
-            return;
+        if (m_queue.size() + bytes.size() > m_queue.capacity() && (m_failed = send()) != 0) return;
         m_queue.insert(m_queue.end(), bytes.begin(), bytes.end());
     }
     void busyFor(std::int64_t ns) noexcept override { m_busyNs = ns; }
