@@ -4,6 +4,26 @@
 #include <cctype>
 
 namespace port {
+namespace {
+
+class DescriptorPort final : public SerialPort {
+public:
+    DescriptorPort(Files& files, int fd) noexcept : m_files(files), m_fd(fd) {}
+    ~DescriptorPort() override { m_files.close(m_fd); }
+    long write(std::span<const std::uint8_t> bytes) noexcept override {
+        return m_files.write(m_fd, bytes.data(), bytes.size());
+    }
+
+private:
+    Files& m_files;
+    int m_fd;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd) {
+    return std::make_unique<DescriptorPort>(files, fd);
+}
 
 int readLines(Os& os, const std::string& path, std::vector<std::string>& lines) {
     // A kernel table is a few kilobytes at most.

@@ -175,14 +175,22 @@ public:
     virtual void outb(std::uint16_t port, std::uint8_t value) noexcept = 0;
 };
 
+// A library loaded, until it is destroyed.
+class Library {
+public:
+    virtual ~Library() = default;
+    // What the library exports by that name, or null.
+    virtual void* symbol(const char* name) = 0;
+};
+
 // Loading a library by name (the port library on Windows).
 class Libraries {
 public:
     virtual ~Libraries() = default;
-    // From the program's folder or the system's, never from the current folder: a handle,
-    // or null with the system's error code in error.
-    virtual void* loadLibrary(const std::string& name, unsigned long& error) = 0;
-    virtual void* librarySymbol(void* library, const char* name) = 0;
+    // From the program's folder or the system's, never from the current folder: the
+    // library, or null with the system's own code in error (not an errno: the sentences
+    // name Windows' error 193 as Windows does).
+    virtual std::unique_ptr<Library> loadLibrary(const std::string& name, unsigned long& error) = 0;
     // Where loadLibrary looks, in order: the program's folder, the system's.
     virtual std::vector<std::string> libraryFolders() = 0;
 };
@@ -224,15 +232,24 @@ struct SerialPortInfo {
     std::string name;  // what the system calls the device ("Arduino Uno"); may be empty
 };
 
+// One open serial port, closed when it is destroyed.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    // The bytes, once the driver has taken them all: their count, or -errno.
+    virtual long write(std::span<const std::uint8_t> bytes) noexcept = 0;
+};
+
 // Serial ports (a USB serial adapter, an Arduino's): 8 data bits, no parity, one stop bit,
 // raw, no flow control.
 class SerialPorts {
 public:
     virtual ~SerialPorts() = default;
-    // Opens a port for this program alone, at that rate: a descriptor that Files::write and
-    // Files::close take, or -errno (-ENOENT no such port, -EBUSY another program has it,
-    // -ENOTTY not a serial port, -EINVAL a rate the port refuses).
-    virtual int openSerial(const std::string& path, unsigned baud) = 0;
+    // Opens a port for this program alone, at that rate: the port, or null with the errno in
+    // error (ENOENT no such port, EBUSY another program has it, ENOTTY not a serial port,
+    // EINVAL a rate the port refuses).
+    virtual std::unique_ptr<SerialPort> openSerial(const std::string& path, unsigned baud,
+                                                   int& error) = 0;
     // The ports there are, without opening any: those of USB adapters and boards, and the
     // others the system knows to be real.
     virtual std::vector<SerialPortInfo> listSerial() = 0;
@@ -256,6 +273,10 @@ struct Os {
 
 // The machine's own.
 Os& systemOs();
+
+// A serial port that a platform opened as one of its descriptors: written and closed
+// through files.
+std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd);
 
 // Every line of a kernel table (/proc, /sys): 0, or -errno.
 int readLines(Os& os, const std::string& path, std::vector<std::string>& lines);

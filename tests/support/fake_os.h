@@ -190,7 +190,16 @@ struct FakeOs : port::Files,
     std::map<std::string, std::map<std::string, void*>> libraries;
     std::map<std::string, unsigned long> libraryErrors;
     std::vector<std::string> folders{"C:\\velmorin", "C:\\windows\\system32"};
-    void* loadLibrary(const std::string& name, unsigned long& error) override {
+    struct FakeLibrary final : port::Library {
+        explicit FakeLibrary(const std::map<std::string, void*>& exports) : symbols(exports) {}
+        void* symbol(const char* name) override {
+            auto it = symbols.find(name);
+            return it == symbols.end() ? nullptr : it->second;
+        }
+        const std::map<std::string, void*>& symbols;
+    };
+    std::unique_ptr<port::Library> loadLibrary(const std::string& name,
+                                               unsigned long& error) override {
         calls.push_back("load " + name);
         if (auto it = libraryErrors.find(name); it != libraryErrors.end()) {
             error = it->second;
@@ -198,20 +207,17 @@ struct FakeOs : port::Files,
         }
         auto it = libraries.find(name);
         error = it == libraries.end() ? 126 : 0;  // ERROR_MOD_NOT_FOUND
-        return it == libraries.end() ? nullptr : &it->second;
-    }
-    void* librarySymbol(void* library, const char* name) override {
-        auto& symbols = *static_cast<std::map<std::string, void*>*>(library);
-        auto it = symbols.find(name);
-        return it == symbols.end() ? nullptr : it->second;
+        return it == libraries.end() ? nullptr : std::make_unique<FakeLibrary>(it->second);
     }
     std::vector<std::string> libraryFolders() override { return folders; }
     // Serial ports: what opening one answers, by path (an errno), else a descriptor.
     std::map<std::string, int> serialErrno;
-    int openSerial(const std::string& path, unsigned baud) override {
+    std::unique_ptr<port::SerialPort> openSerial(const std::string& path, unsigned baud,
+                                                 int& error) override {
         calls.push_back("serial " + path + " " + std::to_string(baud));
-        if (auto it = serialErrno.find(path); it != serialErrno.end()) return -it->second;
-        return nextFd++;
+        auto it = serialErrno.find(path);
+        error = it != serialErrno.end() ? it->second : 0;
+        return error ? nullptr : port::serialPortOn(*this, nextFd++);
     }
     // The serial ports there are: sysfs's, as Linux reads it, unless a test names some.
     std::optional<std::vector<port::SerialPortInfo>> serialPorts;

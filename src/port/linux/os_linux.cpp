@@ -84,7 +84,15 @@ class LinuxOs final : public Files,
                       public PortIo,
                       public SerialPorts {
 public:
-    int openSerial(const std::string& path, unsigned baud) override {
+    std::unique_ptr<SerialPort> openSerial(const std::string& path, unsigned baud,
+                                           int& error) override {
+        const int fd = openPort(path, baud);
+        error = fd < 0 ? -fd : 0;
+        return fd < 0 ? nullptr : serialPortOn(*this, fd);
+    }
+
+    // The port as a descriptor, or -errno.
+    int openPort(const std::string& path, unsigned baud) {
         speed_t speed{};
         if (!speedOf(baud, speed)) return -EINVAL;
         // Not blocking on a modem's carrier; not becoming the controlling terminal. A port

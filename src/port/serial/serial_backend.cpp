@@ -120,16 +120,15 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
 
 class SerialBackend final : public InstructionBackend, Line {
 public:
-    SerialBackend(Os& os, int fd, std::string path, const Options& options)
+    SerialBackend(Os& os, std::unique_ptr<SerialPort> port, std::string path,
+                  const Options& options)
         : m_os(os),
-          m_fd(fd),
+          m_port(std::move(port)),
           m_path(std::move(path)),
           m_options(options),
           m_coder(options.protocol->coder()) {
         m_queue.reserve(kQueueBytes);
     }
-    ~SerialBackend() override { m_os.files.close(m_fd); }
-
     int instruction(std::uint8_t byte) noexcept override {
         m_coder->instruction(byte, *this);
         return failure();
@@ -183,7 +182,7 @@ private:
         const std::int64_t now = m_os.time.nowNs();
         if (now < m_readyAt)
             m_os.time.sleepMs(static_cast<std::uint32_t>((m_readyAt - now + 999'999) / 1'000'000));
-        const long sent = m_os.files.write(m_fd, m_queue.data(), m_queue.size());
+        const long sent = m_port->write(m_queue);
         const std::size_t n = m_queue.size();
         m_queue.clear();
         if (sent != static_cast<long>(n)) return sent < 0 ? static_cast<int>(-sent) : EIO;
@@ -197,7 +196,7 @@ private:
     // A re-initialisation and 32 characters are 48 bytes on the line.
     static constexpr std::size_t kQueueBytes = 4096;
     Os& m_os;
-    int m_fd;
+    std::unique_ptr<SerialPort> m_port;
     std::string m_path;
     Options m_options;
     std::unique_ptr<LineCoder> m_coder;
@@ -223,15 +222,18 @@ Error openFailure(int err, const Options& options) {
 OpenResult openNamed(const PortDevice& device, Os& os) {
     OpenResult r;
     const Options& options = device.as<Options>();
-    const int fd = os.serial ? os.serial->openSerial(device.path, options.baud) : -ENOSYS;
-    if (fd < 0) {
-        r.error = openFailure(-fd, options);
+    int err = ENOSYS;
+    std::unique_ptr<SerialPort> port =
+        os.serial ? os.serial->openSerial(device.path, options.baud, err) : nullptr;
+    if (!port) {
+        r.error = openFailure(err, options);
         r.error->device = device.path;
         return r;
     }
     // The board may have reset on the open: let its bootloader hand over to the sketch.
     os.time.sleepMs(kBootMs);
-    r.backend = takingInstructions(std::make_unique<SerialBackend>(os, fd, device.path, options));
+    r.backend = takingInstructions(
+        std::make_unique<SerialBackend>(os, std::move(port), device.path, options));
     return r;
 }
 

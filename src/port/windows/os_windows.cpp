@@ -84,6 +84,19 @@ std::string folderOf(const std::wstring& path) {
     return narrow(path.substr(0, path.find_last_of(L"\\/")));
 }
 
+// A library loaded until the program lets it go.
+class LoadedLibrary final : public Library {
+public:
+    explicit LoadedLibrary(HMODULE module) noexcept : m_module(module) {}
+    ~LoadedLibrary() override { FreeLibrary(m_module); }
+    void* symbol(const char* name) override {
+        return reinterpret_cast<void*>(GetProcAddress(m_module, name));
+    }
+
+private:
+    HMODULE m_module;
+};
+
 class WindowsOs final : public Files,
                         public TraceFiles,
                         public FileReplacing,
@@ -151,7 +164,15 @@ public:
 
     // COM ports: \\.\COMn reaches COM10 and above too. Windows opens a port for one
     // program at a time; a second open fails with access denied.
-    int openSerial(const std::string& path, unsigned baud) override {
+    std::unique_ptr<SerialPort> openSerial(const std::string& path, unsigned baud,
+                                           int& error) override {
+        const int fd = openPort(path, baud);
+        error = fd < 0 ? -fd : 0;
+        return fd < 0 ? nullptr : serialPortOn(*this, fd);
+    }
+
+    // The port as a descriptor, or -errno.
+    int openPort(const std::string& path, unsigned baud) {
         const HANDLE h = CreateFileW(wide("\\\\.\\" + path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -285,15 +306,12 @@ public:
         return DeleteFileW(wide(path).c_str()) ? 0 : failed();
     }
 
-    void* loadLibrary(const std::string& name, unsigned long& error) override {
+    std::unique_ptr<Library> loadLibrary(const std::string& name, unsigned long& error) override {
         const HMODULE m =
             LoadLibraryExW(wide(name).c_str(), nullptr,
                            LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
         error = m ? 0 : GetLastError();
-        return reinterpret_cast<void*>(m);
-    }
-    void* librarySymbol(void* library, const char* name) override {
-        return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+        return m ? std::make_unique<LoadedLibrary>(m) : nullptr;
     }
     std::vector<std::string> libraryFolders() override {
         wchar_t exe[MAX_PATH] = {};

@@ -23,7 +23,9 @@ using DriverOpenFn = int (*)();  // BOOL
 
 class InpoutBackend final : public PortBackend {
 public:
-    InpoutBackend(Out32Fn out32, std::int16_t port) : m_out32(out32), m_port(port) {}
+    // The backend keeps the library loaded: out32 is its code.
+    InpoutBackend(std::unique_ptr<Library> library, Out32Fn out32, std::int16_t port)
+        : m_library(std::move(library)), m_out32(out32), m_port(port) {}
     int write(hd44780::Pins pins) noexcept override {
         m_out32(m_port, static_cast<short>(kParallelCable.byte(pins)));
         return 0;
@@ -31,6 +33,7 @@ public:
     Description description() const override { return {kInpout.key, kLibrary, {}, {}, false}; }
 
 private:
+    std::unique_ptr<Library> m_library;
     Out32Fn m_out32;
     std::int16_t m_port;
 };
@@ -43,7 +46,8 @@ std::string joined(const std::vector<std::string>& folders) {
 
 OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
     unsigned long code = 0;
-    void* library = os.libraries ? os.libraries->loadLibrary(kLibrary, code) : nullptr;
+    std::unique_ptr<Library> library =
+        os.libraries ? os.libraries->loadLibrary(kLibrary, code) : nullptr;
     const std::vector<std::string> folders =
         os.libraries ? os.libraries->libraryFolders() : std::vector<std::string>{};
     Error e = backendProblem(Problem::LibraryMissing);
@@ -70,19 +74,19 @@ OpenResult openAt(const SupportedPort& port, bool required, Os& os) {
         e.hint = codeOf(only32 ? Hint::Library32Only : Hint::None);
         return {nullptr, e, {}};
     }
-    const auto out32 = reinterpret_cast<Out32Fn>(os.libraries->librarySymbol(library, "Out32"));
+    const auto out32 = reinterpret_cast<Out32Fn>(library->symbol("Out32"));
     if (!out32) {
         e.code = codeOf(Problem::NoOut32);
         return {nullptr, e, {}};
     }
     // Older builds lack the query; their Out32 then simply does nothing without the driver.
-    if (const auto driverOpen = reinterpret_cast<DriverOpenFn>(
-            os.libraries->librarySymbol(library, "IsInpOutDriverOpen"));
+    if (const auto driverOpen =
+            reinterpret_cast<DriverOpenFn>(library->symbol("IsInpOutDriverOpen"));
         driverOpen && !driverOpen()) {
         e.code = codeOf(Problem::DriverClosed);
         return {nullptr, e, {}};
     }
-    return {std::make_unique<InpoutBackend>(out32, port.address), {}, {}};
+    return {std::make_unique<InpoutBackend>(std::move(library), out32, port.address), {}, {}};
 }
 
 }  // namespace
