@@ -24,7 +24,7 @@ const BackendTexts& backendTexts(const char* key) noexcept {
     // Every backend of every platform: the sentences do not depend on what is built.
     static const BackendTexts* const kAll[] = {&kPpdevTexts,    &kIoportTexts, &kPcf8574Texts,
                                                &kMcp23008Texts, &kGpioTexts,   &kInpoutTexts,
-                                               &kSerialTexts};
+                                               &kSerialTexts,   &kBridgeTexts};
     for (const BackendTexts* t : kAll)
         if (key && std::string_view(key) == t->key) return *t;
     return kPlain;

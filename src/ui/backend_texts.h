@@ -35,6 +35,7 @@ extern const BackendTexts kMcp23008Texts;
 extern const BackendTexts kGpioTexts;
 extern const BackendTexts kInpoutTexts;
 extern const BackendTexts kSerialTexts;
+extern const BackendTexts kBridgeTexts;  // the USB-I2C bridges, beneath any expander
 
 // The texts of a row's key; a key no file knows gets plain ones.
 const BackendTexts& backendTexts(const char* key) noexcept;

@@ -11,6 +11,7 @@
 #include "fake_os.h"
 #include "port/gpio/linux/gpio_backend.h"
 #include "port/i2c/backends.h"
+#include "port/i2c/bridges.h"
 #include "port/i2c/linux/i2c_dev_bus.h"
 #include "port/linux/backends.h"
 #include "port/opener.h"
@@ -840,7 +841,7 @@ TEST(UsbBridges, NamedByTheirOwnNamesAndSerialNumbers) {
         const char* text;
         int cp2112s;         // attached, serial numbers 0001, 0002 ...
         const char* device;  // the panel's device, or ""
-        std::optional<i2c::Problem> refusal;
+        std::optional<i2c::BridgeProblem> refusal;
         const char* detail = "";
     };
     const Case cases[] = {
@@ -848,9 +849,9 @@ TEST(UsbBridges, NamedByTheirOwnNamesAndSerialNumbers) {
         {"CP2112:0001@0x27", 1, "CP2112 0001", {}},
         {"/dev/i2c-1@0x27", 1, "CP2112 0001", {}},
         {"cp2112:0002@0x27", 2, "CP2112 0002", {}},
-        {"cp2112:0009@0x27", 1, "", i2c::Problem::NoBridge, "CP2112 0001"},
-        {"mcp2221@0x27", 1, "", i2c::Problem::NoBridge, "CP2112 0001"},
-        {"cp2112@0x27", 2, "", i2c::Problem::ManyBridges, "CP2112 0001, CP2112 0002"},
+        {"cp2112:0009@0x27", 1, "", i2c::BridgeProblem::NoBridge, "CP2112 0001"},
+        {"mcp2221@0x27", 1, "", i2c::BridgeProblem::NoBridge, "CP2112 0001"},
+        {"cp2112@0x27", 2, "", i2c::BridgeProblem::ManyBridges, "CP2112 0001, CP2112 0002"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -871,7 +872,7 @@ TEST(UsbBridges, NamedByTheirOwnNamesAndSerialNumbers) {
         l.layer.Out32(0x378, 1);
         if (c.refusal) {
             ASSERT_EQ(l.fatal.size(), 1u);
-            expectFault(l.fatal[0], own("pcf8574", *c.refusal));
+            expectFault(l.fatal[0], own("usb-i2c", *c.refusal));
             EXPECT_EQ(l.fatal[0].detail, c.detail);
             continue;
         }

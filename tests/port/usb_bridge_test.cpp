@@ -8,6 +8,7 @@
 
 #include "fake_hid.h"
 #include "fake_os.h"
+#include "port/i2c/bridges.h"
 #include "port/i2c/expander.h"
 #include "port/i2c/hid_bridges.h"
 #include "port/opener.h"
@@ -198,24 +199,24 @@ TEST(UsbBridges, EachFailureBeforeTheFirstWrite) {
         const char* startFailure;
         int openErrno;
         port::Problem what;
-        std::optional<i2c::Problem> code;
-        i2c::Hint hint;
+        std::optional<i2c::BridgeProblem> code;
+        i2c::BridgeHint hint;
         const char* detail;
     };
     const Case cases[] = {
-        {"cp2112@0x27", 1, "", 0, port::Problem::Backend, i2c::Problem::NoBridge, i2c::Hint::None,
-         "MCP2221A 0001"},
-        {"mcp2221@0x27", 2, "", 0, port::Problem::Backend, i2c::Problem::ManyBridges,
-         i2c::Hint::None, "MCP2221A 0001, MCP2221A 0002"},
+        {"cp2112@0x27", 1, "", 0, port::Problem::Backend, i2c::BridgeProblem::NoBridge,
+         i2c::BridgeHint::None, "MCP2221A 0001"},
+        {"mcp2221@0x27", 2, "", 0, port::Problem::Backend, i2c::BridgeProblem::ManyBridges,
+         i2c::BridgeHint::None, "MCP2221A 0001, MCP2221A 0002"},
         {"mcp2221@0x27", 0, "CM_Get_Device_Interface_PropertyW", 0, port::Problem::Backend,
-         i2c::Problem::NoHid, i2c::Hint::None, "CM_Get_Device_Interface_PropertyW"},
+         i2c::BridgeProblem::NoHid, i2c::BridgeHint::None, "CM_Get_Device_Interface_PropertyW"},
         {"mcp2221@0x27",
          1,
          "",
          EACCES,
          port::Problem::OpenFailed,
          {},
-         i2c::Hint::HidrawUdevRule,
+         i2c::BridgeHint::HidrawUdevRule,
          ""},
     };
     for (const Case& c : cases) {
@@ -230,6 +231,7 @@ TEST(UsbBridges, EachFailureBeforeTheFirstWrite) {
             EXPECT_EQ(r.fatal[0].code, port::codeOf(*c.code));
         }
         EXPECT_EQ(r.fatal[0].hint, port::codeOf(c.hint));
+        EXPECT_STREQ(r.fatal[0].backend, "usb-i2c");
         EXPECT_EQ(r.fatal[0].detail, c.detail);
     }
 }

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "port/gpio/linux/gpio_backend.h"
+#include "port/i2c/bridges.h"
 #include "port/i2c/expander.h"
 #include "port/parport/linux/ioport_backend.h"
 #include "port/parport/linux/ppdev_backend.h"
@@ -46,8 +47,8 @@ port::Error badOption() {
     e.choices = "lcm1602, mjkdz, lcdxio";
     return e;
 }
-port::Error bridges(port::i2c::Problem p, const char* attached) {
-    port::Error e = own("pcf8574", p);
+port::Error bridges(port::i2c::BridgeProblem p, const char* attached) {
+    port::Error e = own("usb-i2c", p);
     e.device = "mcp2221";
     e.detail = attached;
     e.choices = "hid-mcp2221";
@@ -316,21 +317,21 @@ TEST(Catalogue, EverySentence) {
         {own("ppdev", port::ppdev::Problem::OptionsGiven),
          "VELMORIN_LPT1=\"v\" : un port parallèle ne prend rien après « @ » (« d » ; par exemple "
          "/dev/parport0)"},
-        {bridges(port::i2c::Problem::NoBridge, "CP2112 0001"),
+        {bridges(port::i2c::BridgeProblem::NoBridge, "CP2112 0001"),
          "aucun pont USB-I2C « mcp2221 » n'est branché (ponts branchés : CP2112 0001) ; "
          "branchez-le ; s'il l'est, chargez son pilote : sudo modprobe hid-mcp2221 i2c-dev"},
-        {bridges(port::i2c::Problem::ManyBridges, "MCP2221A 01, MCP2221A 02"),
+        {bridges(port::i2c::BridgeProblem::ManyBridges, "MCP2221A 01, MCP2221A 02"),
          "plusieurs ponts répondent à « mcp2221 » : MCP2221A 01, MCP2221A 02 ; nommez le vôtre "
          "par son numéro de série, par exemple mcp2221:01@0x27"},
         {[] {
-             port::Error e = bridges(port::i2c::Problem::NoBridge, "");
+             port::Error e = bridges(port::i2c::BridgeProblem::NoBridge, "");
              e.choices.clear();  // Windows: no kernel driver to load
              return e;
          }(),
          "aucun pont USB-I2C « mcp2221 » n'est branché ; branchez-le (mcp2221, cp2112 ou ft260, "
          "avec :NUMÉRO_DE_SÉRIE si besoin) ; le pilote HID de Windows suffit, rien n'est à "
          "installer"},
-        {bridges(port::i2c::Problem::NoHid, "CM_Get_Device_Interface_PropertyW"),
+        {bridges(port::i2c::BridgeProblem::NoHid, "CM_Get_Device_Interface_PropertyW"),
          "les ponts USB-I2C sont hors d'atteinte : la couche HID du système ne démarre pas "
          "(CM_Get_Device_Interface_PropertyW) ; il faut Windows 8 ou plus récent (wine n'en offre "
          "pas tout) ; sinon, un port parallèle"},
@@ -371,12 +372,12 @@ TEST(Catalogue, EverySentence) {
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; rien ne répond à l'adresse 0x27 "
          "sur /dev/i2c-1 : les backpacks sont d'ordinaire à 0x27 (PCF8574, 0x20-0x27) ou 0x3f "
          "(PCF8574A, 0x38-0x3f) ; i2cdetect -y 1 liste ce qui répond"},
-        {hinted("pcf8574", port::i2c::Hint::HidrawUdevRule),
+        {hinted("usb-i2c", port::i2c::BridgeHint::HidrawUdevRule),
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; le nœud hidraw du pont n'est "
          "ouvert qu'à root : installez la règle udev fournie (sudo cp "
          "/usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules /etc/udev/rules.d/ && sudo "
          "udevadm trigger), puis rebranchez le pont"},
-        {hinted("pcf8574", port::i2c::Hint::BridgeBusy),
+        {hinted("usb-i2c", port::i2c::BridgeHint::BridgeBusy),
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; un autre programme se sert du "
          "pont : fermez-le, ou débranchez et rebranchez le pont"},
         {hinted("gpio", port::gpio::Hint::ListGpioChips),

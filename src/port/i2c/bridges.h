@@ -19,6 +19,21 @@ struct UsbBridge {
     HidBusMaker overHid;  // its HID reports, where no kernel driver holds it; null: none yet
 };
 
+// The bridges' own problems and remedies, under their own key (Error::backend), whichever
+// expander is behind the bridge.
+inline constexpr const char* kBridgeKey = "usb-i2c";
+enum class BridgeProblem : std::uint8_t {
+    NoBridge,     // device: the bridge named; detail: those attached; choices: its kernel
+                  // driver, where the system has one
+    ManyBridges,  // device: the bridge named; detail: those that match
+    NoHid,        // device: the bridge named; detail: why the HID layer did not start
+};
+enum class BridgeHint : std::uint8_t {
+    None,
+    HidrawUdevRule,  // the bridge's hidraw node is root's: a udev rule gives it the user
+    BridgeBusy,      // another program's transfer holds the bridge
+};
+
 inline constexpr std::array<UsbBridge, 3> kUsbBridges{{
     {"mcp2221", "MCP2221A", 0x04D8, 0x00DD, "hid-mcp2221", mcp2221Bus},
     {"cp2112", "CP2112", 0x10C4, 0xEA90, "hid-cp2112", cp2112Bus},

@@ -40,19 +40,13 @@ enum class Problem : std::uint8_t {
     AddressRefused,  // device, detail: the address; err
     NoneFound,       // device: nothing answered in the probe ranges
     ManyFound,       // device, detail: the addresses that answered
-    NoBridge,        // device: the bridge named; detail: those attached; choices: its
-                     // kernel driver, where the system has one
-    ManyBridges,     // device: the bridge named; detail: those that match
-    NoHid,           // device: the bridge named; detail: why the HID layer did not start
 };
 enum class Hint : std::uint8_t {
     None,
-    LoadI2cDev,      // i2c-dev not loaded, or I2C not enabled on a Raspberry Pi
-    JoinGroupI2c,    // the device belongs to the group i2c
-    AddressBusy,     // a kernel driver has the address
-    NoAnswer,        // nothing acknowledges the address
-    HidrawUdevRule,  // the bridge's hidraw node is root's: a udev rule gives it the user
-    BridgeBusy,      // another program's transfer holds the bridge
+    LoadI2cDev,    // i2c-dev not loaded, or I2C not enabled on a Raspberry Pi
+    JoinGroupI2c,  // the device belongs to the group i2c
+    AddressBusy,   // a kernel driver has the address
+    NoAnswer,      // nothing acknowledges the address
 };
 
 struct AddressRange {

@@ -66,12 +66,15 @@ std::optional<Error> resolve(const std::string& path, Os& os, AttachedBridge& br
         return std::nullopt;
     }
     if (kind == nullptr) {  // a bus no kind names, where bridges are the only kind
-        Error e = backendProblem(Problem::NoBridge, listed(all));
+        Error e = backendProblem(BridgeProblem::NoBridge, listed(all));
+        e.backend = kBridgeKey;
         e.device = path;
         return e;
     }
-    Error e = backendProblem(found.empty() ? (why.empty() ? Problem::NoBridge : Problem::NoHid)
-                                           : Problem::ManyBridges);
+    Error e = backendProblem(found.empty()
+                                 ? (why.empty() ? BridgeProblem::NoBridge : BridgeProblem::NoHid)
+                                 : BridgeProblem::ManyBridges);
+    e.backend = kBridgeKey;
     e.device = path;
     if (!why.empty() && found.empty()) {
         e.detail = why;
@@ -107,9 +110,10 @@ std::unique_ptr<I2cBus> open(const std::string& path, Os& os, std::optional<Erro
     Error e = problem(port::Problem::OpenFailed);
     e.device = bridgeName(b) + " (" + route(b.node) + ")";
     e.err = err;
-    e.hint = codeOf(err == EACCES || err == EPERM ? Hint::HidrawUdevRule
-                    : err == EBUSY                ? Hint::BridgeBusy
-                                                  : Hint::None);
+    e.backend = kBridgeKey;
+    e.hint = codeOf(err == EACCES || err == EPERM ? BridgeHint::HidrawUdevRule
+                    : err == EBUSY                ? BridgeHint::BridgeBusy
+                                                  : BridgeHint::None);
     error = e;
     return nullptr;
 }

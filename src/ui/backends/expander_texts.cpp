@@ -66,28 +66,6 @@ std::string problem(const port::Error& e) {
             return "plusieurs appareils répondent sur " + e.device + " : " + e.detail +
                    " ; nommez celui du module, par exemple " + e.device + "@" +
                    e.detail.substr(0, e.detail.find(','));
-        case Problem::NoBridge:
-            return "aucun pont USB-I2C « " + e.device + " » n'est branché" +
-                   (e.detail.empty() ? std::string() : " (ponts branchés : " + e.detail + ")") +
-                   (e.choices.empty()
-                        ? " ; branchez-le (mcp2221, cp2112 ou ft260, avec :NUMÉRO_DE_SÉRIE si "
-                          "besoin) ; le pilote HID de Windows suffit, rien n'est à installer"
-                        : " ; branchez-le ; s'il l'est, chargez son pilote : sudo modprobe " +
-                              e.choices + " i2c-dev");
-        case Problem::NoHid:
-            return "les ponts USB-I2C sont hors d'atteinte : la couche HID du système ne "
-                   "démarre pas (" +
-                   e.detail +
-                   ") ; il faut Windows 8 ou plus récent (wine n'en offre pas tout) ; sinon, "
-                   "un port parallèle";
-        case Problem::ManyBridges: {
-            // "CP2112 0001, CP2112 0002": the first one's serial number for the example.
-            const std::string first = e.detail.substr(0, e.detail.find(','));
-            const std::string serial = first.substr(first.find(' ') + 1);
-            return "plusieurs ponts répondent à « " + e.device + " » : " + e.detail +
-                   " ; nommez le vôtre par son numéro de série, par exemple " +
-                   e.device.substr(0, e.device.find(':')) + ":" + serial + "@0x27";
-        }
     }
     return {};
 }
@@ -113,13 +91,6 @@ std::string hint(const port::Error& e) {
                    (bus.starts_with("/dev/i2c-") ? detect(bus) + " liste ce qui répond"
                                                  : "@auto cherche l'adresse");
         }
-        case Hint::HidrawUdevRule:
-            return " ; le nœud hidraw du pont n'est ouvert qu'à root : installez la règle udev "
-                   "fournie (sudo cp /usr/share/doc/velmorin/examples/60-velmorin-usb-i2c.rules "
-                   "/etc/udev/rules.d/ && sudo udevadm trigger), puis rebranchez le pont";
-        case Hint::BridgeBusy:
-            return " ; un autre programme se sert du pont : fermez-le, ou débranchez et "
-                   "rebranchez le pont";
     }
     return {};
 }
