@@ -27,7 +27,13 @@ struct PathInfo {
     bool characterDevice = false;
     bool regularFile = false;
     bool directory = false;
-    unsigned major = 0;  // character devices: the driver's major number
+    unsigned major = 0;  // character devices: the driver's major number, and its minor
+    unsigned minor = 0;
+    // Who may do what: the permission bits (0644), the owner and group, where the system
+    // has them.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
     // Which file it is, where the system says: two paths with the same non-zero pair are
     // one file.
     std::uint64_t device = 0;
@@ -42,9 +48,6 @@ enum class OpenFor : std::uint8_t {
     Trace,
     // A device looked at, not driven: read-only, never blocking (a chip's info ioctl).
     Query,
-    // A file written whole: write-only, created 0644 or emptied, private to this program
-    // (never a FIFO or a device: those are refused).
-    Whole,
 };
 
 // Files and device nodes, opened and written: what every platform has.
@@ -72,12 +75,24 @@ public:
     virtual int waitWritable(int fd, int timeoutMs) noexcept = 0;
 };
 
-// What a file written whole needs to replace another whole: its bytes on the disk before
-// it is renamed over the old one, the rename itself (atomic: a crash leaves one or the
-// other), the folder made where it is missing, a leftover removed. 0, or -errno.
+// What a file written whole needs to replace another whole, as the user keeps it: the file
+// a link stands for, the new text made beside it under a name nobody else has, with the old
+// file's mode and owner, on the disk before it is renamed over the old one (atomic: a
+// crash leaves one or the other), the folder made where it is missing, a leftover removed.
+// 0, or -errno.
 class FileReplacing {
 public:
     virtual ~FileReplacing() = default;
+    // The file a chain of symbolic links ends at (the path itself where it is none), which
+    // need not exist yet.
+    virtual int resolveLinks(const std::string& path, std::string& target) = 0;
+    // Whether this program may write the file (-EACCES where its mode says no).
+    virtual int mayWrite(const std::string& path) = 0;
+    // A new empty file in path's folder, created for this program alone (never through a
+    // link or over another file): its descriptor, write-only, with its name in created.
+    virtual int createBeside(const std::string& path, std::string& created) = 0;
+    // Gives an open file the mode, and where the program may, the owner of another.
+    virtual int keepMode(int fd, const PathInfo& of) noexcept = 0;
     virtual int sync(int fd) noexcept = 0;
     virtual int rename(const std::string& from, const std::string& to) = 0;
     virtual int makeDirectory(const std::string& path) = 0;  // -EEXIST where it is there

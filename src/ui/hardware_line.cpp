@@ -318,8 +318,9 @@ void HardwareLine::apply(bool find) {
         m_chosen[port::portIndex(supported)] = text;
         if (m_settingsFile.empty())
             note = fromStd(ui::deviceChoiceNotSaved({}));
-        else if (port::saveSetting(m_os, m_settingsFile, supported.deviceSetting, text) != 0)
-            note = fromStd(ui::deviceChoiceNotSaved(m_settingsFile));
+        else if (const auto failed =
+                     port::saveSetting(m_os, m_settingsFile, supported.deviceSetting, text))
+            note = fromStd(ui::deviceChoiceNotSaved(failed->file, failed->err));
     }
     m_note->setText(note);
     m_note->setVisible(!note.isEmpty());

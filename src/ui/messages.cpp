@@ -1,5 +1,6 @@
 #include "ui/messages.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -457,12 +458,18 @@ std::string moduleNotRemembered(const std::string& file) {
            " » n'est pas un fichier ordinaire ; retirez-le pour que le choix soit enregistré";
 }
 
-std::string deviceChoiceNotSaved(const std::string& file) {
+std::string deviceChoiceNotSaved(const std::string& file, int err) {
     if (file.empty())
         return "Choix du matériel non enregistré : aucun dossier personnel où le garder ; il vaut "
                "pour cette fois";
-    return "Choix du matériel non enregistré : impossible d'écrire « " + shown(file) +
-           " » ; vérifiez que ce fichier et son dossier sont accessibles en écriture";
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return "Choix du matériel non enregistré : « " + shown(file) + " » : " +
+               texts::errnoText(err) +
+               " ; le fichier reste tel quel : rendez-le accessible en écriture, ou changez-le "
+               "à la main";
+    return "Choix du matériel non enregistré : impossible d'écrire « " + shown(file) + " » (" +
+           texts::errnoText(err) +
+           ") ; vérifiez que ce fichier et son dossier sont accessibles en écriture";
 }
 
 std::string deviceFixedByEnvironment(const std::string& setting, const std::string& value) {

@@ -36,7 +36,9 @@ std::string moduleNotRead(const std::string& file);
 std::string moduleNotRemembered(const std::string& file);
 // The hardware line: the choice kept nowhere (no user's folder, or the file would not be
 // written), and why the line cannot change the port's device.
-std::string deviceChoiceNotSaved(const std::string& file);
+// The window's choice not written to the settings file: no file at all (empty), or the
+// file that failed and why.
+std::string deviceChoiceNotSaved(const std::string& file, int err = 0);
 std::string deviceFixedByEnvironment(const std::string& setting, const std::string& value);
 std::string devicesIgnored(const std::string& mode);
 // Start-up itself failed: no memory, or what threw; or the system asked the program to end

@@ -20,11 +20,14 @@ TEST(SettingsFile, TheSettingsLineIsRewrittenInPlace) {
          "# mine\nVELMORIN_DELAY=2\nVELMORIN_LPT1=emulator\n"},
         // The last line wins when read: it is the one changed; the comment and the
         // commented-out line stay.
+        // commented-out line stay, and so do the line's indentation and its comment.
         {"VELMORIN_LPT1=/dev/parport0\r\n# VELMORIN_LPT1=x\r\n  VELMORIN_LPT1 = COM3@picanlcd  # "
          "old\r\n",
          "COM3@lcdserializer",
          "VELMORIN_LPT1=/dev/parport0\r\n# "
-         "VELMORIN_LPT1=x\r\nVELMORIN_LPT1=COM3@lcdserializer\r\n"},
+         "VELMORIN_LPT1=x\r\n  VELMORIN_LPT1=COM3@lcdserializer  # old\r\n"},
+        {"VELMORIN_LPT1 = \"emulator\"\t# second wins\n", "/dev/ttyACM0@lcdserializer",
+         "VELMORIN_LPT1=/dev/ttyACM0@lcdserializer\t# second wins\n"},
         {"VELMORIN_LPT12=a\nVELMORIN_LPT2=b\n", "/dev/gpiochip0@0,1,2,3,4,5",
          "VELMORIN_LPT12=a\nVELMORIN_LPT2=b\nVELMORIN_LPT1=/dev/gpiochip0@0,1,2,3,4,5\n"},
         {"", "a #b", "VELMORIN_LPT1=\"a #b\"\n"},
@@ -36,7 +39,7 @@ TEST(SettingsFile, TheSettingsLineIsRewrittenInPlace) {
 }
 
 // Killed between the write and the rename, the program leaves the old file whole; the next
-// save goes through over the leftover.
+// save goes through beside the leftover.
 TEST(SettingsFile, AKillBeforeTheRenameLeavesTheOldFileWhole) {
     struct Killed {};
     testsupport::FakeOs os;
@@ -45,29 +48,71 @@ TEST(SettingsFile, AKillBeforeTheRenameLeavesTheOldFileWhole) {
     os.onRename = [](const std::string&, const std::string&) { throw Killed{}; };
     EXPECT_THROW(port::saveSetting(os, file, "VELMORIN_LPT1", "/dev/i2c-1@0x27"), Killed);
     EXPECT_EQ(os.texts[file], "# mine\nVELMORIN_LPT1=/dev/parport0\n");
-    EXPECT_EQ(os.texts[file + ".new"], "# mine\nVELMORIN_LPT1=/dev/i2c-1@0x27\n");
 
     os.onRename = nullptr;
-    EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT1", "/dev/i2c-1@0x27"), 0);
+    EXPECT_FALSE(port::saveSetting(os, file, "VELMORIN_LPT1", "/dev/i2c-1@0x27"));
     EXPECT_EQ(os.texts[file], "# mine\nVELMORIN_LPT1=/dev/i2c-1@0x27\n");
-    EXPECT_EQ(os.texts.count(file + ".new"), 0u);
+}
+
+// A link is written through; the mode stays; a file the user may not write, or a folder in
+// its place, is not replaced and is named; a stale temporary is no obstacle.
+TEST(SettingsFile, TheFileIsReplacedAsTheUserKeepsIt) {
+    const std::string file = "/home/u/.config/velmorin/velmorin.conf";
+    const std::string dotfiles = "/home/u/dotfiles/velmorin.conf";
+    struct Case {
+        const char* what;
+        std::uint32_t mode;
+        bool link, folder;
+        int err;  // 0: saved
+        std::uint32_t modeAfter;
+    };
+    const Case cases[] = {
+        {"0600", 0600, false, false, 0, 0600},
+        {"through a link", 0640, true, false, 0, 0640},
+        {"0444", 0444, false, false, EACCES, 0444},
+        {"a folder", 0755, false, true, EINVAL, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::FakeOs os;
+        const std::string real = c.link ? dotfiles : file;
+        if (c.link) os.links[file] = dotfiles;
+        os.texts[real] = "VELMORIN_LPT2=emulator  # kept\n";
+        os.texts[real + ".new"] = "a leftover";
+        os.modes[real] = c.mode;
+        if (c.folder) os.nodes[real].directory = true;
+        const auto failed = port::saveSetting(os, file, "VELMORIN_LPT1", "/dev/ttyUSB0@picanlcd");
+        if (c.err) {
+            ASSERT_TRUE(failed);
+            EXPECT_EQ(failed->err, c.err);
+            EXPECT_EQ(failed->file, real);
+            EXPECT_EQ(os.texts[real], "VELMORIN_LPT2=emulator  # kept\n");
+            continue;
+        }
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(os.texts[real], "VELMORIN_LPT2=emulator  # kept\nVELMORIN_LPT1=/dev/ttyUSB0@picanlcd\n");
+        EXPECT_EQ(os.modes[real], c.modeAfter);
+        EXPECT_EQ(os.links.count(file), c.link ? 1u : 0u);  // the link stays a link
+        EXPECT_EQ(os.texts.count(file), c.link ? 0u : 1u);
+        EXPECT_EQ(os.texts[real + ".new"], "a leftover");
+    }
 }
 
 TEST(SettingsFile, WhatCannotBeWrittenIsSaid) {
     testsupport::FakeOs os;
     const std::string file = "/home/u/.config/velmorin/velmorin.conf";
     // No file, no folder: the folder is made.
-    EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT2", "emulator"), 0);
+    EXPECT_FALSE(port::saveSetting(os, file, "VELMORIN_LPT2", "emulator"));
     EXPECT_EQ(os.texts[file], "VELMORIN_LPT2=emulator\n");
     EXPECT_EQ(std::vector<std::string>(os.calls.begin(), os.calls.begin() + 3),
               (std::vector<std::string>{"mkdir /home", "mkdir /home/u", "mkdir /home/u/.config"}));
     EXPECT_EQ(os.calls[3], "mkdir /home/u/.config/velmorin");
-    // A folder in its place; a temporary that will not open.
-    os.nodes[file].directory = true;
-    EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT2", "emulator"), EINVAL);
-    os.nodes.erase(file);
+    // A temporary that cannot be made: the folder is named.
     os.openErrno[file + ".new"] = EACCES;
-    EXPECT_EQ(port::saveSetting(os, file, "VELMORIN_LPT2", "x"), EACCES);
+    const auto failed = port::saveSetting(os, file, "VELMORIN_LPT2", "x");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->err, EACCES);
+    EXPECT_EQ(failed->file, "/home/u/.config/velmorin");
     EXPECT_EQ(os.texts[file], "VELMORIN_LPT2=emulator\n");
 }
 

@@ -79,10 +79,12 @@ struct FakeOs : port::Files,
     port::PathInfo stat(const std::string& path) override {
         if (auto it = nodes.find(path); it != nodes.end()) return it->second;
         port::PathInfo i;
-        if (files.count(path) || texts.count(path))
+        if (files.count(path) || texts.count(path)) {
             i.regularFile = true;
-        else
+            i.mode = modes.count(path) ? modes[path] : 0644;
+        } else {
             i.error = ENOENT;
+        }
         return i;
     }
     port::PathInfo fstat(int) override {
@@ -94,11 +96,7 @@ struct FakeOs : port::Files,
         const std::size_t slash = path.find_last_of('/');
         calls.push_back("open " + path.substr(slash + 1));
         if (auto it = openErrno.find(path); it != openErrno.end()) return -it->second;
-        if (how == port::OpenFor::Whole) {  // a file of texts, written through its fd
-            texts[path].clear();
-            wholeFiles[nextFd] = path;
-            return nextFd++;
-        }
+        (void)how;
         if (!nodes.count(path)) return -ENOENT;
         return nextFd++;
     }
@@ -132,11 +130,38 @@ struct FakeOs : port::Files,
     // there throws).
     std::map<int, std::string> wholeFiles;
     std::function<void(const std::string& from, const std::string& to)> onRename;
+    // Symbolic links, to where they point; files' permission bits (0644 unless given).
+    std::map<std::string, std::string> links;
+    std::map<std::string, std::uint32_t> modes;
+    int resolveLinks(const std::string& path, std::string& target) override {
+        target = path;
+        for (auto it = links.find(target); it != links.end(); it = links.find(target))
+            target = it->second;
+        return 0;
+    }
+    int mayWrite(const std::string& path) override {
+        return modes.count(path) && !(modes[path] & 0200) ? -EACCES : 0;
+    }
+    int createBeside(const std::string& path, std::string& created) override {
+        if (auto it = openErrno.find(path + ".new"); it != openErrno.end()) return -it->second;
+        created = path + ".new" + std::to_string(nextFd);  // each its own name
+        calls.push_back("create " + created.substr(created.find_last_of('/') + 1));
+        texts[created].clear();
+        modes[created] = 0600;
+        wholeFiles[nextFd] = created;
+        return nextFd++;
+    }
+    int keepMode(int fd, const port::PathInfo& of) noexcept override {
+        modes[wholeFiles[fd]] = of.mode;
+        return 0;
+    }
     int sync(int) noexcept override { return 0; }
     int rename(const std::string& from, const std::string& to) override {
         if (onRename) onRename(from, to);
         texts[to] = texts[from];
         texts.erase(from);
+        modes[to] = modes[from];
+        modes.erase(from);
         return 0;
     }
     int makeDirectory(const std::string& path) override {

@@ -465,9 +465,14 @@ TEST(Catalogue, HardwareLine) {
     };
     for (std::size_t i = 0; i < std::size(listed); ++i)
         EXPECT_EQ(ui::backendTexts(listed[i].first).candidateName(listed[i].second), said[i]);
-    EXPECT_EQ(ui::deviceChoiceNotSaved("/h/velmorin.conf"),
-              "Choix du matériel non enregistré : impossible d'écrire « /h/velmorin.conf » ; "
-              "vérifiez que ce fichier et son dossier sont accessibles en écriture");
+    EXPECT_EQ(ui::deviceChoiceNotSaved("/h/velmorin.conf", ENOSPC),
+              "Choix du matériel non enregistré : impossible d'écrire « /h/velmorin.conf » (plus "
+              "de place sur le périphérique) ; vérifiez que ce fichier et son dossier sont "
+              "accessibles en écriture");
+    EXPECT_EQ(ui::deviceChoiceNotSaved("/h/dotfiles/velmorin.conf", EACCES),
+              "Choix du matériel non enregistré : « /h/dotfiles/velmorin.conf » : permission "
+              "refusée ; le fichier reste tel quel : rendez-le accessible en écriture, ou "
+              "changez-le à la main");
     EXPECT_EQ(ui::deviceChoiceNotSaved(""),
               "Choix du matériel non enregistré : aucun dossier personnel où le garder ; il vaut "
               "pour cette fois");

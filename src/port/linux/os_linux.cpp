@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
@@ -47,6 +48,10 @@ PathInfo info(int rc, const struct stat& st) {
     i.regularFile = S_ISREG(st.st_mode);
     i.directory = S_ISDIR(st.st_mode);
     i.major = i.characterDevice ? major(st.st_rdev) : 0;
+    i.minor = i.characterDevice ? minor(st.st_rdev) : 0;
+    i.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
+    i.owner = st.st_uid;
+    i.group = st.st_gid;
     i.device = static_cast<std::uint64_t>(st.st_dev);
     i.inode = static_cast<std::uint64_t>(st.st_ino);
     return i;
@@ -140,20 +145,6 @@ public:
                 break;
             case OpenFor::Query:
                 fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-                break;
-            case OpenFor::Whole:
-                // O_NOFOLLOW and the check below: a link or a FIFO in a temporary file's
-                // place is not written through.
-                fd = ::open(path.c_str(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC,
-                            0644);
-                if (fd >= 0) {
-                    struct stat st {};
-                    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-                        ::close(fd);
-                        return -EINVAL;
-                    }
-                }
                 break;
         }
         return fd >= 0 ? fd : failed();
@@ -310,6 +301,42 @@ public:
 
     std::vector<SerialPortInfo> listSerial() override { return linux_backends::serialPorts(*this); }
 
+    int resolveLinks(const std::string& path, std::string& target) override {
+        target = path;
+        // The kernel's own limit on a chain of links (ELOOP past it).
+        for (int hops = 0; hops < 40; ++hops) {
+            struct stat st {};
+            if (::lstat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : failed();
+            if (!S_ISLNK(st.st_mode)) return 0;
+            std::string to(PATH_MAX, '\0');
+            const ssize_t n = ::readlink(target.c_str(), to.data(), to.size());
+            if (n < 0) return failed();
+            to.resize(static_cast<std::size_t>(n));
+            // A relative link is relative to the link's own folder.
+            const std::size_t slash = target.find_last_of('/');
+            target = to.starts_with('/') || slash == std::string::npos
+                         ? to
+                         : target.substr(0, slash + 1) + to;
+        }
+        return -ELOOP;
+    }
+    int mayWrite(const std::string& path) override {
+        return ::access(path.c_str(), W_OK) == 0 ? 0 : failed();
+    }
+    int createBeside(const std::string& path, std::string& created) override {
+        std::string name = path + ".XXXXXX";
+        // mkostemp: O_CREAT | O_EXCL, mode 0600, a name no other file has.
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) return failed();
+        created = name;
+        return fd;
+    }
+    int keepMode(int fd, const PathInfo& of) noexcept override {
+        if (::fchmod(fd, static_cast<mode_t>(of.mode)) != 0) return failed();
+        // Only root may give a file away; a user's own file keeps its owner anyway.
+        if (::fchown(fd, of.owner, of.group) != 0 && errno != EPERM) return failed();
+        return 0;
+    }
     int sync(int fd) noexcept override { return ::fsync(fd) == 0 ? 0 : failed(); }
     int rename(const std::string& from, const std::string& to) override {
         return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : failed();

@@ -85,8 +85,11 @@ enum class LineForm { Setting, Malformed, QuoteUnclosed };
 
 // "NAME=value", "NAME = value  # why", "NAME=\"a value # not a comment\"". Quotes are read
 // first: inside them '#' is text, and in double quotes \" and \\ stand for " and \.
-// Outside them '#' after a blank starts a comment.
-LineForm splitLine(const std::string& line, std::string& name, std::string& value) {
+// Outside them '#' after a blank starts a comment; comment, where given, is where the
+// blanks before it start (npos: none).
+LineForm splitLine(const std::string& line, std::string& name, std::string& value,
+                   std::size_t* comment = nullptr) {
+    if (comment) *comment = std::string::npos;
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos) return LineForm::Malformed;
     name = trimmed(line.substr(0, eq));
@@ -111,11 +114,13 @@ LineForm splitLine(const std::string& line, std::string& name, std::string& valu
         const std::size_t rest = line.find_first_not_of(" \t\r", i + 1);
         if (rest != std::string::npos && (line[rest] != '#' || rest == i + 1))
             return LineForm::Malformed;
+        if (comment && rest != std::string::npos) *comment = i + 1;
         return LineForm::Setting;
     }
     std::string text = at == std::string::npos ? std::string() : line.substr(at);
     for (std::size_t h = text.find('#'); h != std::string::npos; h = text.find('#', h + 1))
         if (h == 0 || text[h - 1] == ' ' || text[h - 1] == '\t') {
+            if (comment) *comment = line.find_last_not_of(" \t", at + h - 1) + 1;
             text.erase(h);
             break;
         }
@@ -193,7 +198,7 @@ std::string quoted(const std::string& value) {
 
 std::string withSetting(const std::string& text, const std::string& name,
                         const std::string& value) {
-    const std::string replacement = name + "=" + quoted(value);
+    std::string replacement = name + "=" + quoted(value);
     // The last line that sets the name: the one that wins.
     std::size_t last = std::string::npos, lastEnd = 0;
     for (std::size_t at = 0; at < text.size();) {
@@ -204,10 +209,15 @@ std::string withSetting(const std::string& text, const std::string& name,
         // A line the reader takes as setting the name, as readConfig splits it.
         const std::string line = trimmed(content);
         std::string key, said;
-        if (!line.empty() && line[0] != '#' && splitLine(line, key, said) != LineForm::Malformed &&
-            key == name) {
+        std::size_t comment = std::string::npos;
+        if (!line.empty() && line[0] != '#' &&
+            splitLine(line, key, said, &comment) != LineForm::Malformed && key == name) {
             last = at;
             lastEnd = at + content.size();
+            // The line keeps its indentation and its comment.
+            replacement = content.substr(0, content.find_first_not_of(" \t")) + name + "=" +
+                          quoted(value) +
+                          (comment == std::string::npos ? std::string() : line.substr(comment));
         }
         at = end + 1;
     }

@@ -105,11 +105,19 @@ std::optional<Error> parseDevice(const std::string& text, PortDevice& device);
 // A settings file's text with NAME=value in it: the line that sets NAME now (the last, which
 // wins) rewritten, else a line added at the end; every other byte as it was.
 std::string withSetting(const std::string& text, const std::string& name, const std::string& value);
+// Why a setting was not saved: the errno of what failed (EINVAL: what stands in the file's
+// place is not a regular file; EFBIG: it is too long to be a settings file; EACCES: the
+// user may not write it), and the file that failed.
+struct SaveFailure {
+    int err = 0;
+    std::string file;
+};
 // Puts NAME=value in a settings file, made whole beside it and renamed over it, so that a
-// crash leaves the old file or the new one, never half of either. The file's folder is
-// made where it is missing. 0, or the errno of what failed (EINVAL: what stands in the
-// file's place is not a regular file; EFBIG: it is too long to be a settings file).
-int saveSetting(Os& os, const std::string& file, const std::string& name, const std::string& value);
+// crash leaves the old file or the new one, never half of either. A link is written
+// through: the file it stands for is replaced, in its own folder. The file keeps its mode
+// and owner; its folder is made where it is missing.
+std::optional<SaveFailure> saveSetting(Os& os, const std::string& file, const std::string& name,
+                                       const std::string& value);
 
 // "VELMORIN_LPT, VELMORIN_TRACE, ...": every setting's name.
 std::string settingChoices();

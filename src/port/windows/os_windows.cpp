@@ -235,12 +235,9 @@ public:
     int open(const std::string& path, OpenFor how) override {
         // No device files: the library writes.
         if (how == OpenFor::Device || how == OpenFor::Query) return -ENOSYS;
-        // Others may read the trace while it grows, but not write it; a file written whole
-        // is this program's alone until it is renamed into place.
-        const bool whole = how == OpenFor::Whole;
-        const HANDLE h =
-            CreateFileW(wide(path).c_str(), GENERIC_WRITE, whole ? 0 : FILE_SHARE_READ, nullptr,
-                        whole ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Others may read the trace while it grows, but not write it.
+        const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return failed();
         return adopt(h);
     }
@@ -291,6 +288,32 @@ public:
         return rc;
     }
     std::vector<std::string> listDirectory(const std::string&) override { return {}; }
+    // Links are rare on Windows and need rights to make: a path is its own file.
+    int resolveLinks(const std::string& path, std::string& target) override {
+        target = path;
+        return 0;
+    }
+    int mayWrite(const std::string& path) override {
+        const DWORD a = GetFileAttributesW(wide(path).c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) return failed();
+        return (a & FILE_ATTRIBUTE_READONLY) ? -EACCES : 0;
+    }
+    int createBeside(const std::string& path, std::string& created) override {
+        // CREATE_NEW fails where the name is taken: another name, a few times.
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = path + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                                     std::to_string(GetTickCount() + attempt) + ".new";
+            const HANDLE h = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                created = name;
+                return adopt(h);
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS) return failed();
+        }
+        return -EEXIST;
+    }
+    int keepMode(int, const PathInfo&) noexcept override { return 0; }  // ACLs follow the folder
     int sync(int fd) noexcept override { return FlushFileBuffers(handle(fd)) ? 0 : failed(); }
     int rename(const std::string& from, const std::string& to) override {
         // Replaces the old file in one step, once the new one is on the disk.
