@@ -146,6 +146,9 @@ int run(int argc, char** argv) {
     const port::Getenv environment = port::systemEnvironment();
     port::ConfigResult config = port::readConfig(environment, os, port::settingsFiles(environment));
     if (config.error) fatal.fail(*config.error);
+    // A device typed for this run (the environment) that is not there ends it; one saved in
+    // a settings file (an Arduino since unplugged) starts its port on the emulator, and the
+    // display window says why and offers the choice again.
     if (const auto e = port::checkDevices(config.config, os)) fatal.fail(*e);
     const std::string statePath = port::stateFile(environment);
     if (!statePath.empty()) config.config.ownFiles.push_back(statePath);

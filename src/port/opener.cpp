@@ -28,9 +28,14 @@ OpenResult opened(const BackendRow& row, OpenResult result) {
 
 std::optional<Error> checkDevices(const PortConfig& config, Os& os) {
     if (!config.namedDevicesApply()) return std::nullopt;
-    for (const SupportedPort& p : kSupportedPorts)
+    for (const SupportedPort& p : kSupportedPorts) {
+        // A saved device is looked at when its port opens: one that is gone is no reason
+        // not to open the window that can change it.
+        const SettingOrigin* origin = config.origin(p.deviceSetting);
+        if (origin && !origin->file.empty()) continue;
         if (auto e = checkNamed(p.deviceSetting, config, config.devices[portIndex(p)], os))
             return e;
+    }
     return std::nullopt;
 }
 

@@ -18,7 +18,7 @@ namespace port {
 // Opens the backend of one address, on its first write.
 using BackendOpener = std::function<OpenResult(std::int16_t port, const PortConfig& config)>;
 
-// Looks, without opening anything, at each device the settings will use.
+// Looks, without opening anything, at each device the environment names for this run.
 std::optional<Error> checkDevices(const PortConfig& config, Os& os);
 
 BackendOpener hardwareOpener(Os& os = systemOs());

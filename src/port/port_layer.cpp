@@ -100,6 +100,11 @@ PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
             opened->note = r.note;
             error = r.error;
             opened->backend = std::move(r.backend);
+            if (error && savedDevice(port)) {
+                // Not fatal: the window that could undo the choice must open.
+                opened->choiceFailed = error;
+                error.reset();
+            }
             if (opened->backend) opened->backend->setModule(m_config.module);
             if (!opened->note.empty() && !m_noted && m_told) {
                 m_noted = true;
@@ -260,6 +265,13 @@ void PortLayer::setRom(hd44780::Rom rom) noexcept {
 void PortLayer::setOscillator(hd44780::Oscillator oscillator) noexcept {
     m_config.emulator.oscillator = oscillator;
     for (auto& p : m_ports) p->display->setOscillator(oscillator);
+}
+
+bool PortLayer::savedDevice(std::int16_t port) const noexcept {
+    const SupportedPort* supported = supportedPort(port);
+    if (!supported || !m_config.namedDevicesApply() || !m_config.device(port).row) return false;
+    const SettingOrigin* origin = m_config.origin(supported->deviceSetting);
+    return origin && !origin->file.empty();
 }
 
 void PortLayer::setModule(hd44780::Geometry module) noexcept {

@@ -98,6 +98,9 @@ private:
         bool failed = false;
     };
     Port* find(std::int16_t port) noexcept;
+    // Whether the port's device was named in a settings file (the window's last choice), not
+    // for this run in the environment.
+    bool savedDevice(std::int16_t port) const noexcept;
     // A port with its emulated display, powered now and driving nothing else yet.
     Port& addPort(std::int16_t port);
     Port* open(std::int16_t port) noexcept;

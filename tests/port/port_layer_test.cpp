@@ -297,6 +297,54 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
     EXPECT_EQ(port::stateFile(Env{}.fn()), "");
 }
 
+// A device saved in a settings file that will not open starts its port on the emulator,
+// with the sentence in the panel; one typed in the environment ends the run; a line that
+// does not parse stays fatal, with its file and line.
+TEST(PortLayer, LINUX_TABLE(ASavedDeviceThatIsGoneStartsOnTheEmulator)) {
+    const std::string user = "/home/u/.config/velmorin/velmorin.conf";
+    struct Case {
+        const char* line;  // in the settings file
+        const char* env;   // VELMORIN_LPT1, or null
+        bool fatal;
+        port::Problem what;
+    };
+    const Case cases[] = {
+        {"VELMORIN_LPT1=/dev/ttyACM0@lcdserializer", nullptr, false, port::Problem::DeviceUnusable},
+        {"VELMORIN_LPT1=/dev/ttyUSB0@lcdserializer", nullptr, false, port::Problem::OpenFailed},
+        {"", "/dev/ttyACM0@lcdserializer", true, port::Problem::DeviceUnusable},
+        {"VELMORIN_LPT1=/dev/ttyACM0@nosuchproto", nullptr, true, port::Problem::Backend},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        testsupport::FakeOs os;
+        os.node("ttyUSB0", 188);
+        os.serialErrno["/dev/ttyUSB0"] = EBUSY;
+        os.files[user] = {c.line};
+        Env env;
+        if (c.env) env.vars["VELMORIN_LPT1"] = c.env;
+        auto r = port::readConfig(env.fn(), os, {user});
+        std::optional<port::Error> fatal = r.error;
+        if (!fatal) {
+            fatal = port::checkDevices(r.config, os);  // as the program starts
+        }
+        if (!fatal) {
+            LayerRig rig(r.config, port::hardwareOpener(os));
+            rig.layer.Out32(0x378, 0);
+            if (!rig.fatal.empty()) fatal = rig.fatal[0];
+            if (!fatal) {
+                const auto view = rig.layer.ports().at(0);
+                ASSERT_TRUE(view.choiceFailed);
+                EXPECT_EQ(view.choiceFailed->what, c.what);
+                EXPECT_FALSE(view.device);  // the emulator alone
+            }
+        }
+        EXPECT_EQ(fatal.has_value(), c.fatal);
+        if (fatal) {
+            EXPECT_EQ(fatal->what, c.what);
+        }
+    }
+}
+
 // What is in the settings file's place, and what its bytes are: each fault is named, with
 // its file and line, before anything waits on it or reads too much.
 TEST(PortConfig, SettingsFileKindsAndBytes) {
