@@ -151,6 +151,9 @@ struct BackendRow {
     std::vector<Candidate> (*candidates)(Os& os);
     // What the window asks for beyond the device; null: the path alone is the device text.
     const OptionSchema* options = nullptr;
+    // Its devices are one node many share (an I2C bus's addresses, a GPIO chip's lines):
+    // two ports may name the same path.
+    bool sharedNode = false;
 };
 
 // This platform's backends, in the order auto tries them.

@@ -51,7 +51,8 @@ enum class Problem : std::uint8_t {
     DeviceUnusable,  // err: why stat failed
     NotCharacterDevice,
     // Opening a backend (device).
-    OpenFailed,  // err
+    OpenFailed,       // err
+    HeldByOtherPort,  // detail: the port of this program's that has it ("LPT2 (0x278)")
     // The backend's own: backend and code say which.
     Backend,
     // The port layer.

@@ -96,7 +96,11 @@ PortLayer::Port* PortLayer::open(std::int16_t port) noexcept {
             e.address = port;
             error = e;
         } else {
-            OpenResult r = m_opener(port, m_config);
+            OpenResult r;
+            if (auto held = heldByOtherPort(port, m_config.device(port)))
+                r.error = held;
+            else
+                r = m_opener(port, m_config);
             opened->note = r.note;
             error = r.error;
             opened->backend = std::move(r.backend);
@@ -159,6 +163,8 @@ std::optional<Error> PortLayer::choose(std::int16_t port, const PortDevice& devi
     try {
         if (!p) p = &addPort(port);
         if (p->failed) return problem(Problem::WriteFailed);  // the program is ending
+        // Both ports stay as they are; the panel says why.
+        if (auto held = heldByOtherPort(port, device)) return p->choiceFailed = held;
         // What the old backend queued goes out before it closes. It is being replaced: a
         // module already gone is no reason to end the run.
         if (p->backend) (void)p->backend->flush();
@@ -265,6 +271,25 @@ void PortLayer::setRom(hd44780::Rom rom) noexcept {
 void PortLayer::setOscillator(hd44780::Oscillator oscillator) noexcept {
     m_config.emulator.oscillator = oscillator;
     for (auto& p : m_ports) p->display->setOscillator(oscillator);
+}
+
+std::optional<Error> PortLayer::heldByOtherPort(std::int16_t port, const PortDevice& device) {
+    if (!device.row || device.row->sharedNode || device.path.empty()) return std::nullopt;
+    for (const auto& other : m_ports) {
+        if (other->address == port || !other->backend) continue;
+        if (!sameFile(m_os, other->backend->description().device, device.path)) continue;
+        // Its own exclusive hold would refuse the open as another program's.
+        Error e = problem(Problem::HeldByOtherPort, portLabel(other->address));
+        e.device = device.path;
+        e.address = port;
+        if (const SupportedPort* s = supportedPort(port)) e.setting = s->deviceSetting;
+        return e;
+    }
+    return std::nullopt;
+}
+
+void PortLayer::forgetFailedChoice(std::int16_t port) noexcept {
+    if (Port* p = find(port)) p->choiceFailed.reset();
 }
 
 bool PortLayer::savedDevice(std::int16_t port) const noexcept {

@@ -56,6 +56,9 @@ public:
     // fatal. The driver's next writes re-initialise the module.
     std::optional<Error> choose(std::int16_t port, const PortDevice& device) noexcept;
 
+    // The panel's sentence for a choice that failed, no longer to be shown.
+    void forgetFailedChoice(std::int16_t port) noexcept;
+
     // Hears the first note an opener leaves (once per program: the panel shows each port's).
     void onNote(std::function<void(const Note&)> told) { m_told = std::move(told); }
 
@@ -98,6 +101,8 @@ private:
         bool failed = false;
     };
     Port* find(std::int16_t port) noexcept;
+    // The other port of ours that holds the device, where it is one that cannot be shared.
+    std::optional<Error> heldByOtherPort(std::int16_t port, const PortDevice& device);
     // Whether the port's device was named in a settings file (the window's last choice), not
     // for this run in the environment.
     bool savedDevice(std::int16_t port) const noexcept;

@@ -69,7 +69,11 @@ HardwareLine::HardwareLine(port::PortLayer& layer, port::Os& os, std::string set
         if (!m_filling && e.row && e.row->options)
             setValues(*e.row, e.row->options->values(e.candidate, {}), true);
         showOptions();
-        if (!m_filling && !e.other) apply();
+        if (m_filling) return;
+        if (e.other)
+            m_other->setFocus();  // the device is typed
+        else
+            apply();
     });
     connect(m_other, &QLineEdit::returnPressed, this, [this] { apply(); });
     connect(m_refresh, &QPushButton::clicked, this, &HardwareLine::refresh);
@@ -226,7 +230,10 @@ void HardwareLine::selectCurrent() {
     const port::SettingOrigin* origin = config.origin(supported.deviceSetting);
     std::string text = origin ? origin->value : std::string();
     m_note->hide();
-    setEnabled(true);
+    // Each port's own state: what fixed the other port's line does not fix this one's.
+    m_list->setEnabled(true);
+    m_other->setEnabled(true);
+    for (const Field& f : m_fields) f.widget->setEnabled(true);
     if (!config.namedDevicesApply()) {
         const port::SettingOrigin* mode = config.origin("VELMORIN_LPT");
         setDisabledBy(fromStd(ui::devicesIgnored(mode ? mode->value : "emulator")));
@@ -295,7 +302,9 @@ void HardwareLine::apply(bool find) {
     port::PortDevice device;
     QString note;
     if (std::optional<port::Error> error = port::parseDevice(text, device)) {
-        // Not a device text: the port stays as it is, and the line says why.
+        // Not a device text: the port stays as it is, and the line says why, in place of
+        // whatever the port's last choice left in its panel.
+        m_layer.forgetFailedChoice(m_port);
         error->setting = supported.deviceSetting;
         error->value = text;
         note = fromStd(ui::sentence(*error));

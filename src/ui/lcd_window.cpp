@@ -244,6 +244,7 @@ void LcdWindow::closeEvent(QCloseEvent* event) {
 
 void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
     auto* title = new QLabel(this);
+    title->setWordWrap(true);  // a long sentence wraps at the panel, never widens the window
     title->setToolTip(QString::fromStdString(ui::settingOrigins(m_layer.config().origins)));
     auto* view = new LcdView(*p.display, m_clock, this);
     view->setObjectName(QString::fromStdString("lcd_" + port::hexAddress(p.address)));
@@ -272,7 +273,10 @@ void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
         title += QStringLiteral("\n") + QString::fromStdString(ui::panelNote(p.note));
     if (p.choiceFailed)
         title += QStringLiteral("\n") + QString::fromStdString(ui::sentence(*p.choiceFailed));
-    if (panel.title->text() != title) panel.title->setText(title);
+    if (panel.title->text() != title) {
+        panel.title->setMaximumWidth(std::max(panel.view->sizeHint().width(), kMinNoteWidth));
+        panel.title->setText(title);
+    }
 
     const hd44780::Pins pins = p.display->lastPins();
     QString lines;

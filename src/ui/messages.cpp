@@ -327,6 +327,10 @@ std::string body(const port::Error& e) {
                    " n'est pas un périphérique caractère ; rien n'y a été ouvert";
         case Problem::OpenFailed:
             return "impossible d'ouvrir " + e.device + " : " + errnoText(e.err);
+        case Problem::HeldByOtherPort:
+            return texts::deviceNamed(e) + " : " + e.device + " est déjà utilisé par " + e.detail +
+                   " dans Velmorin ; choisissez-en un autre ici, ou libérez-le d'abord sur " +
+                   e.detail.substr(0, e.detail.find(' '));
         case Problem::Backend:
             return backendTexts(e.backend).problem(e);
         case Problem::UnsupportedAddress:

@@ -167,6 +167,13 @@ TEST(Catalogue, EverySentence) {
         {shared(port::Problem::NotCharacterDevice),
          "VELMORIN_LPT1=/dev/x n'est pas un périphérique caractère ; rien n'y a été ouvert"},
         {shared(port::Problem::OpenFailed), "impossible d'ouvrir /dev/x : erreur d'entrée-sortie"},
+        {[] {
+             port::Error e = shared(port::Problem::HeldByOtherPort);
+             e.detail = "LPT1 (0x378)";
+             return e;
+         }(),
+         "VELMORIN_LPT1=/dev/x : /dev/x est déjà utilisé par LPT1 (0x378) dans Velmorin ; "
+         "choisissez-en un autre ici, ou libérez-le d'abord sur LPT1"},
         {shared(port::Problem::UnsupportedAddress),
          "aucun port parallèle pris en charge à l'adresse 0x378 (adresses prises en charge : "
          "0x378, 0x278)"},

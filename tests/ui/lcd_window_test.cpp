@@ -294,7 +294,7 @@ private slots:
         config.origins.push_back({"VELMORIN_LPT1", "COM3@lcdserializer", "", 0});
         port::PortLayer layer(config, clock, clock, fatalPath, port::hardwareOpener(os), os);
         LcdWindow w(layer, clock);
-        w.addHardwareLine(os, "/u/velmorin.conf");
+        HardwareLine* line = w.addHardwareLine(os, "/u/velmorin.conf");
         auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
         QCOMPARE(list->currentText(), QStringLiteral("Autre…"));
         QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("hardwareOther"))->text(),
@@ -306,6 +306,49 @@ private slots:
                            "pas être changé ici ; retirez-le de l'environnement pour choisir dans "
                            "cette liste"));
         QVERIFY(os.texts.count("/u/velmorin.conf") == 0);
+        // LPT2 is set nowhere: its line is free.
+        line->setPort(0x278);
+        QVERIFY(list->isEnabled());
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("hardwareNote"))->isHidden());
+    }
+
+    // LPT2 asks for the port LPT1 has: both stay as they were, the sentence wraps at the
+    // panel; "Autre…" takes the keyboard; a new sentence replaces the panel's.
+    void hardwareLineOnTheSecondPort() {
+        testsupport::FakeOs os;
+        os.serialPorts = {{{"COM7", "Arduino Uno"}}};
+        port::SimulatedClock clock;
+        port::Fatal fatalPath([](const port::Error&) {});
+        port::PortLayer layer(port::PortConfig{}, clock, clock, fatalPath,
+                              port::hardwareOpener(os), os);
+        LcdWindow w(layer, clock);
+        HardwareLine* line = w.addHardwareLine(os, "/u/velmorin.conf");
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
+        list->setCurrentIndex(1);
+        line->setPort(0x278);
+        list->setCurrentIndex(1);
+        const auto ports = layer.ports();
+        QCOMPARE(ports[0].device->device, std::string("COM7"));
+        QVERIFY(!ports[1].device);
+        QVERIFY(ports[1].choiceFailed);
+        QCOMPARE(ports[1].choiceFailed->what, port::Problem::HeldByOtherPort);
+        QCOMPARE(os.texts["/u/velmorin.conf"], std::string("VELMORIN_LPT1=COM7@lcdserializer\n"));
+        QTest::qWait(100);  // the panels follow the layer
+        const QLabel* said = nullptr;
+        for (auto* l : w.findChildren<QLabel*>())
+            if (l->text().contains(QStringLiteral("déjà utilisé par LPT1"))) said = l;
+        QVERIFY(said);
+        QVERIFY2(said->minimumSizeHint().width() <= 400,
+                 qPrintable(QString::number(said->minimumSizeHint().width())));
+
+        list->setCurrentIndex(list->count() - 1);
+        auto* other = w.findChild<QLineEdit*>(QStringLiteral("hardwareOther"));
+        QVERIFY(other->hasFocus());
+        other->setText(QStringLiteral("/dev/tty"));
+        QTest::keyClick(other, Qt::Key_Return);
+        QVERIFY(!layer.ports()[1].choiceFailed);
     }
 };
 

@@ -38,6 +38,8 @@ const BackendRow kMcp23008{"mcp23008",
                            check,
                            chipOpen<kMcp23008Chip>,
                            nullptr,
-                           nullptr};  // the buses are pcf8574's list: the chip goes with the wiring
+                           nullptr,  // the buses are pcf8574's list: the chip goes with the wiring
+                           nullptr,
+                           true};
 
 }  // namespace port::i2c

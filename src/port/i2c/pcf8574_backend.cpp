@@ -109,6 +109,6 @@ const BackendRow kPcf8574{"pcf8574",
                           chipOpen<kPcf8574Chip>,
                           nullptr,
                           candidates,  // every bus of every kind, for either chip
-                          &kOptions};
+                          &kOptions, true};
 
 }  // namespace port::i2c

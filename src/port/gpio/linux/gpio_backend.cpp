@@ -217,6 +217,6 @@ const OptionSchema kOptions{kFields, format, values};
 const BackendRow kGpio{"gpio",  nullptr,    "/dev/gpiochipN@RS,E,D4,D5,D6,D7",
                        false,   false,      claims,
                        parse,   check,      openNamed,
-                       nullptr, candidates, &kOptions};
+                       nullptr, candidates, &kOptions, true};
 
 }  // namespace port::gpio
