@@ -3,19 +3,25 @@
 namespace port {
 namespace {
 
+// A named device's failure says which setting named it, and where.
+void sayWhere(std::optional<Error>& e, const char* setting, const PortConfig& config,
+              const PortDevice& device) {
+    if (!e) return;
+    if (e->setting.empty()) e->setting = setting;
+    if (e->device.empty()) e->device = device.path;
+    if (const SettingOrigin* o = config.origin(setting)) {
+        e->file = o->file;
+        e->line = o->line;
+    }
+}
+
 std::optional<Error> checkNamed(const char* setting, const PortConfig& config,
                                 const PortDevice& device, Os& os) {
     if (!device.row) return std::nullopt;
     std::optional<Error> e = device.row->check(device, os);
     own(*device.row, e);
-    if (e) {
-        e->setting = setting;
-        e->device = device.path;
-        if (const SettingOrigin* o = config.origin(setting)) {
-            e->file = o->file;
-            e->line = o->line;
-        }
-    }
+    if (e) e->device = device.path;
+    sayWhere(e, setting, config, device);
     return e;
 }
 
@@ -49,7 +55,9 @@ BackendOpener hardwareOpener(Os& os) {
         if (config.namedDevicesApply() && named.row) {
             if (auto e = checkNamed(port->deviceSetting, config, named, os))
                 return {nullptr, e, {}};
-            return opened(*named.row, named.row->openNamed(named, os));
+            OpenResult r = opened(*named.row, named.row->openNamed(named, os));
+            sayWhere(r.error, port->deviceSetting, config, named);
+            return r;
         }
         if (config.mode == Mode::Backend)
             return opened(*config.backend, config.backend->openAt(*port, true, os));

@@ -171,6 +171,17 @@ TEST(Serial, MatrixOrbitalPlacesTextByTheModulesRowsAndColumns) {
     }
 }
 
+// Linux's own numbers: a virtual console, the console, the pty master and slave, /dev/null.
+void terminals(testsupport::FakeOs& os) {
+    const std::pair<const char*, std::pair<unsigned, unsigned>> nodes[] = {{"tty1", {4, 1}},
+                                                                           {"console", {5, 1}},
+                                                                           {"ptmx", {5, 2}},
+                                                                           {"pts/3", {136, 3}},
+                                                                           {"null", {1, 3}}};
+    for (const auto& [name, number] : nodes)
+        os.nodes[os.node(name, number.first)].minor = number.second;
+}
+
 TEST(Serial, EachFailureIsNamed) {
     struct Case {
         const char* text;
@@ -191,12 +202,24 @@ TEST(Serial, EachFailureIsNamed) {
         {"/dev/ttyACM0@lcdserializer,baud=7", 0, P::Backend, S::BadBaud, H::None, "7"},
         {"/dev/ttyACM0@lcdserializer,baud=12345", EINVAL, P::Backend, S::BadBaud, H::None, "12345"},
         {"/dev/ttyACM0@0x27", 0, P::Backend, S::UnknownProtocol, H::None, "0x27"},
+        {"/dev/pts/3@nosuch", 0, P::Backend, S::UnknownProtocol, H::None, "nosuch"},
+        {"/dev/ttyACM0@lcdserializer,baud=9600,baud=19200", 0, P::Backend, S::OptionTwice, H::None,
+         "baud=19200"},
+        // Terminals that are no serial line, told apart by their numbers.
+        {"/dev/tty1@lcdserializer", 0, P::Backend, S::Console, H::ListSerialPorts, ""},
+        {"/dev/console@lcdserializer", 0, P::Backend, S::Console, H::ListSerialPorts, ""},
+        {"/dev/ptmx@lcdserializer", 0, P::Backend, S::PtyMaster, H::None, ""},
+        {"/dev/null@lcdserializer", ENOTTY, P::Backend, S::NotSerialPort, H::None, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         testsupport::FakeOs os;
         os.node("ttyACM0", 166);
-        if (c.openErrno) os.serialErrno["/dev/ttyACM0"] = c.openErrno;
+        terminals(os);
+        if (c.openErrno) {
+            os.serialErrno["/dev/ttyACM0"] = c.openErrno;
+            os.serialErrno["/dev/null"] = c.openErrno;
+        }
         port::PortConfig config;
         std::optional<port::Error> e = port::parseDevice(c.text, config.devices[0]);
         if (!e) {
@@ -207,6 +230,7 @@ TEST(Serial, EachFailureIsNamed) {
             layer.Out32(0x378, 1);
             ASSERT_EQ(fatal.size(), 1u);
             e = fatal[0];
+            EXPECT_EQ(e->setting, "VELMORIN_LPT1");  // the sentence names it
         }
         EXPECT_EQ(e->what, c.what);
         if (c.code) {
@@ -216,6 +240,11 @@ TEST(Serial, EachFailureIsNamed) {
         EXPECT_EQ(e->hint, port::codeOf(c.hint));
         EXPECT_EQ(e->detail, c.detail);
     }
+    // A pty's slave is a line: simulators and tests use one.
+    Line pty("/dev/pts/3@lcdserializer");
+    terminals(pty.os);
+    send(pty);
+    EXPECT_TRUE(pty.fatal.empty());
 }
 
 TEST(Serial, ACablePulledMidRunIsFatalAtTheWriteThatFailed) {

@@ -256,6 +256,16 @@ TEST(Catalogue, EverySentence) {
          "accepté)"},
         {own("serial", port::serial::Problem::NotSerialPort),
          "VELMORIN_LPT1=/dev/x n'est pas un port série ; rien n'y a été ouvert"},
+        {own("serial", port::serial::Problem::Console),
+         "VELMORIN_LPT1=/dev/x est une console du système, pas un port série : les octets de "
+         "l'afficheur s'y écriraient à l'écran ; rien n'y a été ouvert"},
+        {own("serial", port::serial::Problem::PtyMaster),
+         "VELMORIN_LPT1=/dev/x est le maître des pseudo-terminaux : l'ouvrir en crée un que "
+         "personne ne lit ; donnez le côté esclave d'un pseudo-terminal (/dev/pts/N) ou le port "
+         "de la carte"},
+        {own("serial", port::serial::Problem::OptionTwice),
+         "VELMORIN_LPT1=\"v\" : option « d » donnée deux fois ; ne gardez que celle que vous "
+         "voulez"},
         {hinted("serial", port::serial::Hint::ListSerialPorts),
          "impossible d'ouvrir /dev/x : erreur d'entrée-sortie ; les ports série présents : ls "
          "/dev/ttyACM* /dev/ttyUSB* /dev/serial/by-id (sous Windows, le Gestionnaire de "

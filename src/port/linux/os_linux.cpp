@@ -120,6 +120,9 @@ public:
         if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 ||
             tcsetattr(fd, TCSANOW, &t) != 0)
             return refuse(EINVAL);
+        // tcsetattr succeeds when any one change was taken: the rate is read back.
+        termios taken{};
+        if (tcgetattr(fd, &taken) != 0 || cfgetospeed(&taken) != speed) return refuse(EINVAL);
         // From here writes block until the driver has taken the bytes.
         const int flags = fcntl(fd, F_GETFL);
         if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return refuse(errno);

@@ -51,7 +51,7 @@ bool isComPort(const std::string& path) {
 bool isSerialPath(const std::string& path) {
     const std::string l = lower(path);
     return l.starts_with("/dev/tty") || l.starts_with("/dev/serial/") ||
-           l.starts_with("/dev/rfcomm") || isComPort(path);
+           l.starts_with("/dev/rfcomm") || l.starts_with("/dev/pts/") || isComPort(path);
 }
 
 Claim claims(const DeviceText& text) {
@@ -63,7 +63,7 @@ Claim claims(const DeviceText& text) {
 std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
     auto options = std::make_shared<Options>();
     std::size_t at = 0;
-    bool first = true;
+    bool first = true, baudGiven = false;
     while (at <= text.options.size()) {
         std::size_t comma = text.options.find(',', at);
         if (comma == std::string::npos) comma = text.options.size();
@@ -85,6 +85,7 @@ std::optional<Error> parse(const DeviceText& text, PortDevice& device) {
             continue;
         }
         if (lower(part).starts_with("baud=")) {
+            if (std::exchange(baudGiven, true)) return backendProblem(Problem::OptionTwice, part);
             const std::string rate = part.substr(5);
             char* end = nullptr;
             const unsigned long baud = std::strtoul(rate.c_str(), &end, 10);
@@ -110,9 +111,18 @@ std::optional<Error> check(const PortDevice& device, Os& os) {
         e.hint = codeOf(Hint::ListSerialPorts);
         return e;
     }
-    if (!info.characterDevice) {
-        Error e = backendProblem(Problem::NotSerialPort);
+    // Linux's terminals that are no serial line: the virtual consoles (major 4, minors
+    // 0-63; the UARTs are 64 and up), /dev/tty and /dev/console (5, 0 and 1), and the pty
+    // master (5, 2). A pty's slave (136-143) is a line, as simulators and tests use it.
+    const bool console =
+        (info.major == 4 && info.minor < 64) || (info.major == 5 && info.minor < 2);
+    const bool ptmx = info.major == 5 && info.minor == 2;
+    if (!info.characterDevice || console || ptmx) {
+        Error e = backendProblem(console ? Problem::Console
+                                 : ptmx  ? Problem::PtyMaster
+                                         : Problem::NotSerialPort);
         e.device = device.path;
+        if (console) e.hint = codeOf(Hint::ListSerialPorts);  // where the board's port is
         return e;
     }
     return std::nullopt;

@@ -24,6 +24,9 @@ enum class Problem : std::uint8_t {
     BadBaud,          // detail: the rate given
     BadOption,        // detail: the option
     NotSerialPort,    // the named device is not a serial port
+    Console,          // a virtual console, /dev/tty or /dev/console: text on a screen
+    PtyMaster,        // /dev/ptmx: opening it makes a new terminal nobody reads
+    OptionTwice,      // detail: the option given again
 };
 enum class Hint : std::uint8_t {
     None,

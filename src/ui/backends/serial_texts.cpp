@@ -30,6 +30,18 @@ std::string problem(const port::Error& e) {
                    " » inconnue (après le protocole, seul baud=N est accepté)";
         case Problem::NotSerialPort:
             return texts::deviceNamed(e) + " n'est pas un port série ; rien n'y a été ouvert";
+        case Problem::Console:
+            return texts::deviceNamed(e) +
+                   " est une console du système, pas un port série : les octets de l'afficheur "
+                   "s'y écriraient à l'écran ; rien n'y a été ouvert";
+        case Problem::PtyMaster:
+            return texts::deviceNamed(e) +
+                   " est le maître des pseudo-terminaux : l'ouvrir en crée un que personne ne lit "
+                   "; donnez le côté esclave d'un pseudo-terminal (/dev/pts/N) ou le port de la "
+                   "carte";
+        case Problem::OptionTwice:
+            return setting + "option « " + e.detail +
+                   " » donnée deux fois ; ne gardez que celle que vous voulez";
     }
     return {};
 }
