@@ -301,47 +301,38 @@ TEST(PortConfig, LINUX_TABLE(SettingsFilesUnderTheEnvironment)) {
 // with the sentence in the panel; one typed in the environment ends the run; a line that
 // does not parse stays fatal, with its file and line.
 TEST(PortLayer, LINUX_TABLE(ASavedDeviceThatIsGoneStartsOnTheEmulator)) {
-    const std::string user = "/home/u/.config/velmorin/velmorin.conf";
-    struct Case {
+    using P = port::Problem;
+    const struct {
         const char* line;  // in the settings file
         const char* env;   // VELMORIN_LPT1, or null
         bool fatal;
-        port::Problem what;
+        P what;
+    } cases[] = {
+        {"VELMORIN_LPT1=/dev/ttyACM0@lcdserializer", nullptr, false, P::DeviceUnusable},
+        {"VELMORIN_LPT1=/dev/ttyUSB0@lcdserializer", nullptr, false, P::OpenFailed},  // busy
+        {"", "/dev/ttyACM0@lcdserializer", true, P::DeviceUnusable},
+        {"VELMORIN_LPT1=/dev/ttyACM0@nosuchproto", nullptr, true, P::Backend},
     };
-    const Case cases[] = {
-        {"VELMORIN_LPT1=/dev/ttyACM0@lcdserializer", nullptr, false, port::Problem::DeviceUnusable},
-        {"VELMORIN_LPT1=/dev/ttyUSB0@lcdserializer", nullptr, false, port::Problem::OpenFailed},
-        {"", "/dev/ttyACM0@lcdserializer", true, port::Problem::DeviceUnusable},
-        {"VELMORIN_LPT1=/dev/ttyACM0@nosuchproto", nullptr, true, port::Problem::Backend},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         testsupport::FakeOs os;
-        os.node("ttyUSB0", 188);
-        os.serialErrno["/dev/ttyUSB0"] = EBUSY;
-        os.files[user] = {c.line};
+        os.serialErrno[os.node("ttyUSB0", 188)] = EBUSY;
+        os.files["/u/velmorin.conf"] = {c.line};
         Env env;
         if (c.env) env.vars["VELMORIN_LPT1"] = c.env;
-        auto r = port::readConfig(env.fn(), os, {user});
-        std::optional<port::Error> fatal = r.error;
-        if (!fatal) {
-            fatal = port::checkDevices(r.config, os);  // as the program starts
+        const auto r = port::readConfig(env.fn(), os, {"/u/velmorin.conf"});
+        // As the program starts: the settings, the devices looked at, the first write.
+        std::optional<port::Error> e = r.error ? r.error : port::checkDevices(r.config, os);
+        LayerRig rig(r.config, port::hardwareOpener(os));
+        if (!e) rig.layer.Out32(0x378, 0);
+        if (!e && !rig.fatal.empty()) e = rig.fatal[0];
+        EXPECT_EQ(e.has_value(), c.fatal);
+        if (!e) {
+            EXPECT_FALSE(rig.layer.ports().at(0).device);  // the emulator alone, saying why
+            e = rig.layer.ports().at(0).choiceFailed;
         }
-        if (!fatal) {
-            LayerRig rig(r.config, port::hardwareOpener(os));
-            rig.layer.Out32(0x378, 0);
-            if (!rig.fatal.empty()) fatal = rig.fatal[0];
-            if (!fatal) {
-                const auto view = rig.layer.ports().at(0);
-                ASSERT_TRUE(view.choiceFailed);
-                EXPECT_EQ(view.choiceFailed->what, c.what);
-                EXPECT_FALSE(view.device);  // the emulator alone
-            }
-        }
-        EXPECT_EQ(fatal.has_value(), c.fatal);
-        if (fatal) {
-            EXPECT_EQ(fatal->what, c.what);
-        }
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->what, c.what);
     }
 }
 
