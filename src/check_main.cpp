@@ -1,11 +1,14 @@
 // velmorin-check: a logic-analyser capture of a module's pins (VCD), decoded by the
-// controller model and judged against the datasheet's timing. Status 0: a clean capture;
-// 1: timing violations; 2: a capture or an option it cannot read.
+// controller model and judged against the datasheet's timing. Status 0: the judged part is
+// clean (warnings alone included); 1: timing violations after the wake-up; 2: a capture or
+// an option it cannot read, or a capture where nothing executed.
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,13 +41,18 @@ int refuse(const std::string& sentence) {
 std::optional<std::int64_t> parseTime(const std::string& text) {
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || value < 0) return std::nullopt;
+    if (end == text.c_str() || !std::isfinite(value) || value < 0) return std::nullopt;
     std::string unit(end);
     while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
     const std::pair<const char*, double> units[] = {{"", 1e9},   {"s", 1e9},  {"ms", 1e6},
                                                     {"us", 1e3}, {"µs", 1e3}, {"ns", 1}};
+    // A day is far past any capture; beyond it the nanoseconds would not fit.
+    constexpr double kMaxNs = 86'400e9;
     for (const auto& [name, ns] : units)
-        if (unit == name) return static_cast<std::int64_t>(value * ns);
+        if (unit == name) {
+            if (value * ns > kMaxNs) return std::nullopt;
+            return static_cast<std::int64_t>(value * ns);
+        }
     return std::nullopt;
 }
 
@@ -54,12 +62,27 @@ struct Arguments {
     hd44780::Options options;
     bool instructions = false;
     std::optional<std::int64_t> at;
+    const char* asked = nullptr;  // --help, --version: said on stdout, status 0
 };
 
 // The options, or the sentence that refuses them.
 std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
+    bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!options || arg == "-" || !arg.starts_with("-")) {
+            if (!a.file.empty()) return ui::check::usage();
+            a.file = arg;
+            continue;
+        }
+        if (arg == "--") {
+            options = false;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help" || arg == "--version") {
+            a.asked = arg == "--version" ? "version" : "help";
+            return std::nullopt;
+        }
         const bool valued = arg == "--map" || arg == "--module" || arg == "--oscillator" ||
                             arg == "--rom" || arg == "--at";
         if (valued && i + 1 >= argc) return ui::check::usage();
@@ -78,10 +101,8 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
             if (!a.at) return ui::check::badOption(arg, value);
         } else if (arg == "--instructions") {
             a.instructions = true;
-        } else if (arg.starts_with("--") || !a.file.empty()) {
-            return ui::check::usage();
         } else {
-            a.file = arg;
+            return ui::check::usage();
         }
     }
     if (a.file.empty()) return ui::check::usage();
@@ -91,6 +112,10 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
 int run(int argc, char** argv) {
     Arguments a;
     if (auto refused = parse(argc, argv, a)) return refuse(*refused);
+    if (a.asked) {
+        say(std::string(a.asked) == "version" ? ui::check::version() : ui::check::usage());
+        return kClean;
+    }
     // Looked at before it is opened: a FIFO or a device in its place is named, not read.
     std::error_code ec;
     const auto status = std::filesystem::status(a.file, ec);
@@ -120,16 +145,26 @@ int run(int argc, char** argv) {
     const check::Judged j = check::judge(reader, map, controller, {a.at, a.instructions});
     close();
     if (reader.error()) return refuse(ui::check::vcdProblem(a.file, *reader.error()));
+    say(ui::check::samplePeriod(j));
+    if (const std::string s = ui::check::startState(j); !s.empty()) say(s);
+    for (const std::string& line : ui::check::beforeWake(j)) say(line);
     for (const check::Executed& e : j.executed) say(ui::check::executed(e));
-    for (const std::string& line :
-         ui::check::display(controller, a.module, a.at.value_or(j.endNs), !a.at))
+    const bool pastTheEnd = a.at && *a.at > j.endNs;
+    if (pastTheEnd) say(ui::check::pastTheEnd(*a.at, j.endNs));
+    for (const std::string& line : ui::check::display(
+             controller, a.module, pastTheEnd ? j.endNs : a.at.value_or(j.endNs), !a.at))
         say(line);
+    if (const auto likely = check::likelyModule(j, a.module)) say(ui::check::moduleHint(*likely));
     say(ui::check::violationsHeading(j));
     for (const hd44780::Violation& v : j.violations) say("  " + ui::violationText(v, 0));
+    say(ui::check::unresolvedHeading(j));
+    for (const hd44780::Violation& v : j.unresolved) say("  " + ui::violationText(v, 0));
     say(ui::check::warningsHeading(j));
     for (const hd44780::Warning& w : j.warnings) say("  " + ui::warningText(w, 0));
     if (j.rwHighNs) say(ui::check::readBack(*j.rwHighNs));
+    if (reader.lastLineCut()) say(ui::check::lastLineCut(a.file));
     say(ui::check::summary(j));
+    if (j.instructions + j.data == 0) return refuse(ui::check::nothingJudged(a.file, j));
     return j.violationCount == 0 ? kClean : kViolations;
 }
 
@@ -139,9 +174,9 @@ int main(int argc, char** argv) {
     // Nothing thrown ends the program as an abort: a sentence and status 2.
     try {
         return run(argc, argv);
-    } catch (const std::exception& e) {
-        return refuse(e.what());
+    } catch (const std::bad_alloc&) {
+        return refuse(ui::check::outOfMemory());
     } catch (...) {
-        return refuse("?");
+        return refuse(ui::check::internalError());
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace check {
 namespace {
@@ -178,25 +179,59 @@ std::string describe(const std::vector<VcdVar>& vars, const PinMap& map) {
 
 namespace {
 
+// The findings of the stretch being read: the power-on stretch until the wake-up, then the
+// judged one.
+struct Stretch {
+    Findings* findings = nullptr;
+    bool judged = false;  // past the wake-up
+};
+
 class Recorder final : public hd44780::ExecutionObserver {
 public:
-    Recorder(Judged& judged, bool keep) : m_judged(judged), m_keep(keep) {}
+    Recorder(Judged& judged, const Stretch& stretch, bool keep)
+        : m_judged(judged), m_stretch(stretch), m_keep(keep) {}
     void executed(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept override {
-        ++(rs ? m_judged.data : m_judged.instructions);
+        ++(rs ? m_stretch.findings->data : m_stretch.findings->instructions);
+        if (!rs && (byte & 0x80)) m_judged.ddramSet[byte & 0x7F] = true;
         if (m_keep) m_judged.executed.push_back({rs, byte, atNs});
     }
 
 private:
     Judged& m_judged;
+    const Stretch& m_stretch;
     bool m_keep;
 };
 
+// A violation as found, before the sample period says whether it could be seen.
+struct Found {
+    hd44780::Violation v;
+    bool oneSample;  // the line moved in the same sample as E
+};
+
+std::uint64_t gcd(std::uint64_t a, std::uint64_t b) noexcept {
+    while (b != 0) a = std::exchange(b, a % b);
+    return a;
+}
+
 }  // namespace
+
+std::optional<hd44780::Geometry> likelyModule(const Judged& j, hd44780::Geometry judged) {
+    // Row starts beyond the first two lines' first cells: 0x14/0x54 on a 20x4, 0x10/0x50 on
+    // a 16x4.
+    const struct {
+        std::uint8_t third, fourth;
+        hd44780::Geometry module;
+    } kStarts[] = {{0x14, 0x54, {20, 4}}, {0x10, 0x50, {16, 4}}};
+    for (const auto& s : kStarts)
+        if (j.ddramSet[s.third] && j.ddramSet[s.fourth] && !(judged == s.module)) return s.module;
+    return std::nullopt;
+}
 
 Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
              const JudgeOptions& options) {
     Judged judged;
-    Recorder recorder(judged, options.keepExecuted);
+    Stretch stretch{&judged.before, false};
+    Recorder recorder(judged, stretch, options.keepExecuted);
     controller.observe(&recorder);
     // For each identifier, the pins it carries and which bit of it.
     std::vector<std::vector<std::pair<Pin, int>>> carried(reader.idCount());
@@ -206,8 +241,10 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
                 {static_cast<Pin>(p), map.probes[p]->bit});
     const bool eightBit = map.eightBit();
     std::array<bool, kPins> level{};
-    bool changed = false;
+    std::array<bool, kPins> written{};  // the levels of the last bus write
+    bool changed = false, started = false;
     std::int64_t pendingNs = 0;
+    std::uint64_t lastTime = 0, spacing = 0;
     const std::uint64_t fs = reader.femtosecondsPerUnit();
     // Every timescale is a power of ten of femtoseconds: one side of the nanosecond divides
     // the other exactly.
@@ -215,62 +252,146 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         return static_cast<std::int64_t>(fs >= 1'000'000 ? t * (fs / 1'000'000)
                                                          : t / (1'000'000 / fs));
     };
-    // One bus write: the pins as they stand from atNs on.
-    const auto write = [&](std::int64_t atNs) {
-        hd44780::Pins pins;
-        pins.rs = level[index(Pin::RS)];
-        pins.e = level[index(Pin::E)];
-        std::uint8_t db0to3 = 0;
-        for (int i = 0; i < 4; ++i) {
+    // The wake-up so far: instruction writes in a row reading 0011.
+    int threes = 0;
+    // Violations as found, by stretch: counted exactly, the first ones kept.
+    std::array<std::vector<Found>, 2> found;
+    std::array<std::array<std::array<std::uint64_t, 2>, hd44780::kViolationKinds>, 2> counts{};
+    const auto pins = [&] {
+        hd44780::Pins p;
+        p.rs = level[index(Pin::RS)];
+        p.e = level[index(Pin::E)];
+        for (int i = 0; i < 4; ++i)
             if (level[index(Pin::D4) + static_cast<std::size_t>(i)])
-                pins.db |= static_cast<std::uint8_t>(1 << i);
+                p.db |= static_cast<std::uint8_t>(1 << i);
+        return p;
+    };
+    const auto low = [&] {
+        std::uint8_t db0to3 = 0;
+        for (int i = 0; i < 4; ++i)
             if (level[index(Pin::D0) + static_cast<std::size_t>(i)])
                 db0to3 |= static_cast<std::uint8_t>(1 << i);
-        }
+        return db0to3;
+    };
+    // One bus write: the pins as they stand from atNs on.
+    const auto write = [&](std::int64_t atNs) {
+        const hd44780::Pins now = pins();
+        const hd44780::Pins before = controller.lastPins();
+        const bool eMoved = written[index(Pin::E)] != level[index(Pin::E)];
+        const bool rsMoved = written[index(Pin::RS)] != level[index(Pin::RS)];
+        bool dataMoved = before.db != now.db;
+        for (Pin p : {Pin::D0, Pin::D1, Pin::D2, Pin::D3})
+            dataMoved = dataMoved || written[index(p)] != level[index(p)];
+        written = level;
         if (level[index(Pin::RW)] && !judged.rwHighNs) judged.rwHighNs = atNs;
+        Findings& f = *stretch.findings;
         const std::uint64_t violations = controller.timing().count();
         const std::uint64_t warnings = controller.warningCount();
         if (eightBit)
-            controller.busWrite8(pins, db0to3, atNs);
+            controller.busWrite8(now, low(), atNs);
         else
-            controller.busWrite(pins, atNs);
+            controller.busWrite(now, atNs);
         // What this write added, kept while there is room.
         const auto& v = controller.timing().recent();
         const std::uint64_t newViolations = controller.timing().count() - violations;
-        judged.violationCount += newViolations;
-        for (std::size_t k = std::min<std::size_t>(newViolations, v.size()); k > 0; --k)
-            if (judged.violations.size() < Judged::kKept)
-                judged.violations.push_back(v[v.size() - k]);
+        const std::size_t part = stretch.judged ? 1 : 0;
+        for (std::size_t k = std::min<std::size_t>(newViolations, v.size()); k > 0; --k) {
+            const hd44780::Violation& x = v[v.size() - k];
+            using K = hd44780::ViolationKind;
+            const bool rsKind = x.kind == K::RsSetup || x.kind == K::RsHold;
+            const bool dataKind = x.kind == K::DataHold || x.kind == K::DataSetup;
+            const bool oneSample = eMoved && ((rsKind && rsMoved) || (dataKind && dataMoved));
+            ++counts[part][static_cast<std::size_t>(x.kind)][oneSample ? 1 : 0];
+            if (found[part].size() < Findings::kKept) found[part].push_back({x, oneSample});
+        }
         const auto& w = controller.warnings();
         const std::uint64_t newWarnings = controller.warningCount() - warnings;
-        judged.warningCount += newWarnings;
+        f.warningCount += newWarnings;
         for (std::size_t k = std::min<std::size_t>(newWarnings, w.size()); k > 0; --k)
-            if (judged.warnings.size() < Judged::kKept) judged.warnings.push_back(w[w.size() - k]);
+            if (f.warnings.size() < Findings::kKept) f.warnings.push_back(w[w.size() - k]);
+        // The wake-up, at each fall of E that writes an instruction.
+        if (before.e && !now.e && !stretch.judged) {
+            threes = before.rs ? 0 : before.db == 0x3 ? threes + 1 : threes;
+            const bool done = !before.rs && (eightBit ? threes >= 3 && before.db == 0x3
+                                                      : threes >= 3 && before.db == 0x2);
+            if (!before.rs && before.db != 0x3 && !done) threes = 0;
+            if (done) {
+                judged.wakeNs = atNs;
+                stretch = {&judged, true};
+            }
+        }
     };
     VcdReader::Change c;
     while (reader.next(c)) {
-        const auto& pins = carried[c.id];
-        if (pins.empty()) continue;
+        const auto& carriedPins = carried[c.id];
+        if (carriedPins.empty()) continue;
         const std::int64_t ns = toNs(c.time);
-        if (changed && ns != pendingNs) {
-            write(pendingNs);
+        if (!started) {
+            started = true;
+            judged.startNs = pendingNs = ns;
+            lastTime = c.time;
+        }
+        if (c.time != lastTime) {
+            spacing = gcd(spacing, c.time - lastTime);
+            lastTime = c.time;
+        }
+        if (ns != pendingNs) {
+            if (pendingNs == judged.startNs && judged.edges == 0) {
+                // The first values: the state the capture found, not edges.
+                controller.assume(pins(), low());
+                written = level;
+                judged.eHighAtStart = level[index(Pin::E)];
+            } else if (changed) {
+                write(pendingNs);
+            }
             changed = false;
         }
         if (options.untilNs && ns > *options.untilNs) break;
-        for (const auto& [pin, bit] : pins) {
+        for (const auto& [pin, bit] : carriedPins) {
             // x and z read as low: a floating input with nothing driving it.
             const bool high = ((c.bits >> bit) & 1) != 0 && ((c.unknown >> bit) & 1) == 0;
             if (level[index(pin)] != high) {
                 level[index(pin)] = high;
                 changed = true;
-                ++judged.edges;
+                if (ns != judged.startNs) ++judged.edges;
             }
         }
         pendingNs = ns;
         judged.endNs = ns;
     }
-    if (changed) write(pendingNs);
+    if (changed && pendingNs != judged.startNs) write(pendingNs);
     controller.observe(nullptr);
+
+    // Without a wake-up, the whole capture is judged.
+    if (!judged.wakeNs) {
+        static_cast<Findings&>(judged) = judged.before;
+        judged.before = {};
+        found[1] = std::move(found[0]);
+        counts[1] = counts[0];
+        counts[0] = {};
+    }
+    judged.periodFs = spacing * fs;
+    // What the period could not have seen: a change in the same sample as E, or a limit
+    // shorter than one sample.
+    const auto unresolved = [&](hd44780::ViolationKind kind, bool oneSample) {
+        const std::uint64_t limitFs =
+            static_cast<std::uint64_t>(hd44780::TimingChecker::limitNs(kind)) * 1'000'000;
+        return oneSample || (limitFs > 0 && limitFs < judged.periodFs);
+    };
+    for (std::size_t k = 0; k < hd44780::kViolationKinds; ++k)
+        for (std::size_t one = 0; one < 2; ++one) {
+            const auto kind = static_cast<hd44780::ViolationKind>(k);
+            judged.before.violationCount += counts[0][k][one];
+            (unresolved(kind, one != 0) ? judged.unresolvedCount : judged.violationCount) +=
+                counts[1][k][one];
+        }
+    for (const Found& x : found[0]) judged.before.violations.push_back(x.v);
+    for (const Found& x : found[1]) {
+        if (!unresolved(x.v.kind, x.oneSample))
+            judged.violations.push_back(x.v);
+        else if (judged.unresolved.size() < Judged::kKeptUnresolved)
+            judged.unresolved.push_back(x.v);
+    }
     return judged;
 }
 

@@ -59,18 +59,42 @@ struct Executed {
     std::int64_t atNs = 0;
 };
 
-struct Judged {
-    // A capture of millions of edges keeps its first findings, and counts them all.
+// What a stretch of the capture held: what executed, what broke the datasheet, what was
+// odd. A capture of millions of edges keeps its first findings, and counts them all.
+struct Findings {
     static constexpr std::size_t kKept = 1000;
-    std::uint64_t edges = 0;  // value changes of the mapped pins
-    std::int64_t endNs = 0;   // the last change's time
     std::uint64_t instructions = 0, data = 0;
-    std::vector<Executed> executed;  // with keepExecuted only
     std::uint64_t violationCount = 0, warningCount = 0;
     std::vector<hd44780::Violation> violations;
     std::vector<hd44780::Warning> warnings;
-    std::optional<std::int64_t> rwHighNs;  // the first time R/W was high: the bus was read
 };
+
+struct Judged : Findings {
+    static constexpr std::size_t kKeptUnresolved = 5;
+    std::uint64_t edges = 0;   // value changes of the mapped pins, the first values aside
+    std::int64_t startNs = 0;  // the first values' time: the state the capture found
+    std::int64_t endNs = 0;    // the last change's time
+    bool eHighAtStart = false;
+    // The sample period: the changes' common spacing (sigrok writes one unit a sample);
+    // 0 where the capture has fewer than two change times.
+    std::uint64_t periodFs = 0;
+    // Where the capture brings the module into step with an initialisation by
+    // instruction (see judge): what came before is listed apart, in before, and fails
+    // nothing. Without one, the capture is judged whole.
+    std::optional<std::int64_t> wakeNs;
+    Findings before;
+    // Limits the period cannot resolve: changes of one sample, and limits shorter than a
+    // sample. Counted, the first few kept; they fail nothing.
+    std::uint64_t unresolvedCount = 0;
+    std::vector<hd44780::Violation> unresolved;
+    std::vector<Executed> executed;        // with keepExecuted only
+    std::optional<std::int64_t> rwHighNs;  // the first time R/W was high: the bus was read
+    std::array<bool, 128> ddramSet{};      // the DDRAM addresses set
+};
+
+// The common module whose row starts the DDRAM addresses set fit, where it is not the one
+// judged (a 20x4's rows 3 and 4 start at 0x14 and 0x54).
+std::optional<hd44780::Geometry> likelyModule(const Judged& j, hd44780::Geometry judged);
 
 struct JudgeOptions {
     std::optional<std::int64_t> untilNs;  // stop after this time: the display as it was then
@@ -78,7 +102,13 @@ struct JudgeOptions {
 };
 
 // Feeds every change to the controller in time order, the changes of one time as one bus
-// write. The reader's header is read already; its error, if any, ends the run.
+// write; the first time's values are the state the capture found, not changes. The
+// reader's header is read already; its error, if any, ends the run.
+//
+// The wake-up, from any state (datasheet: initialising by instruction): three instruction
+// writes in a row whose DB7-DB4 read 0011, which leave the controller in 8-bit mode however
+// it stood, then, on a 4-bit bus, one reading 0010, which sets 4 bits. The first such
+// sequence ends the power-on stretch; a capture without one is judged whole.
 Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
              const JudgeOptions& options = {});
 

@@ -56,6 +56,7 @@ bool VcdReader::fill() {
     m_at = 0;
     m_size = static_cast<std::size_t>(n);
     if (n == 0) m_eof = true;
+    if (n > 0) m_lastByte = m_buffer[m_size - 1];
     return n > 0;
 }
 
@@ -77,6 +78,8 @@ bool VcdReader::token(std::string& out) {
         if (m_at == m_size && !fill()) return !m_error;
         const char c = m_buffer[m_at];
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return true;
+        // A word longer than any VCD's is not read whole: memory stays bounded.
+        if (out.size() == kMaxToken) return fail(VcdProblem::TooLong, out.substr(0, 16));
         out += c;
         ++m_at;
     }

@@ -37,6 +37,7 @@ enum class VcdProblem : std::uint8_t {
     BadValue,        // a change that is neither scalar, vector nor real; text
     UnknownId,       // a change to an identifier no $var declared; text
     ValueWithoutId,  // a vector or real value at the end of the file
+    TooLong,         // a word of more than kMaxToken bytes; text: its start
 };
 
 struct VcdError {
@@ -69,6 +70,9 @@ public:
     // The next change. False at the end of the file, or on an error (error() set).
     bool next(Change& change);
     const std::optional<VcdError>& error() const noexcept { return m_error; }
+    // At the end: the file's last line has no end, as a file cut short in the middle.
+    bool lastLineCut() const noexcept { return m_eof && m_lastByte != '\n' && m_lastByte != 0; }
+    static constexpr std::size_t kMaxToken = 1 << 20;
     std::uint64_t line() const noexcept { return m_line; }
 
 private:
@@ -83,6 +87,7 @@ private:
     std::size_t m_at = 0;
     std::size_t m_size = 0;
     bool m_eof = false;
+    char m_lastByte = 0;
     std::uint64_t m_line = 1;
     std::uint64_t m_tokenLine = 1;
     std::vector<VcdVar> m_vars;

@@ -46,6 +46,12 @@ void Controller::busWrite8(Pins pins, std::uint8_t db0to3, std::int64_t atNs) no
     m_decoder.setLowLines(low);
 }
 
+void Controller::assume(Pins pins, std::uint8_t db0to3) noexcept {
+    m_pins = pins;
+    m_decoder.setLowLines(static_cast<std::uint8_t>(db0to3 & 0x0F));
+    ++m_revision;
+}
+
 void Controller::latch(Pins pins, std::int64_t atNs) noexcept {
     m_timing.onLatch(atNs);
     const bool busy = m_timing.busyAt(atNs) && !m_options.executeWhileBusy;

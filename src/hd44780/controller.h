@@ -89,6 +89,10 @@ public:
     // bit 0 is DB0.
     void busWrite8(Pins pins, std::uint8_t db0to3, std::int64_t atNs) noexcept;
 
+    // The lines as they stood when a capture began: taken as the state, not as edges, so
+    // nothing is judged against a change nobody saw.
+    void assume(Pins pins, std::uint8_t db0to3) noexcept;
+
     // Tells observer of every byte executed from now on; null: nobody.
     void observe(ExecutionObserver* observer) noexcept { m_observer = observer; }
 

@@ -75,6 +75,27 @@ public:
     void setOscillator(Oscillator oscillator) noexcept;
     Oscillator oscillator() const noexcept { return m_oscillator; }
 
+    // The write-cycle limit a kind of violation breaks; 0 for the execution times, which
+    // are not a bus timing.
+    static constexpr std::int64_t limitNs(ViolationKind kind) noexcept {
+        switch (kind) {
+            case ViolationKind::EnableHighTooShort:
+                return kMinEnableHighNs;
+            case ViolationKind::EnableCycleTooShort:
+                return kMinEnableCycleNs;
+            case ViolationKind::RsSetup:
+                return kRsSetupNs;
+            case ViolationKind::RsHold:
+                return kRsHoldNs;
+            case ViolationKind::DataSetup:
+                return kDataSetupNs;
+            case ViolationKind::DataHold:
+                return kDataHoldNs;
+            default:
+                return 0;
+        }
+    }
+
     // Datasheet execution times, given at 270 kHz and scaling with the oscillator's period.
     static constexpr std::int64_t executionNs(Execution what, Oscillator oscillator) noexcept {
         std::int64_t ns = 0;

@@ -32,7 +32,8 @@ std::string cellText(std::uint8_t code, hd44780::Rom rom) {
 
 std::string usage() {
     return "usage : velmorin-check [--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7] [--module 16x2] "
-           "[--oscillator 270|190] [--rom a00|a02] [--instructions] [--at TEMPS] CAPTURE.vcd";
+           "[--oscillator 270|190] [--rom a00|a02] [--instructions] [--at TEMPS] [--] "
+           "CAPTURE.vcd ; velmorin-check --help | --version";
 }
 
 std::string notAFile(const std::string& file) {
@@ -73,6 +74,9 @@ std::string vcdProblem(const std::string& file, const ::check::VcdError& e) {
             return where + "changement de valeur " + said + " illisible";
         case VcdProblem::UnknownId:
             return where + "identifiant " + said + " qu'aucune déclaration $var ne nomme";
+        case VcdProblem::TooLong:
+            return where + "un mot de plus de 1 Mio (" + said +
+                   "…) : ce n'est pas un fichier VCD, ou il est abîmé";
         case VcdProblem::ValueWithoutId:
             return where + "valeur " + said +
                    " sans identifiant : le fichier est tronqué ; "
@@ -136,6 +140,124 @@ std::vector<std::string> display(const hd44780::Controller& controller, hd44780:
     return lines;
 }
 
+namespace {
+
+// The datasheet's name of the limit a kind of violation breaks.
+const char* limitName(hd44780::ViolationKind kind) {
+    using K = hd44780::ViolationKind;
+    switch (kind) {
+        case K::EnableHighTooShort:
+            return "PWEH";
+        case K::EnableCycleTooShort:
+            return "tcycE";
+        case K::RsSetup:
+            return "tAS";
+        case K::RsHold:
+            return "tAH";
+        case K::DataSetup:
+            return "tDSW";
+        case K::DataHold:
+            return "tH";
+        default:
+            return "";
+    }
+}
+
+// "1 MHz", "200 kHz", "24 MHz".
+std::string frequency(double hz) {
+    const char* unit = hz >= 1e6 ? "MHz" : hz >= 1e3 ? "kHz" : "Hz";
+    const double v = hz >= 1e6 ? hz / 1e6 : hz >= 1e3 ? hz / 1e3 : hz;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3g", v);
+    std::string text = buf;
+    if (const std::size_t dot = text.find('.'); dot != std::string::npos) text[dot] = ',';
+    return text + " " + unit;
+}
+
+}  // namespace
+
+std::string startState(const ::check::Judged& j) {
+    if (!j.eHighAtStart) return {};
+    return "E déjà haut au début de la capture (t = " + seconds(j.startNs) +
+           ") : sa montée n'a pas été vue, rien n'est jugé contre elle";
+}
+
+std::string samplePeriod(const ::check::Judged& j) {
+    if (j.periodFs == 0)
+        return "Échantillonnage : inconnu (moins de deux instants dans la capture)";
+    const double ns = static_cast<double>(j.periodFs) / 1e6;
+    std::string text = "Échantillonnage : " +
+                       (ns >= 1 ? duration(static_cast<std::int64_t>(ns + 0.5)) : "< 1 ns") + " (" +
+                       frequency(1e15 / static_cast<double>(j.periodFs)) + ")";
+    std::string unmeasured;
+    for (std::size_t k = 0; k < hd44780::kViolationKinds; ++k) {
+        const auto kind = static_cast<hd44780::ViolationKind>(k);
+        const std::int64_t limitNs = hd44780::TimingChecker::limitNs(kind);
+        if (limitNs > 0 && static_cast<std::uint64_t>(limitNs) * 1'000'000 < j.periodFs)
+            unmeasured += (unmeasured.empty() ? "" : ", ") + std::string(limitName(kind)) + " " +
+                          duration(limitNs);
+    }
+    if (!unmeasured.empty())
+        text += " ; plus courts qu'un échantillon, non mesurés : " + unmeasured;
+    return text + " ; le reste est jugé à un échantillon près";
+}
+
+std::vector<std::string> beforeWake(const ::check::Judged& j) {
+    if (!j.wakeNs) return {};
+    const ::check::Findings& b = j.before;
+    std::vector<std::string> lines{
+        "Avant le réveil (initialisation par instructions, finie à t = " + seconds(*j.wakeNs) +
+        ") : " + plural(b.instructions, "instruction", "instructions") + ", " +
+        plural(b.data, "donnée", "données") + ", " +
+        plural(b.violationCount, "violation", "violations") + ", " +
+        plural(b.warningCount, "avertissement", "avertissements") +
+        " ; le module n'était pas encore en phase : rien de cela n'est jugé"};
+    constexpr std::size_t kShown = 5;
+    for (std::size_t i = 0; i < b.violations.size() && i < kShown; ++i)
+        lines.push_back("  " + violationText(b.violations[i], 0));
+    for (std::size_t i = 0; i < b.warnings.size() && i < kShown; ++i)
+        lines.push_back("  " + warningText(b.warnings[i], 0));
+    return lines;
+}
+
+std::string unresolvedHeading(const ::check::Judged& j) {
+    return "Non résolus à cette résolution : " + std::to_string(j.unresolvedCount) +
+           (j.unresolvedCount == 0 ? "" : " (sans effet sur le verdict)");
+}
+
+std::string moduleHint(hd44780::Geometry likely) {
+    const std::string size = hd44780::moduleSizeName(likely);
+    return "Les adresses DDRAM écrites sont les débuts de ligne d'un module " + size +
+           " : relancez avec --module " + size;
+}
+
+std::string nothingJudged(const std::string& file, const ::check::Judged& j) {
+    return texts::shown(file) +
+           " : aucune instruction exécutée, rien n'a pu être jugé (E n'a jamais écrit sur le "
+           "bus" +
+           (j.periodFs > 1'000'000'000 ? ", ou l'échantillonnage est trop lent pour ses impulsions"
+                                       : "") +
+           ") ; capturez RS, E et D4-D7 à 1 MHz ou plus";
+}
+
+std::string outOfMemory() {
+    return "mémoire insuffisante pour lire cette capture ; une ligne démesurée (un fichier qui "
+           "n'est pas un VCD) en est d'ordinaire la cause";
+}
+
+std::string internalError() {
+    return "erreur interne inattendue ; signalez-la avec la capture";
+}
+
+std::string version() {
+    return "velmorin-check " VELMORIN_VERSION;
+}
+
+std::string pastTheEnd(std::int64_t atNs, std::int64_t endNs) {
+    return "--at " + seconds(atNs) + " : après la fin de la capture (t = " + seconds(endNs) +
+           ") ; l'afficheur est montré à la fin";
+}
+
 std::string violationsHeading(const ::check::Judged& j) {
     return "Violations de timing : " + std::to_string(j.violationCount) +
            (j.violationCount > j.violations.size()
@@ -147,18 +269,28 @@ std::string warningsHeading(const ::check::Judged& j) {
     return "Avertissements : " + std::to_string(j.warningCount);
 }
 
+std::string lastLineCut(const std::string& file) {
+    return texts::shown(file) +
+           " finit au milieu d'une ligne : le fichier est peut-être tronqué (exportez-le à "
+           "nouveau)";
+}
+
 std::string readBack(std::int64_t atNs) {
     return "R/W haut à t = " + seconds(atNs) +
            " : la capture lit le module ; seules ses écritures sont jugées";
 }
 
 std::string summary(const ::check::Judged& j) {
+    const char* verdict = j.instructions + j.data == 0 ? " : rien d'exécuté, rien à juger"
+                          : j.violationCount > 0       ? " : capture hors fiche technique"
+                          : j.warningCount > 0 ? " : capture conforme, avertissements à lire"
+                                               : " : capture conforme";
     return "Résumé : " + plural(j.edges, "front", "fronts") + ", " +
            plural(j.instructions, "instruction", "instructions") + ", " +
            plural(j.data, "donnée", "données") + " ; " +
            plural(j.violationCount, "violation", "violations") + ", " +
-           plural(j.warningCount, "avertissement", "avertissements") +
-           (j.violationCount == 0 ? " : capture conforme" : " : capture hors fiche technique");
+           plural(j.warningCount, "avertissement", "avertissements") + ", " +
+           plural(j.unresolvedCount, "non résolu", "non résolus") + verdict;
 }
 
 }  // namespace ui::check

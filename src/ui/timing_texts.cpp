@@ -7,17 +7,24 @@ namespace {
 
 using Limits = hd44780::TimingChecker;
 
+// French: a decimal comma, in every figure the program writes.
 std::string fixed(double v, int decimals) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
+    std::string text = buf;
+    if (const std::size_t dot = text.find('.'); dot != std::string::npos) text[dot] = ',';
+    return text;
 }
+
+}  // namespace
 
 std::string duration(std::int64_t ns) {
     if (ns >= 1'000'000 || ns <= -1'000'000) return fixed(static_cast<double>(ns) / 1e6, 3) + " ms";
     if (ns >= 1'000 || ns <= -1'000) return fixed(static_cast<double>(ns) / 1e3, 3) + " µs";
     return std::to_string(ns) + " ns";
 }
+
+namespace {
 
 // A datasheet limit, in its own whole unit: "40 ns", "15 ms".
 std::string limit(std::int64_t ns) {
@@ -29,10 +36,7 @@ std::string limit(std::int64_t ns) {
 }  // namespace
 
 std::string seconds(std::int64_t ns) {
-    // French: a decimal comma.
-    std::string text = fixed(static_cast<double>(ns) / 1e9, 6);
-    if (const std::size_t dot = text.find('.'); dot != std::string::npos) text[dot] = ',';
-    return text + " s";
+    return fixed(static_cast<double>(ns) / 1e9, 6) + " s";
 }
 
 std::string oscillatorName(hd44780::Oscillator oscillator) {

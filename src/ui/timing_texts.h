@@ -18,6 +18,8 @@ std::string remedy(hd44780::ViolationKind kind);
 std::string oscillatorName(hd44780::Oscillator oscillator);
 // "1,234567 s".
 std::string seconds(std::int64_t ns);
+// "1,465 ms", "230 ns".
+std::string duration(std::int64_t ns);
 // "0x0F": an instruction or data byte, as the datasheet writes them.
 inline std::string hexByte(std::uint8_t v) {
     return port::hexByte(v, true);

@@ -125,15 +125,15 @@ TEST(Check, HandMadeCaptures) {
         t += 5'000'000;
     }
     {
-        SCOPED_TRACE("an E pulse of 200 ns");
+        SCOPED_TRACE("an E pulse of 200 ns, after the wake-up");
         std::vector<std::string> w = startUp;
-        w[0] = "20000000 0 1 0011";
-        w[1] = "20000200 0 0 0011";
+        w.push_back("40000000 0 1 0000");
+        w.push_back("40000200 0 0 0000");
         const Judging r = judge(fromText(capture(w)));
         ASSERT_FALSE(r.error);
         ASSERT_EQ(r.judged.violationCount, 1u);
         EXPECT_EQ(r.judged.violations[0].kind, ViolationKind::EnableHighTooShort);
-        EXPECT_EQ(r.judged.violations[0].atNs, 20'000'200);
+        EXPECT_EQ(r.judged.violations[0].atNs, 40'000'200);
         EXPECT_EQ(r.judged.violations[0].byNs, 30);  // 200 of 230 ns
         EXPECT_TRUE(r.fourBit);
     }
@@ -169,9 +169,66 @@ TEST(Check, HandMadeCaptures) {
     }
 }
 
+// Real boards as cheap analysers see them: the first values, a power-on pulse, the sample
+// period, the module's size.
+TEST(Check, CapturesOfOtherPeoplesBoards) {
+    // The datasheet's wake-up, 0x3 three times then 0x2, E high 10 us, 5 ms apart.
+    std::vector<std::string> wake;
+    for (long long t = 20'000'000; const char* db : {"0011", "0011", "0011", "0010"}) {
+        wake.push_back(std::to_string(t) + " 0 1 " + db);
+        wake.push_back(std::to_string(t + 10'000) + " 0 0 " + db);
+        t += 5'000'000;
+    }
+    // A floating bus's pulse of 100 ns (PWEH), and DDRAM 0x94 then 0xD4 (a 20x4's rows 3, 4).
+    const std::vector<std::string> pulse = {"0 0 0 0000", "1000000 0 1 1111", "1000100 0 0 1111"};
+    std::vector<std::string> rows = {"50000000 0 1 1001", "50010000 0 0 1001", "50020000 0 1 0100",
+                                     "50030000 0 0 0100", "50100000 0 1 1101", "50110000 0 0 1101",
+                                     "50120000 0 1 0100", "50130000 0 0 0100"};
+    const auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<std::string> after = wake;
+    for (std::size_t i = 1; i < pulse.size(); ++i) after.push_back("4" + pulse[i]);  // at 41 ms
+    const struct {
+        const char* what;
+        std::string vcd;
+        std::uint64_t violations, before, unresolved;
+        bool woke;
+    } cases[] = {
+        // E already high at t = 0, with RS: nothing judged against a rise nobody saw.
+        {"E high at the start", capture({"0 1 1 0011", "20000 1 0 0011"}), 0, 0, 0, false},
+        {"a power-on pulse, then the wake-up", capture(join(pulse, wake)), 0, 1, 0, true},
+        {"the same pulse after it", capture(after), 1, 0, 0, true},
+        // 200 kHz: one unit a sample of 5 us; RS moves with E's rise, in one sample.
+        {"200 kHz",
+         "$timescale 1 us $end\n$var wire 1 ! RS $end\n$var wire 1 \" E $end\n"
+         "$var wire 4 # db [7:4] $end\n$enddefinitions $end\n#0 0! 0\" b0 #\n"
+         "#20000 1! 1\" b10 #\n#20005 0\"\n#20100 1\"\n#20105 0\"\n",
+         0, 0, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Judging r =
+            judge(fromText(c.vcd), std::string(c.what) == "200 kHz"
+                                       ? "RS=RS,E=E,D4=db[4],D5=db[5],D6=db[6],D7=db[7]"
+                                       : "");
+        ASSERT_FALSE(r.error);
+        EXPECT_EQ(r.judged.violationCount, c.violations);
+        EXPECT_EQ(r.judged.before.violationCount, c.before);
+        EXPECT_EQ(r.judged.unresolvedCount, c.unresolved);
+        EXPECT_EQ(r.judged.wakeNs.has_value(), c.woke);
+    }
+    EXPECT_TRUE(judge(fromText(capture({"0 1 1 0011", "20000 1 0 0011"}))).judged.eHighAtStart);
+    EXPECT_EQ(judge(fromText(capture(join(wake, rows)))).judged.periodFs, 10'000'000'000u);
+    const check::Judged sized = judge(fromText(capture(join(wake, rows)))).judged;
+    EXPECT_EQ(check::likelyModule(sized, {16, 2}), (hd44780::Geometry{20, 4}));
+    EXPECT_FALSE(check::likelyModule(sized, {20, 4}));
+}
+
 TEST(Check, UnreadableCapturesNameTheLine) {
     struct Case {
-        const char* text;
+        std::string text;
         check::VcdProblem what;
         std::uint64_t line;
     };
@@ -187,6 +244,7 @@ TEST(Check, UnreadableCapturesNameTheLine) {
         {"#0\nb101\n", check::VcdProblem::ValueWithoutId, 7},
         {"#0\n1?\n", check::VcdProblem::UnknownId, 7},
         {"#0\nq!\n", check::VcdProblem::BadValue, 7},
+        {"#0\n" + std::string(check::VcdReader::kMaxToken + 1, 'A'), check::VcdProblem::TooLong, 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

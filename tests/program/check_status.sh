@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # velmorin-check's exit status and its one sentence: 0 for a clean capture, 1 for a
-# violation, 2 for a file it cannot read, never a crash.
+# violation, 2 for a file it cannot read or one where nothing executed, never a crash.
 #   check_status.sh VELMORIN_CHECK
 set -uo pipefail
 check=$1
@@ -33,6 +33,9 @@ printf '%s\n#0\n0!\n0"\nb0000 #\n#20000000\nb0011 #\n1"\n#20001000\n0"\n' "$head
 printf '%s\n#0\n0!\n0"\nb0000 #\n#20000000\nb0011 #\n1"\n#20000200\n0"\n' "$header" >"$work/short.vcd"
 printf '%s\n' '$timescale 1 ns $end' '$scope module top $end' '$var wire 1 ! RS' >"$work/cut.vcd"
 printf '%s\n#0\n0!\n#5x\n' "$header" >"$work/bad.vcd"
+# E and RS already high when the capture begins; every change at one time.
+printf '%s\n#0\n1!\n1"\nb0011 #\n#20001000\n0"\n' "$header" >"$work/high.vcd"
+printf '%s\n#0\n0!\n1"\nb0011 #\n0"\n' "$header" >"$work/still.vcd"
 
 expect clean 0 '^Résumé : .* capture conforme' --map "$map" "$work/clean.vcd"
 expect short-pulse 1 '^  E haut 200 ns < 230 ns \(t = 0,020000 s\)' --map "$map" "$work/short.vcd"
@@ -41,4 +44,11 @@ expect bad-line 2 "^velmorin-check : .*bad.vcd, ligne 10 : temps « #5x » illis
 expect a-folder 2 "n'est pas un fichier ordinaire" "$work"
 expect no-such-file 2 "introuvable" "$work/none.vcd"
 expect bad-option 2 "^velmorin-check : --module « 17x3 » : valeur inconnue" --module 17x3 "$work/clean.vcd"
+expect e-high 0 "^E déjà haut au début de la capture" --map "$map" "$work/high.vcd"
+expect nothing-executed 2 "aucune instruction exécutée, rien n'a pu être jugé" --map "$map" "$work/still.vcd"
+expect at-nan 2 "^velmorin-check : --at « nan » : valeur inconnue" --at nan "$work/clean.vcd"
+expect at-huge 2 "^velmorin-check : --at « 1e10 » : valeur inconnue" --at 1e10 "$work/clean.vcd"
+expect past-the-end 0 "^--at 5,000000 s : après la fin de la capture" --map "$map" --at 5 "$work/clean.vcd"
+expect help 0 "^usage : velmorin-check" --help
+expect version 0 "^velmorin-check 1" --version
 [ "$failures" = 0 ]

@@ -529,6 +529,22 @@ TEST(Catalogue, VelmorinCheck) {
          "(--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7)"},
         {ui::check::readBack(1'500'000),
          "R/W haut à t = 0,001500 s : la capture lit le module ; seules ses écritures sont jugées"},
+        {ui::check::vcdProblem("c.vcd", {VcdProblem::TooLong, 4, "AAAA", 0}),
+         "c.vcd, ligne 4 : un mot de plus de 1 Mio (« AAAA »…) : ce n'est pas un fichier VCD, ou "
+         "il est abîmé"},
+        {ui::check::lastLineCut("c.vcd"),
+         "c.vcd finit au milieu d'une ligne : le fichier est peut-être tronqué (exportez-le à "
+         "nouveau)"},
+        {ui::check::pastTheEnd(9'000'000'000, 2'000'000'000),
+         "--at 9,000000 s : après la fin de la capture (t = 2,000000 s) ; l'afficheur est montré "
+         "à la fin"},
+        {ui::check::moduleHint({20, 4}),
+         "Les adresses DDRAM écrites sont les débuts de ligne d'un module 20x4 : relancez avec "
+         "--module 20x4"},
+        {ui::check::outOfMemory(),
+         "mémoire insuffisante pour lire cette capture ; une ligne démesurée (un fichier qui "
+         "n'est pas un VCD) en est d'ordinaire la cause"},
+        {ui::check::internalError(), "erreur interne inattendue ; signalez-la avec la capture"},
     };
     for (const auto& [text, expected] : said) EXPECT_EQ(text, expected);
     check::Judged j;
@@ -536,9 +552,43 @@ TEST(Catalogue, VelmorinCheck) {
     j.instructions = 38;
     j.data = 1;
     j.violationCount = 2;
+    j.unresolvedCount = 3;
+    j.startNs = 0;
+    j.eHighAtStart = true;
+    j.periodFs = 5'000'000'000;  // 200 kHz
+    j.wakeNs = 45'000'000;
+    j.before.instructions = 2;
+    j.before.violationCount = 1;
     EXPECT_EQ(ui::check::summary(j),
-              "Résumé : 1194 fronts, 38 instructions, 1 donnée ; 2 violations, 0 avertissement : "
-              "capture hors fiche technique");
+              "Résumé : 1194 fronts, 38 instructions, 1 donnée ; 2 violations, 0 avertissement, 3 "
+              "non résolus : capture hors fiche technique");
+    EXPECT_EQ(ui::check::samplePeriod(j),
+              "Échantillonnage : 5,000 µs (200 kHz) ; plus courts qu'un échantillon, non mesurés "
+              ": PWEH 230 ns, tcycE 500 ns, tAS 40 ns, tAH 10 ns, tDSW 80 ns, tH 10 ns ; le reste "
+              "est jugé à un échantillon près");
+    EXPECT_EQ(ui::check::startState(j),
+              "E déjà haut au début de la capture (t = 0,000000 s) : sa montée n'a pas été vue, "
+              "rien n'est jugé contre elle");
+    EXPECT_EQ(ui::check::beforeWake(j).at(0),
+              "Avant le réveil (initialisation par instructions, finie à t = 0,045000 s) : 2 "
+              "instructions, 0 donnée, 1 violation, 0 avertissement ; le module n'était pas "
+              "encore en phase : rien de cela n'est jugé");
+    EXPECT_EQ(ui::check::unresolvedHeading(j),
+              "Non résolus à cette résolution : 3 (sans effet sur le verdict)");
+    j = {};
+    j.periodFs = 1'000'000'000'000;  // 1 kHz
+    EXPECT_EQ(ui::check::summary(j),
+              "Résumé : 0 front, 0 instruction, 0 donnée ; 0 violation, 0 avertissement, 0 non "
+              "résolu : rien d'exécuté, rien à juger");
+    EXPECT_EQ(ui::check::nothingJudged("c.vcd", j),
+              "c.vcd : aucune instruction exécutée, rien n'a pu être jugé (E n'a jamais écrit sur "
+              "le bus, ou l'échantillonnage est trop lent pour ses impulsions) ; capturez RS, E et "
+              "D4-D7 à 1 MHz ou plus");
+    j.warningCount = 1;
+    j.data = 4;
+    EXPECT_EQ(ui::check::summary(j),
+              "Résumé : 0 front, 0 instruction, 4 données ; 0 violation, 1 avertissement, 0 non "
+              "résolu : capture conforme, avertissements à lire");
 }
 
 }  // namespace
