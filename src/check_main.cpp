@@ -88,6 +88,7 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
         if (valued && i + 1 >= argc) return ui::check::usage();
         const std::string value = valued ? argv[++i] : "";
         if (arg == "--map") {
+            if (value.empty()) return ui::check::mapProblem({}, {check::MapProblem::Empty, {}});
             a.map = value;
         } else if (arg == "--module" || arg == "--rom") {
             if (port::parseModule(value, a.module, a.options))
@@ -148,7 +149,7 @@ int run(int argc, char** argv) {
     say(ui::check::samplePeriod(j));
     if (const std::string s = ui::check::startState(j); !s.empty()) say(s);
     for (const std::string& line : ui::check::beforeWake(j)) say(line);
-    for (const check::Executed& e : j.executed) say(ui::check::executed(e));
+    for (const check::Executed& e : j.executed) say(ui::check::executed(e, controller.rom()));
     const bool pastTheEnd = a.at && *a.at > j.endNs;
     if (pastTheEnd) say(ui::check::pastTheEnd(*a.at, j.endNs));
     for (const std::string& line : ui::check::display(

@@ -76,8 +76,18 @@ std::optional<std::size_t> pinNamed(const std::string& name) {
     return std::nullopt;
 }
 
+// The pins a map lacks of RS, E, D4-D7: "E, D6".
+std::string missingPins(const PinMap& m) {
+    std::string missing;
+    for (Pin p : {Pin::RS, Pin::E, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
+        if (!m.probes[index(p)]) missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
+    return missing;
+}
+
 // The pins by their names, all in one scope: the first scope that has RS, E and D4-D7.
-bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map) {
+// Where none has them all, missing names what the scope with most of them lacks.
+bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map, std::string& missing) {
+    std::size_t most = 0;
     std::vector<std::string> scopes;
     for (const VcdVar& v : vars)
         if (std::find(scopes.begin(), scopes.end(), v.scope) == scopes.end())
@@ -98,6 +108,12 @@ bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map) {
             m.chosen = PinMap::Chosen::PinNames;
             map = m;
             return true;
+        }
+        const std::size_t found = static_cast<std::size_t>(
+            std::count_if(m.probes.begin(), m.probes.end(), [](const auto& p) { return p.has_value(); }));
+        if (found > most) {
+            most = found;
+            missing = missingPins(m);
         }
     }
     return false;
@@ -135,8 +151,9 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
                                 PinMap& map) {
     map = PinMap{};
     if (given.empty()) {
-        if (byPinNames(vars, map) || byParallelCable(vars, map)) return std::nullopt;
-        return MapError{MapProblem::Missing, "RS, E, D4-D7"};
+        std::string missing = "RS, E, D4, D5, D6, D7";
+        if (byPinNames(vars, map, missing) || byParallelCable(vars, map)) return std::nullopt;
+        return MapError{MapProblem::Missing, missing};
     }
     map.chosen = PinMap::Chosen::Given;
     std::size_t from = 0;
@@ -150,17 +167,22 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
             return MapError{MapProblem::BadForm, part};
         const std::optional<std::size_t> p = pinNamed(upper(part.substr(0, eq)));
         if (!p) return MapError{MapProblem::UnknownPin, part.substr(0, eq)};
-        const auto probe = find(vars, part.substr(eq + 1));
-        if (!probe) return MapError{MapProblem::NoSignal, part.substr(eq + 1)};
+        if (map.probes[*p]) return MapError{MapProblem::PinTwice, part.substr(0, eq)};
+        const std::string signal = part.substr(eq + 1);
+        const auto probe = find(vars, signal);
+        if (!probe) {
+            // "data" for an 8-bit vector: which bit is meant?
+            for (const VcdVar& v : vars)
+                if (v.width > 1 && (upper(v.name) == upper(signal) || upper(fullName(v)) == upper(signal)))
+                    return MapError{MapProblem::VectorWithoutBit, signal, v.width};
+            return MapError{MapProblem::NoSignal, signal};
+        }
+        for (const auto& other : map.probes)
+            if (other && other->var == probe->var && other->bit == probe->bit)
+                return MapError{MapProblem::SignalTwice, signal};
         map.probes[*p] = probe;
     }
-    if (!complete(map)) {
-        std::string missing;
-        for (Pin p : {Pin::RS, Pin::E, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
-            if (!map.probes[index(p)])
-                missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
-        return MapError{MapProblem::Missing, missing};
-    }
+    if (!complete(map)) return MapError{MapProblem::Missing, missingPins(map)};
     return std::nullopt;
 }
 
@@ -193,13 +215,17 @@ public:
     void executed(bool rs, std::uint8_t byte, std::int64_t atNs) noexcept override {
         ++(rs ? m_stretch.findings->data : m_stretch.findings->instructions);
         if (!rs && (byte & 0x80)) m_judged.ddramSet[byte & 0x7F] = true;
-        if (m_keep) m_judged.executed.push_back({rs, byte, atNs});
+        // Set CGRAM address sends data to the glyphs; set DDRAM address back to the text.
+        if (!rs && (byte & 0xC0)) m_cgram = !(byte & 0x80);
+        if (!rs && byte != 0 && byte < 0x04) m_cgram = false;  // clear, home: DDRAM 0
+        if (m_keep) m_judged.executed.push_back({rs, rs && m_cgram, byte, atNs});
     }
 
 private:
     Judged& m_judged;
     const Stretch& m_stretch;
     bool m_keep;
+    bool m_cgram = false;
 };
 
 // A violation as found, before the sample period says whether it could be seen.
@@ -338,7 +364,10 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         if (ns != pendingNs) {
             if (pendingNs == judged.startNs && judged.edges == 0) {
                 // The first values: the state the capture found, not edges.
-                controller.assume(pins(), low());
+                if (eightBit)
+                    controller.assume8(pins(), low());
+                else
+                    controller.assume(pins());
                 written = level;
                 judged.eHighAtStart = level[index(Pin::E)];
             } else if (changed) {

@@ -37,11 +37,16 @@ enum class MapProblem : std::uint8_t {
     UnknownPin,  // text: the pin
     NoSignal,    // text: the signal no variable is
     Missing,     // text: the pins a map needs and could not find (RS, E, D4-D7)
+    PinTwice,    // text: the pin given twice
+    SignalTwice,  // text: the signal given for two pins
+    VectorWithoutBit,  // text: the vector named whole; number: its width
+    Empty,       // --map ''
 };
 
 struct MapError {
     MapProblem what{};
     std::string text;
+    int width = 0;  // VectorWithoutBit
 };
 
 // --map RS=D0,E=D1,D4=D4...: each pin to a signal, "name", "scope.name" or "name[bit]".
@@ -55,6 +60,7 @@ std::string describe(const std::vector<VcdVar>& vars, const PinMap& map);
 
 struct Executed {
     bool rs = false;
+    bool cgram = false;  // data: a row of a custom glyph's pattern
     std::uint8_t byte = 0;
     std::int64_t atNs = 0;
 };

@@ -17,6 +17,8 @@ struct RomEntry {
 // Where the Japanese mask's glyphs are not ASCII's: the yen sign and two arrows.
 constexpr RomSign kA00Signs[] = {{0x5C, "¥"}, {0x7E, "→"}, {0x7F, "←"}};
 constexpr RomSign kA02Signs[] = {{0x7E, "~"}};
+// The Japanese mask's 0xA1-0xDF are JIS X 0201's katakana, Unicode's half-width forms.
+constexpr RomRun kA00Runs[] = {{0xA1, 0xDF, U'\uFF61'}};
 
 struct Row {
     RomRow row;
@@ -25,8 +27,8 @@ struct Row {
 
 // One row a ROM, in the order of the Rom values the program names.
 const Row kRoms[] = {
-    {{"a00", kA00Signs}, kRom_a00},  // Japanese: katakana in 0xA0-0xDF (Rom::A00)
-    {{"a02", kA02Signs}, kRom_a02},  // European: Latin-1 accents, Greek, Cyrillic (Rom::A02)
+    {{"a00", kA00Signs, kA00Runs}, kRom_a00},  // Japanese: katakana in 0xA1-0xDF (Rom::A00)
+    {{"a02", kA02Signs, {}}, kRom_a02},  // European: Latin-1 accents, Greek, Cyrillic (Rom::A02)
 };
 constexpr std::size_t kRomCount = sizeof kRoms / sizeof kRoms[0];
 

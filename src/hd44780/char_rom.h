@@ -17,9 +17,16 @@ struct RomSign {
     const char* text;
 };
 
+// A run of codes whose glyphs are a run of Unicode characters, one column wide each.
+struct RomRun {
+    std::uint8_t first, last;
+    char32_t unicode;  // the character of first
+};
+
 struct RomRow {
     const char* name;  // "a00": what VELMORIN_MODULE, velmorin-check and the window call it
     std::span<const RomSign> signs;
+    std::span<const RomRun> runs;
 };
 
 // The ROMs, a row each; a Rom is its row's index.

@@ -46,10 +46,14 @@ void Controller::busWrite8(Pins pins, std::uint8_t db0to3, std::int64_t atNs) no
     m_decoder.setLowLines(low);
 }
 
-void Controller::assume(Pins pins, std::uint8_t db0to3) noexcept {
+void Controller::assume(Pins pins) noexcept {
     m_pins = pins;
-    m_decoder.setLowLines(static_cast<std::uint8_t>(db0to3 & 0x0F));
     ++m_revision;
+}
+
+void Controller::assume8(Pins pins, std::uint8_t db0to3) noexcept {
+    assume(pins);
+    m_decoder.setLowLines(static_cast<std::uint8_t>(db0to3 & 0x0F));
 }
 
 void Controller::latch(Pins pins, std::int64_t atNs) noexcept {

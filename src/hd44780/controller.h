@@ -91,7 +91,9 @@ public:
 
     // The lines as they stood when a capture began: taken as the state, not as edges, so
     // nothing is judged against a change nobody saw.
-    void assume(Pins pins, std::uint8_t db0to3) noexcept;
+    void assume(Pins pins) noexcept;
+    // The same on a bus that drives DB0-DB3 too.
+    void assume8(Pins pins, std::uint8_t db0to3) noexcept;
 
     // Tells observer of every byte executed from now on; null: nobody.
     void observe(ExecutionObserver* observer) noexcept { m_observer = observer; }

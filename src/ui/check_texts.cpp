@@ -18,14 +18,39 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n <= 1 ? one : many);  // French: 0 and 1 are singular
 }
 
-// A cell as text: CGRAM glyphs as [0]-[7], the ROM's own signs where it has them (A00's
-// yen sign and arrows), ASCII as it is, anything else as its code.
+// One character as UTF-8.
+std::string utf8(char32_t c) {
+    std::string s;
+    if (c < 0x80) {
+        s += static_cast<char>(c);
+    } else if (c < 0x800) {
+        s += static_cast<char>(0xC0 | (c >> 6));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        s += static_cast<char>(0xE0 | (c >> 12));
+        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+}
+
+// Custom glyphs 0-7, one column each; drawn below the display.
+constexpr const char* kGlyphMarks[] = {"⁰", "¹", "²", "³", "⁴", "⁵", "⁶", "⁷"};
+// A ROM glyph Unicode has no one-column character for.
+constexpr const char* kStandIn = "▯";
+
+// A cell as one terminal column: the custom glyphs' marks, the ROM's own signs where it has
+// them (A00's yen sign and arrows), its runs (A00's katakana), ASCII as it is, else the
+// stand-in. Null where the cell is its stand-in.
 std::string cellText(std::uint8_t code, hd44780::Rom rom) {
-    if (code < 0x10) return "[" + std::to_string(code & 7) + "]";
-    for (const hd44780::RomSign& sign : hd44780::romRow(rom).signs)
+    if (code < 0x10) return kGlyphMarks[code & 7];
+    const hd44780::RomRow& row = hd44780::romRow(rom);
+    for (const hd44780::RomSign& sign : row.signs)
         if (sign.code == code) return sign.text;
+    for (const hd44780::RomRun& run : row.runs)
+        if (code >= run.first && code <= run.last) return utf8(run.unicode + (code - run.first));
     if (code >= 0x20 && code <= 0x7D) return std::string(1, static_cast<char>(code));
-    return "[" + hexByte(code) + "]";
+    return kStandIn;
 }
 
 }  // namespace
@@ -94,6 +119,17 @@ std::string mapProblem(const std::string& file, const ::check::MapError& e) {
             return "--map : broche " + said + " inconnue (RS, E, RW, D0 à D7)";
         case MapProblem::NoSignal:
             return "--map : aucun signal " + said + " dans " + texts::shown(file);
+        case MapProblem::PinTwice:
+            return "--map : broche " + said + " donnée deux fois ; une seule fois chacune";
+        case MapProblem::SignalTwice:
+            return "--map : le signal " + said +
+                   " donné pour deux broches ; chaque broche a le sien";
+        case MapProblem::VectorWithoutBit:
+            return "--map : " + said + " est un vecteur de " + std::to_string(e.width) +
+                   " bits ; nommez-en un bit, par exemple " + texts::shown(e.text) + "[4]";
+        case MapProblem::Empty:
+            return "--map vide ; donnez BROCHE=SIGNAL,… (--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7), "
+                   "ou omettez --map";
         case MapProblem::Missing:
             return texts::shown(file) + " : broches sans signal : " + texts::shown(e.text) +
                    " ; nommez-les avec --map (--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7)";
@@ -120,9 +156,10 @@ std::string moduleLine(hd44780::Geometry module, const hd44780::Controller& cont
            oscillatorName(controller.timing().oscillator());
 }
 
-std::string executed(const ::check::Executed& e) {
+std::string executed(const ::check::Executed& e, hd44780::Rom rom) {
     const std::string at = seconds(e.atNs);
-    if (e.rs) return at + "  donnée " + hexByte(e.byte) + " " + cellText(e.byte, hd44780::Rom::A00);
+    if (e.rs && e.cgram) return at + "  motif " + hexByte(e.byte) + " (une ligne de caractère personnalisé)";
+    if (e.rs) return at + "  donnée " + hexByte(e.byte) + " " + cellText(e.byte, rom);
     return at + "  instruction " + hexByte(e.byte) + " (" + hd44780::instr::name(e.byte) + ")";
 }
 
@@ -131,11 +168,39 @@ std::vector<std::string> display(const hd44780::Controller& controller, hd44780:
     std::vector<std::string> lines{"Afficheur " + hd44780::moduleSizeName(module) +
                                    (atEnd ? " en fin de capture" : "") + " (t = " + seconds(atNs) +
                                    ")" + (controller.displayOn() ? "" : ", éteint") + " :"};
+    std::array<bool, 8> glyphs{};
+    bool standIn = false;
     for (int r = 0; r < module.rows; ++r) {
         std::string row = "  |";
-        for (int c = 0; c < module.columns; ++c)
-            row += cellText(controller.cell(r, c, module).code, controller.rom());
+        for (int c = 0; c < module.columns; ++c) {
+            const std::uint8_t code = controller.cell(r, c, module).code;
+            const std::string shown = cellText(code, controller.rom());
+            if (code < 0x10) glyphs[code & 7] = true;
+            standIn = standIn || shown == kStandIn;
+            row += shown;
+        }
         lines.push_back(row + "|");
+    }
+    if (standIn)
+        lines.push_back(std::string("  ") + kStandIn +
+                        " : un caractère de la ROM sans équivalent d'une colonne (--instructions "
+                        "donne son code)");
+    // The custom glyphs shown, side by side, as their dots.
+    std::string heading;
+    for (std::size_t g = 0; g < glyphs.size(); ++g)
+        if (glyphs[g]) heading += std::string("  ") + kGlyphMarks[g] + "     ";
+    if (heading.empty()) return lines;
+    lines.push_back("Caractères personnalisés :");
+    lines.push_back(heading);
+    for (int y = 0; y < 8; ++y) {
+        std::string dots = "  ";
+        for (std::size_t g = 0; g < glyphs.size(); ++g) {
+            if (!glyphs[g]) continue;
+            const hd44780::GlyphRows rows = controller.glyph(static_cast<std::uint8_t>(g));
+            for (int x = 4; x >= 0; --x) dots += (rows[static_cast<std::size_t>(y)] >> x) & 1 ? "█" : "·";
+            dots += "   ";
+        }
+        lines.push_back(dots);
     }
     return lines;
 }
@@ -165,10 +230,10 @@ const char* limitName(hd44780::ViolationKind kind) {
 
 // "1 MHz", "200 kHz", "24 MHz".
 std::string frequency(double hz) {
-    const char* unit = hz >= 1e6 ? "MHz" : hz >= 1e3 ? "kHz" : "Hz";
-    const double v = hz >= 1e6 ? hz / 1e6 : hz >= 1e3 ? hz / 1e3 : hz;
+    const char* unit = hz >= 1e9 ? "GHz" : hz >= 1e6 ? "MHz" : hz >= 1e3 ? "kHz" : "Hz";
+    const double v = hz >= 1e9 ? hz / 1e9 : hz >= 1e6 ? hz / 1e6 : hz >= 1e3 ? hz / 1e3 : hz;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3g", v);
+    std::snprintf(buf, sizeof buf, "%.4g", v);
     std::string text = buf;
     if (const std::size_t dot = text.find('.'); dot != std::string::npos) text[dot] = ',';
     return text + " " + unit;

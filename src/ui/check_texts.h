@@ -21,7 +21,7 @@ std::string badOption(const std::string& option, const std::string& value);
 
 std::string pinsChosen(const std::string& pins, const ::check::PinMap& map);
 std::string moduleLine(hd44780::Geometry module, const hd44780::Controller& controller);
-std::string executed(const ::check::Executed& e);
+std::string executed(const ::check::Executed& e, hd44780::Rom rom);
 // The display heading, then one line a row: "|Bonjour [0] tous |".
 std::vector<std::string> display(const hd44780::Controller& controller, hd44780::Geometry module,
                                  std::int64_t atNs, bool atEnd);

@@ -68,21 +68,22 @@ std::string violationText(const hd44780::Violation& v, std::int64_t originNs) {
             text = "première instruction moins de " + limit(Limits::kPowerUpNs) +
                    " après la mise sous tension" + shortBy;
             break;
+        // Each with the time measured and the limit: what was short, and by how much.
         case K::RsSetup:
-            text =
-                "RS change trop près du front montant de E (tAS " + limit(Limits::kRsSetupNs) + ")";
+            text = "RS change " + duration(Limits::kRsSetupNs - v.byNs) +
+                   " avant le front montant de E < tAS " + limit(Limits::kRsSetupNs);
             break;
         case K::RsHold:
-            text = "RS change pendant que E est haut ou juste après (tAH " +
-                   limit(Limits::kRsHoldNs) + ")";
+            text = "RS change pendant que E est haut ou " + duration(Limits::kRsHoldNs - v.byNs) +
+                   " après sa retombée < tAH " + limit(Limits::kRsHoldNs);
             break;
         case K::DataSetup:
-            text = "D4-D7 changent moins de " + limit(Limits::kDataSetupNs) +
-                   " avant le front descendant de E (tDSW)";
+            text = "D4-D7 changent " + duration(Limits::kDataSetupNs - v.byNs) +
+                   " avant le front descendant de E < tDSW " + limit(Limits::kDataSetupNs);
             break;
         case K::DataHold:
-            text = "D4-D7 changent au front descendant de E ou juste après (tH " +
-                   limit(Limits::kDataHoldNs) + ")";
+            text = "D4-D7 changent " + duration(Limits::kDataHoldNs - v.byNs) +
+                   " après le front descendant de E < tH " + limit(Limits::kDataHoldNs);
             break;
         case K::Count:
             break;

@@ -14,6 +14,7 @@
 #include "ui/backend_texts.h"
 #include "ui/check_texts.h"
 #include "ui/messages.h"
+#include "ui/timing_texts.h"
 
 namespace {
 
@@ -589,6 +590,56 @@ TEST(Catalogue, VelmorinCheck) {
     EXPECT_EQ(ui::check::summary(j),
               "Résumé : 0 front, 0 instruction, 4 données ; 0 violation, 1 avertissement, 0 non "
               "résolu : capture conforme, avertissements à lire");
+}
+
+// Each violation with what was measured and the limit; the times from the origin.
+TEST(Catalogue, TimingViolations) {
+    using K = hd44780::ViolationKind;
+    const std::pair<hd44780::Violation, const char*> said[] = {
+        {{K::EnableHighTooShort, 2'000'000, 30}, "E haut 200 ns < 230 ns (t = 0,001000 s)"},
+        {{K::EnableCycleTooShort, 2'000'000, 100}, "cycle de E 400 ns < 500 ns (t = 0,001000 s)"},
+        {{K::LatchWhileBusy, 2'000'000, 1'500, hd44780::Execution::ClearOrHome},
+         "écriture ignorée : le contrôleur est occupé (effacement/retour), 1,500 µs trop tôt (t "
+         "= 0,001000 s)"},
+        {{K::RsSetup, 2'000'000, 15}, "RS change 25 ns avant le front montant de E < tAS 40 ns (t = "
+                                     "0,001000 s)"},
+        {{K::RsHold, 2'000'000, 10}, "RS change pendant que E est haut ou 0 ns après sa retombée < "
+                                    "tAH 10 ns (t = 0,001000 s)"},
+        {{K::DataSetup, 2'000'000, 30}, "D4-D7 changent 50 ns avant le front descendant de E < "
+                                       "tDSW 80 ns (t = 0,001000 s)"},
+        {{K::DataHold, 2'000'000, 4}, "D4-D7 changent 6 ns après le front descendant de E < tH 10 "
+                                     "ns (t = 0,001000 s)"},
+    };
+    for (const auto& [v, text] : said) EXPECT_EQ(ui::violationText(v, 1'000'000), text);
+}
+
+// A 16x2 with a custom glyph, a katakana and a code Unicode has no cell for: each cell one
+// column, the glyph drawn below.
+TEST(Catalogue, VelmorinCheckDisplay) {
+    hd44780::Controller lcd;
+    std::int64_t t = 20'000'000;
+    const auto put = [&](bool rs, std::uint8_t byte) {  // an 8-bit write, 100 us apart
+        const hd44780::Pins high{rs, true, static_cast<std::uint8_t>(byte >> 4)};
+        lcd.busWrite8(high, byte & 0x0F, t);
+        lcd.busWrite8({rs, false, high.db}, byte & 0x0F, t + 1'000);
+        t += 2'000'000;
+    };
+    put(false, 0x38);
+    put(false, 0x0C);
+    put(false, 0x40);  // glyph 0: a bar on its top row
+    put(true, 0x1F);
+    put(false, 0x80);
+    for (int c : {0x00, 0xB1, 0xF0, 0x41}) put(true, static_cast<std::uint8_t>(c));
+    const std::vector<std::string> lines = ui::check::display(lcd, {16, 2}, t, true);
+    EXPECT_EQ(lines.at(1), "  |⁰ｱ▯A            |");
+    EXPECT_EQ(lines.at(3),
+              "  ▯ : un caractère de la ROM sans équivalent d'une colonne (--instructions donne son "
+              "code)");
+    EXPECT_EQ(lines.at(5), "  ⁰     ");
+    EXPECT_EQ(lines.at(6), "  █████   ");
+    EXPECT_EQ(lines.at(7), "  ·····   ");
+    EXPECT_EQ(ui::check::executed({true, true, 0x1F, 1'000'000}, hd44780::Rom::A00),
+              "0,001000 s  motif 0x1F (une ligne de caractère personnalisé)");
 }
 
 }  // namespace
