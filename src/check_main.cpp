@@ -57,7 +57,7 @@ std::optional<std::int64_t> parseTime(const std::string& text) {
 }
 
 struct Arguments {
-    std::string file, map;
+    std::string file, map, scope;
     hd44780::Geometry module{16, 2};
     hd44780::Options options;
     bool instructions = false;
@@ -84,7 +84,7 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
             return std::nullopt;
         }
         const bool valued = arg == "--map" || arg == "--module" || arg == "--oscillator" ||
-                            arg == "--rom" || arg == "--at";
+                            arg == "--rom" || arg == "--at" || arg == "--scope";
         if (valued && i + 1 >= argc) return ui::check::usage();
         const std::string value = valued ? argv[++i] : "";
         if (arg == "--map") {
@@ -100,6 +100,8 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
         } else if (arg == "--at") {
             a.at = parseTime(value);
             if (!a.at) return ui::check::badOption(arg, value);
+        } else if (arg == "--scope") {
+            a.scope = value;
         } else if (arg == "--instructions") {
             a.instructions = true;
         } else {
@@ -108,6 +110,35 @@ std::optional<std::string> parse(int argc, char** argv, Arguments& a) {
     }
     if (a.file.empty()) return ui::check::usage();
     return std::nullopt;
+}
+
+// A reader over a file opened for it; fclose when done.
+check::VcdReader readerOf(std::FILE* f) {
+    return check::VcdReader([f](char* buf, std::size_t size) -> long {
+        const std::size_t n = std::fread(buf, 1, size, f);
+        if (n == 0 && std::ferror(f)) return -EIO;
+        return static_cast<long>(n);
+    });
+}
+
+// Of the scopes that have the pins' names, the one whose E moves most: a trace of two
+// ports where only one was driven. A first read of the whole file, counting.
+std::string mostActive(const std::string& file,
+                       const std::vector<std::pair<std::string, std::size_t>>& scopes) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return scopes.front().first;
+    check::VcdReader reader = readerOf(f);
+    std::vector<std::uint64_t> changes;
+    if (reader.readHeader()) {
+        changes.assign(reader.idCount(), 0);
+        check::VcdReader::Change c;
+        while (reader.next(c)) ++changes[c.id];
+    }
+    std::fclose(f);
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < scopes.size() && !changes.empty(); ++i)
+        if (changes[scopes[i].second] > changes[scopes[best].second]) best = i;
+    return scopes[best].first;
 }
 
 int run(int argc, char** argv) {
@@ -124,23 +155,31 @@ int run(int argc, char** argv) {
     if (!std::filesystem::is_regular_file(status)) return refuse(ui::check::notAFile(a.file));
     std::FILE* f = std::fopen(a.file.c_str(), "rb");
     if (!f) return refuse(ui::check::unreadable(a.file, errno));
-    check::VcdReader reader([f](char* buf, std::size_t size) -> long {
-        const std::size_t n = std::fread(buf, 1, size, f);
-        if (n == 0 && std::ferror(f)) return -EIO;
-        return static_cast<long>(n);
-    });
+    check::VcdReader reader = readerOf(f);
     const auto close = [f] { std::fclose(f); };
     if (!reader.readHeader()) {
         close();
         return refuse(ui::check::vcdProblem(a.file, *reader.error()));
     }
+    std::string scopeLine;
+    if (a.map.empty() && a.scope.empty()) {
+        const auto scopes = check::pinScopes(reader.vars());
+        if (scopes.size() > 1) {
+            a.scope = mostActive(a.file, scopes);
+            std::vector<std::string> others;
+            for (const auto& s : scopes)
+                if (s.first != a.scope) others.push_back(s.first);
+            scopeLine = ui::check::scopeChosen(a.scope, others);
+        }
+    }
     check::PinMap map;
-    if (auto e = check::mapPins(reader.vars(), a.map, map)) {
+    if (auto e = check::mapPins(reader.vars(), a.map, map, a.scope)) {
         close();
         return refuse(ui::check::mapProblem(a.file, *e));
     }
     hd44780::Controller controller(a.options);
     say("velmorin-check : " + a.file);
+    if (!scopeLine.empty()) say(scopeLine);
     say(ui::check::pinsChosen(check::describe(reader.vars(), map), map));
     say(ui::check::moduleLine(a.module, controller));
     const check::Judged j = check::judge(reader, map, controller, {a.at, a.instructions});
@@ -162,6 +201,7 @@ int run(int argc, char** argv) {
     for (const hd44780::Violation& v : j.unresolved) say("  " + ui::violationText(v, 0));
     say(ui::check::warningsHeading(j));
     for (const hd44780::Warning& w : j.warnings) say("  " + ui::warningText(w, 0));
+    if (const std::string s = ui::check::unknownLevels(j); !s.empty()) say(s);
     if (j.rwHighNs) say(ui::check::readBack(*j.rwHighNs));
     if (reader.lastLineCut()) say(ui::check::lastLineCut(a.file));
     say(ui::check::summary(j));

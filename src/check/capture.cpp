@@ -80,37 +80,49 @@ std::optional<std::size_t> pinNamed(const std::string& name) {
 std::string missingPins(const PinMap& m) {
     std::string missing;
     for (Pin p : {Pin::RS, Pin::E, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
-        if (!m.probes[index(p)]) missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
+        if (!m.probes[index(p)])
+            missing.append(missing.empty() ? "" : ", ").append(kPinNames[index(p)]);
     return missing;
 }
 
 // The pins by their names, all in one scope: the first scope that has RS, E and D4-D7.
 // Where none has them all, missing names what the scope with most of them lacks.
-bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map, std::string& missing) {
-    std::size_t most = 0;
+std::vector<std::string> scopesOf(const std::vector<VcdVar>& vars) {
     std::vector<std::string> scopes;
     for (const VcdVar& v : vars)
         if (std::find(scopes.begin(), scopes.end(), v.scope) == scopes.end())
             scopes.push_back(v.scope);
-    for (const std::string& scope : scopes) {
-        PinMap m;
-        for (std::size_t p = 0; p < kPins; ++p)
-            for (const std::string& alias : aliases(static_cast<Pin>(p))) {
-                if (m.probes[p]) break;
-                for (std::size_t i = 0; i < vars.size(); ++i)
-                    if (vars[i].scope == scope && vars[i].width == 1 &&
-                        upper(vars[i].name) == alias) {
-                        m.probes[p] = Probe{i, 0};
-                        break;
-                    }
-            }
+    return scopes;
+}
+
+// The pins by their names in one scope.
+PinMap namedIn(const std::vector<VcdVar>& vars, const std::string& scope) {
+    PinMap m;
+    for (std::size_t p = 0; p < kPins; ++p)
+        for (const std::string& alias : aliases(static_cast<Pin>(p))) {
+            if (m.probes[p]) break;
+            for (std::size_t i = 0; i < vars.size(); ++i)
+                if (vars[i].scope == scope && vars[i].width == 1 && upper(vars[i].name) == alias) {
+                    m.probes[p] = Probe{i, 0};
+                    break;
+                }
+        }
+    return m;
+}
+
+bool byPinNames(const std::vector<VcdVar>& vars, PinMap& map, std::string& missing,
+                const std::string& only) {
+    std::size_t most = 0;
+    for (const std::string& scope : scopesOf(vars)) {
+        if (!only.empty() && scope != only) continue;
+        PinMap m = namedIn(vars, scope);
         if (complete(m)) {
             m.chosen = PinMap::Chosen::PinNames;
             map = m;
             return true;
         }
-        const std::size_t found = static_cast<std::size_t>(
-            std::count_if(m.probes.begin(), m.probes.end(), [](const auto& p) { return p.has_value(); }));
+        const std::size_t found = static_cast<std::size_t>(std::count_if(
+            m.probes.begin(), m.probes.end(), [](const auto& p) { return p.has_value(); }));
         if (found > most) {
             most = found;
             missing = missingPins(m);
@@ -147,12 +159,26 @@ bool PinMap::eightBit() const noexcept {
     return true;
 }
 
+std::vector<std::pair<std::string, std::size_t>> pinScopes(const std::vector<VcdVar>& vars) {
+    std::vector<std::pair<std::string, std::size_t>> found;
+    for (const std::string& scope : scopesOf(vars))
+        if (const PinMap m = namedIn(vars, scope); complete(m))
+            found.emplace_back(scope, vars[m.probes[index(Pin::E)]->var].id);
+    return found;
+}
+
 std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given,
-                                PinMap& map) {
+                                PinMap& map, const std::string& scope) {
     map = PinMap{};
+    if (!scope.empty()) {
+        const auto scopes = scopesOf(vars);
+        if (std::find(scopes.begin(), scopes.end(), scope) == scopes.end())
+            return MapError{MapProblem::NoScope, scope};
+    }
     if (given.empty()) {
         std::string missing = "RS, E, D4, D5, D6, D7";
-        if (byPinNames(vars, map, missing) || byParallelCable(vars, map)) return std::nullopt;
+        if (byPinNames(vars, map, missing, scope) || (scope.empty() && byParallelCable(vars, map)))
+            return std::nullopt;
         return MapError{MapProblem::Missing, missing};
     }
     map.chosen = PinMap::Chosen::Given;
@@ -173,7 +199,8 @@ std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::stri
         if (!probe) {
             // "data" for an 8-bit vector: which bit is meant?
             for (const VcdVar& v : vars)
-                if (v.width > 1 && (upper(v.name) == upper(signal) || upper(fullName(v)) == upper(signal)))
+                if (v.width > 1 &&
+                    (upper(v.name) == upper(signal) || upper(fullName(v)) == upper(signal)))
                     return MapError{MapProblem::VectorWithoutBit, signal, v.width};
             return MapError{MapProblem::NoSignal, signal};
         }
@@ -267,6 +294,7 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
                 {static_cast<Pin>(p), map.probes[p]->bit});
     const bool eightBit = map.eightBit();
     std::array<bool, kPins> level{};
+    std::array<bool, kPins> unknown{};  // at x or z
     std::array<bool, kPins> written{};  // the levels of the last bus write
     bool changed = false, started = false;
     std::int64_t pendingNs = 0;
@@ -335,6 +363,17 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         f.warningCount += newWarnings;
         for (std::size_t k = std::min<std::size_t>(newWarnings, w.size()); k > 0; --k)
             if (f.warnings.size() < Findings::kKept) f.warnings.push_back(w[w.size() - k]);
+        // A latch of a line nobody drove.
+        if (before.e && !now.e)
+            for (Pin p :
+                 {Pin::RS, Pin::D0, Pin::D1, Pin::D2, Pin::D3, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
+                if (unknown[index(p)] && map.probes[index(p)]) {
+                    if (judged.unknownLatches++ == 0) {
+                        judged.unknownPin = p;
+                        judged.unknownAtNs = atNs;
+                    }
+                    break;
+                }
         // The wake-up, at each fall of E that writes an instruction.
         if (before.e && !now.e && !stretch.judged) {
             threes = before.rs ? 0 : before.db == 0x3 ? threes + 1 : threes;
@@ -378,7 +417,9 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         if (options.untilNs && ns > *options.untilNs) break;
         for (const auto& [pin, bit] : carriedPins) {
             // x and z read as low: a floating input with nothing driving it.
-            const bool high = ((c.bits >> bit) & 1) != 0 && ((c.unknown >> bit) & 1) == 0;
+            const bool x = ((c.unknown >> bit) & 1) != 0;
+            const bool high = ((c.bits >> bit) & 1) != 0 && !x;
+            unknown[index(pin)] = x;
             if (level[index(pin)] != high) {
                 level[index(pin)] = high;
                 changed = true;

@@ -33,14 +33,15 @@ struct PinMap {
 };
 
 enum class MapProblem : std::uint8_t {
-    BadForm,     // text: the part that is not PIN=SIGNAL
-    UnknownPin,  // text: the pin
-    NoSignal,    // text: the signal no variable is
-    Missing,     // text: the pins a map needs and could not find (RS, E, D4-D7)
-    PinTwice,    // text: the pin given twice
-    SignalTwice,  // text: the signal given for two pins
+    BadForm,           // text: the part that is not PIN=SIGNAL
+    UnknownPin,        // text: the pin
+    NoSignal,          // text: the signal no variable is
+    Missing,           // text: the pins a map needs and could not find (RS, E, D4-D7)
+    PinTwice,          // text: the pin given twice
+    SignalTwice,       // text: the signal given for two pins
     VectorWithoutBit,  // text: the vector named whole; number: its width
-    Empty,       // --map ''
+    Empty,             // --map ''
+    NoScope,           // text: the --scope no variable is in
 };
 
 struct MapError {
@@ -53,8 +54,12 @@ struct MapError {
 // Without a map: the module's pin names (RS, E, RW, D0-D7, DB0-DB7) in the first scope that
 // has RS, E and D4-D7, else the parallel port's data pins as the program's cable wires them
 // (D0 RS, D1 E, D4-D7 D4-D7; or bits of an 8-bit "data" vector).
+// scope, where given, is the one the pins' names are looked for in.
 std::optional<MapError> mapPins(const std::vector<VcdVar>& vars, const std::string& given,
-                                PinMap& map);
+                                PinMap& map, const std::string& scope = {});
+// The scopes that name RS, E and D4-D7 by the pins' names, in the file's order (a trace of
+// two ports has two), each with its E's identifier.
+std::vector<std::pair<std::string, std::size_t>> pinScopes(const std::vector<VcdVar>& vars);
 // "RS=lpt_0x378.RS, E=lpt_0x378.E, ...".
 std::string describe(const std::vector<VcdVar>& vars, const PinMap& map);
 
@@ -96,6 +101,10 @@ struct Judged : Findings {
     std::vector<Executed> executed;        // with keepExecuted only
     std::optional<std::int64_t> rwHighNs;  // the first time R/W was high: the bus was read
     std::array<bool, 128> ddramSet{};      // the DDRAM addresses set
+    // Falls of E that latched a pin at x or z (read as 0): how many, and the first.
+    std::uint64_t unknownLatches = 0;
+    Pin unknownPin{};
+    std::int64_t unknownAtNs = 0;
 };
 
 // The common module whose row starts the DDRAM addresses set fit, where it is not the one

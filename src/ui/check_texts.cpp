@@ -57,7 +57,8 @@ std::string cellText(std::uint8_t code, hd44780::Rom rom) {
 
 std::string usage() {
     return "usage : velmorin-check [--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7] [--module 16x2] "
-           "[--oscillator 270|190] [--rom a00|a02] [--instructions] [--at TEMPS] [--] "
+           "[--oscillator 270|190] [--rom a00|a02] [--scope PORTÉE] [--instructions] [--at TEMPS] "
+           "[--] "
            "CAPTURE.vcd ; velmorin-check --help | --version";
 }
 
@@ -127,8 +128,11 @@ std::string mapProblem(const std::string& file, const ::check::MapError& e) {
         case MapProblem::VectorWithoutBit:
             return "--map : " + said + " est un vecteur de " + std::to_string(e.width) +
                    " bits ; nommez-en un bit, par exemple " + texts::shown(e.text) + "[4]";
+        case MapProblem::NoScope:
+            return "--scope : aucune portée " + said + " dans " + texts::shown(file);
         case MapProblem::Empty:
-            return "--map vide ; donnez BROCHE=SIGNAL,… (--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7), "
+            return "--map vide ; donnez BROCHE=SIGNAL,… (--map "
+                   "RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7), "
                    "ou omettez --map";
         case MapProblem::Missing:
             return texts::shown(file) + " : broches sans signal : " + texts::shown(e.text) +
@@ -158,7 +162,8 @@ std::string moduleLine(hd44780::Geometry module, const hd44780::Controller& cont
 
 std::string executed(const ::check::Executed& e, hd44780::Rom rom) {
     const std::string at = seconds(e.atNs);
-    if (e.rs && e.cgram) return at + "  motif " + hexByte(e.byte) + " (une ligne de caractère personnalisé)";
+    if (e.rs && e.cgram)
+        return at + "  motif " + hexByte(e.byte) + " (une ligne de caractère personnalisé)";
     if (e.rs) return at + "  donnée " + hexByte(e.byte) + " " + cellText(e.byte, rom);
     return at + "  instruction " + hexByte(e.byte) + " (" + hd44780::instr::name(e.byte) + ")";
 }
@@ -197,7 +202,8 @@ std::vector<std::string> display(const hd44780::Controller& controller, hd44780:
         for (std::size_t g = 0; g < glyphs.size(); ++g) {
             if (!glyphs[g]) continue;
             const hd44780::GlyphRows rows = controller.glyph(static_cast<std::uint8_t>(g));
-            for (int x = 4; x >= 0; --x) dots += (rows[static_cast<std::size_t>(y)] >> x) & 1 ? "█" : "·";
+            for (int x = 4; x >= 0; --x)
+                dots += (rows[static_cast<std::size_t>(y)] >> x) & 1 ? "█" : "·";
             dots += "   ";
         }
         lines.push_back(dots);
@@ -285,9 +291,27 @@ std::vector<std::string> beforeWake(const ::check::Judged& j) {
     return lines;
 }
 
+std::string unknownLevels(const ::check::Judged& j) {
+    if (j.unknownLatches == 0) return {};
+    return "Niveau x ou z à la retombée de E : " +
+           std::string(::check::kPinNames[static_cast<std::size_t>(j.unknownPin)]) +
+           " à t = " + seconds(j.unknownAtNs) +
+           (j.unknownLatches > 1
+                ? " (et " + plural(j.unknownLatches - 1, "autre fois", "autres fois") + ")"
+                : "") +
+           ", lu comme 0 : la broche n'est pas pilotée, ou la sonde n'y est pas";
+}
+
 std::string unresolvedHeading(const ::check::Judged& j) {
     return "Non résolus à cette résolution : " + std::to_string(j.unresolvedCount) +
            (j.unresolvedCount == 0 ? "" : " (sans effet sur le verdict)");
+}
+
+std::string scopeChosen(const std::string& scope, const std::vector<std::string>& others) {
+    std::string list;
+    for (const std::string& o : others) list += (list.empty() ? "" : ", ") + texts::shown(o);
+    return "Portée jugée : " + texts::shown(scope) + ", la plus active (autres : " + list +
+           " ; --scope pour en choisir une)";
 }
 
 std::string moduleHint(hd44780::Geometry likely) {

@@ -33,8 +33,12 @@ std::string samplePeriod(const ::check::Judged& j);
 // first of its findings.
 std::vector<std::string> beforeWake(const ::check::Judged& j);
 std::string unresolvedHeading(const ::check::Judged& j);
+// Latches of a line at x or z; empty where none.
+std::string unknownLevels(const ::check::Judged& j);
 // The module the DDRAM addresses point to, and the --module to give.
 std::string moduleHint(hd44780::Geometry likely);
+// Of several scopes with the pins' names, the one judged: the one where E moves most.
+std::string scopeChosen(const std::string& scope, const std::vector<std::string>& others);
 // Status 2 after the report: nothing executed, so nothing was judged.
 std::string nothingJudged(const std::string& file, const ::check::Judged& j);
 std::string version();

@@ -220,6 +220,10 @@ TEST(Check, CapturesOfOtherPeoplesBoards) {
         EXPECT_EQ(r.judged.wakeNs.has_value(), c.woke);
     }
     EXPECT_TRUE(judge(fromText(capture({"0 1 1 0011", "20000 1 0 0011"}))).judged.eHighAtStart);
+    const check::Judged floating =
+        judge(fromText(capture({"0 0 0 0000", "20000000 0 1 0x11", "20001000 0 0 0x11"}))).judged;
+    EXPECT_EQ(floating.unknownLatches, 1u);
+    EXPECT_EQ(floating.unknownPin, check::Pin::D6);  // D7 D6 D5 D4 as written
     EXPECT_EQ(judge(fromText(capture(join(wake, rows)))).judged.periodFs, 10'000'000'000u);
     const check::Judged sized = judge(fromText(capture(join(wake, rows)))).judged;
     EXPECT_EQ(check::likelyModule(sized, {16, 2}), (hd44780::Geometry{20, 4}));

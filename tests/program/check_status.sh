@@ -44,6 +44,16 @@ expect bad-line 2 "^velmorin-check : .*bad.vcd, ligne 10 : temps « #5x » illis
 expect a-folder 2 "n'est pas un fichier ordinaire" "$work"
 expect no-such-file 2 "introuvable" "$work/none.vcd"
 expect bad-option 2 "^velmorin-check : --module « 17x3 » : valeur inconnue" --module 17x3 "$work/clean.vcd"
+# Two ports' scopes, only the second driven: it is the one judged, and the other named.
+two='$timescale 1 ns $end'
+for scope in a b; do
+    two+=$'\n'"\$scope module $scope \$end"
+    for pin in RS E D4 D5 D6 D7; do two+=$'\n'"\$var wire 1 $scope$pin $pin \$end"; done
+    two+=$'\n''$upscope $end'
+done
+printf '%s\n$enddefinitions $end\n#20000000\n1bD4\n1bD5\n1bE\n#20001000\n0bE\n' "$two" >"$work/two.vcd"
+expect two-scopes 0 "^Portée jugée : b, la plus active \(autres : a ; --scope" "$work/two.vcd"
+expect scope-a 2 "rien n'a pu être jugé" --scope a "$work/two.vcd"
 expect e-high 0 "^E déjà haut au début de la capture" --map "$map" "$work/high.vcd"
 expect nothing-executed 2 "aucune instruction exécutée, rien n'a pu être jugé" --map "$map" "$work/still.vcd"
 expect at-nan 2 "^velmorin-check : --at « nan » : valeur inconnue" --at nan "$work/clean.vcd"

@@ -546,6 +546,20 @@ TEST(Catalogue, VelmorinCheck) {
          "mémoire insuffisante pour lire cette capture ; une ligne démesurée (un fichier qui "
          "n'est pas un VCD) en est d'ordinaire la cause"},
         {ui::check::internalError(), "erreur interne inattendue ; signalez-la avec la capture"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::PinTwice, "E"}),
+         "--map : broche « E » donnée deux fois ; une seule fois chacune"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::SignalTwice, "D1"}),
+         "--map : le signal « D1 » donné pour deux broches ; chaque broche a le sien"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::VectorWithoutBit, "data", 8}),
+         "--map : « data » est un vecteur de 8 bits ; nommez-en un bit, par exemple data[4]"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::Empty, ""}),
+         "--map vide ; donnez BROCHE=SIGNAL,… (--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7), ou "
+         "omettez --map"},
+        {ui::check::mapProblem("c.vcd", {MapProblem::NoScope, "lpt"}),
+         "--scope : aucune portée « lpt » dans c.vcd"},
+        {ui::check::scopeChosen("velmorin.lpt_0x278", {"velmorin.lpt_0x378"}),
+         "Portée jugée : velmorin.lpt_0x278, la plus active (autres : velmorin.lpt_0x378 ; "
+         "--scope pour en choisir une)"},
     };
     for (const auto& [text, expected] : said) EXPECT_EQ(text, expected);
     check::Judged j;
@@ -574,6 +588,12 @@ TEST(Catalogue, VelmorinCheck) {
               "Avant le réveil (initialisation par instructions, finie à t = 0,045000 s) : 2 "
               "instructions, 0 donnée, 1 violation, 0 avertissement ; le module n'était pas "
               "encore en phase : rien de cela n'est jugé");
+    j.unknownLatches = 3;
+    j.unknownPin = check::Pin::D5;
+    j.unknownAtNs = 2'000'000;
+    EXPECT_EQ(ui::check::unknownLevels(j),
+              "Niveau x ou z à la retombée de E : D5 à t = 0,002000 s (et 2 autres fois), lu comme "
+              "0 : la broche n'est pas pilotée, ou la sonde n'y est pas");
     EXPECT_EQ(ui::check::unresolvedHeading(j),
               "Non résolus à cette résolution : 3 (sans effet sur le verdict)");
     j = {};
@@ -601,14 +621,18 @@ TEST(Catalogue, TimingViolations) {
         {{K::LatchWhileBusy, 2'000'000, 1'500, hd44780::Execution::ClearOrHome},
          "écriture ignorée : le contrôleur est occupé (effacement/retour), 1,500 µs trop tôt (t "
          "= 0,001000 s)"},
-        {{K::RsSetup, 2'000'000, 15}, "RS change 25 ns avant le front montant de E < tAS 40 ns (t = "
-                                     "0,001000 s)"},
-        {{K::RsHold, 2'000'000, 10}, "RS change pendant que E est haut ou 0 ns après sa retombée < "
-                                    "tAH 10 ns (t = 0,001000 s)"},
-        {{K::DataSetup, 2'000'000, 30}, "D4-D7 changent 50 ns avant le front descendant de E < "
-                                       "tDSW 80 ns (t = 0,001000 s)"},
-        {{K::DataHold, 2'000'000, 4}, "D4-D7 changent 6 ns après le front descendant de E < tH 10 "
-                                     "ns (t = 0,001000 s)"},
+        {{K::RsSetup, 2'000'000, 15},
+         "RS change 25 ns avant le front montant de E < tAS 40 ns (t = "
+         "0,001000 s)"},
+        {{K::RsHold, 2'000'000, 10},
+         "RS change pendant que E est haut ou 0 ns après sa retombée < "
+         "tAH 10 ns (t = 0,001000 s)"},
+        {{K::DataSetup, 2'000'000, 30},
+         "D4-D7 changent 50 ns avant le front descendant de E < "
+         "tDSW 80 ns (t = 0,001000 s)"},
+        {{K::DataHold, 2'000'000, 4},
+         "D4-D7 changent 6 ns après le front descendant de E < tH 10 "
+         "ns (t = 0,001000 s)"},
     };
     for (const auto& [v, text] : said) EXPECT_EQ(ui::violationText(v, 1'000'000), text);
 }
@@ -632,9 +656,10 @@ TEST(Catalogue, VelmorinCheckDisplay) {
     for (int c : {0x00, 0xB1, 0xF0, 0x41}) put(true, static_cast<std::uint8_t>(c));
     const std::vector<std::string> lines = ui::check::display(lcd, {16, 2}, t, true);
     EXPECT_EQ(lines.at(1), "  |⁰ｱ▯A            |");
-    EXPECT_EQ(lines.at(3),
-              "  ▯ : un caractère de la ROM sans équivalent d'une colonne (--instructions donne son "
-              "code)");
+    EXPECT_EQ(
+        lines.at(3),
+        "  ▯ : un caractère de la ROM sans équivalent d'une colonne (--instructions donne son "
+        "code)");
     EXPECT_EQ(lines.at(5), "  ⁰     ");
     EXPECT_EQ(lines.at(6), "  █████   ");
     EXPECT_EQ(lines.at(7), "  ·····   ");
