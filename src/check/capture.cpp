@@ -294,8 +294,8 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
                 {static_cast<Pin>(p), map.probes[p]->bit});
     const bool eightBit = map.eightBit();
     std::array<bool, kPins> level{};
-    std::array<bool, kPins> unknown{};  // at x or z
-    std::array<bool, kPins> written{};  // the levels of the last bus write
+    std::uint32_t unknown = 0;    // the pins at x or z, a bit each
+    std::uint8_t writtenLow = 0;  // DB0-DB3 as the last bus write had them
     bool changed = false, started = false;
     std::int64_t pendingNs = 0;
     std::uint64_t lastTime = 0, spacing = 0;
@@ -331,18 +331,17 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
     const auto write = [&](std::int64_t atNs) {
         const hd44780::Pins now = pins();
         const hd44780::Pins before = controller.lastPins();
-        const bool eMoved = written[index(Pin::E)] != level[index(Pin::E)];
-        const bool rsMoved = written[index(Pin::RS)] != level[index(Pin::RS)];
-        bool dataMoved = before.db != now.db;
-        for (Pin p : {Pin::D0, Pin::D1, Pin::D2, Pin::D3})
-            dataMoved = dataMoved || written[index(p)] != level[index(p)];
-        written = level;
+        const std::uint8_t nowLow = eightBit ? low() : 0;
+        const bool eMoved = before.e != now.e;
+        const bool rsMoved = before.rs != now.rs;
+        const bool dataMoved = before.db != now.db || writtenLow != nowLow;
+        writtenLow = nowLow;
         if (level[index(Pin::RW)] && !judged.rwHighNs) judged.rwHighNs = atNs;
         Findings& f = *stretch.findings;
         const std::uint64_t violations = controller.timing().count();
         const std::uint64_t warnings = controller.warningCount();
         if (eightBit)
-            controller.busWrite8(now, low(), atNs);
+            controller.busWrite8(now, nowLow, atNs);
         else
             controller.busWrite(now, atNs);
         // What this write added, kept while there is room.
@@ -364,10 +363,10 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         for (std::size_t k = std::min<std::size_t>(newWarnings, w.size()); k > 0; --k)
             if (f.warnings.size() < Findings::kKept) f.warnings.push_back(w[w.size() - k]);
         // A latch of a line nobody drove.
-        if (before.e && !now.e)
+        if (unknown != 0 && before.e && !now.e)
             for (Pin p :
                  {Pin::RS, Pin::D0, Pin::D1, Pin::D2, Pin::D3, Pin::D4, Pin::D5, Pin::D6, Pin::D7})
-                if (unknown[index(p)] && map.probes[index(p)]) {
+                if ((unknown >> index(p)) & 1) {
                     if (judged.unknownLatches++ == 0) {
                         judged.unknownPin = p;
                         judged.unknownAtNs = atNs;
@@ -397,7 +396,12 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
             lastTime = c.time;
         }
         if (c.time != lastTime) {
-            spacing = gcd(spacing, c.time - lastTime);
+            // Once one unit, the spacing can go no lower; a multiple of it changes nothing.
+            const std::uint64_t gap = c.time - lastTime;
+            if (spacing == 0)
+                spacing = gap;
+            else if (spacing != 1 && gap % spacing != 0)
+                spacing = gcd(spacing, gap);
             lastTime = c.time;
         }
         if (ns != pendingNs) {
@@ -407,7 +411,7 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
                     controller.assume8(pins(), low());
                 else
                     controller.assume(pins());
-                written = level;
+                writtenLow = eightBit ? low() : 0;
                 judged.eHighAtStart = level[index(Pin::E)];
             } else if (changed) {
                 write(pendingNs);
@@ -419,7 +423,10 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
             // x and z read as low: a floating input with nothing driving it.
             const bool x = ((c.unknown >> bit) & 1) != 0;
             const bool high = ((c.bits >> bit) & 1) != 0 && !x;
-            unknown[index(pin)] = x;
+            if (x || unknown != 0) {  // rare: most captures have no x or z at all
+                const std::uint32_t bitOf = 1u << index(pin);
+                unknown = x ? unknown | bitOf : unknown & ~bitOf;
+            }
             if (level[index(pin)] != high) {
                 level[index(pin)] = high;
                 changed = true;

@@ -75,11 +75,14 @@ bool VcdReader::token(std::string& out) {
     }
     m_tokenLine = m_line;
     for (;;) {
-        if (m_at == m_size && !fill()) return !m_error;
+        if (m_at == m_size) {
+            // A word longer than any VCD's is not read whole: memory stays bounded (looked
+            // at once a buffer, not once a byte).
+            if (out.size() > kMaxToken) return fail(VcdProblem::TooLong, out.substr(0, 16));
+            if (!fill()) return !m_error;
+        }
         const char c = m_buffer[m_at];
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return true;
-        // A word longer than any VCD's is not read whole: memory stays bounded.
-        if (out.size() == kMaxToken) return fail(VcdProblem::TooLong, out.substr(0, 16));
         out += c;
         ++m_at;
     }
