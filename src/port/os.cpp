@@ -21,8 +21,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd) {
-    return std::make_unique<DescriptorPort>(files, fd);
+std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd, int& error) {
+    error = fd < 0 ? -fd : 0;
+    return fd < 0 ? nullptr : std::make_unique<DescriptorPort>(files, fd);
 }
 
 int readLines(Os& os, const std::string& path, std::vector<std::string>& lines) {

@@ -289,9 +289,9 @@ struct Os {
 // The machine's own.
 Os& systemOs();
 
-// A serial port that a platform opened as one of its descriptors: written and closed
-// through files.
-std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd);
+// A serial port that a platform opened as one of its descriptors (fd), written and closed
+// through files; null with the errno in error where fd is -errno.
+std::unique_ptr<SerialPort> serialPortOn(Files& files, int fd, int& error);
 
 // Every line of a kernel table (/proc, /sys): 0, or -errno.
 int readLines(Os& os, const std::string& path, std::vector<std::string>& lines);

@@ -241,8 +241,7 @@ struct FakeOs : port::Files,
                                                  int& error) override {
         calls.push_back("serial " + path + " " + std::to_string(baud));
         auto it = serialErrno.find(path);
-        error = it != serialErrno.end() ? it->second : 0;
-        return error ? nullptr : port::serialPortOn(*this, nextFd++);
+        return port::serialPortOn(*this, it != serialErrno.end() ? -it->second : nextFd++, error);
     }
     // The serial ports there are: sysfs's, as Linux reads it, unless a test names some.
     std::optional<std::vector<port::SerialPortInfo>> serialPorts;

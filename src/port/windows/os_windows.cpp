@@ -166,9 +166,7 @@ public:
     // program at a time; a second open fails with access denied.
     std::unique_ptr<SerialPort> openSerial(const std::string& path, unsigned baud,
                                            int& error) override {
-        const int fd = openPort(path, baud);
-        error = fd < 0 ? -fd : 0;
-        return fd < 0 ? nullptr : serialPortOn(*this, fd);
+        return serialPortOn(*this, openPort(path, baud), error);
     }
 
     // The port as a descriptor, or -errno.
