@@ -35,4 +35,7 @@ install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licences
 # hidapi, linked in: its licence texts and Debian's copyright file for its source.
 file(GLOB hidapi_licences ${hidapi_DIR}/../../../licences/*)
 install(FILES ${hidapi_licences} DESTINATION licences/hidapi)
+# libzip and zlib, linked into velmorin-check: the same.
+file(GLOB libzip_licences ${libzip_DIR}/../../../licences/*)
+install(FILES ${libzip_licences} DESTINATION licences/libzip)
 file(WRITE ${PROJECT_BINARY_DIR}/velmorin-version.txt "${VELMORIN_VERSION}\n")

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/capture.h"
+#include "check/sr_reader.h"
 #include "check/vcd_reader.h"
 #include "hd44780/modules.h"
 #include "port/settings/settings.h"
@@ -141,50 +142,21 @@ std::string mostActive(const std::string& file,
     return scopes[best].first;
 }
 
-int run(int argc, char** argv) {
-    Arguments a;
-    if (auto refused = parse(argc, argv, a)) return refuse(*refused);
-    if (a.asked) {
-        say(std::string(a.asked) == "version" ? ui::check::version() : ui::check::usage());
-        return kClean;
-    }
-    // Looked at before it is opened: a FIFO or a device in its place is named, not read.
-    std::error_code ec;
-    const auto status = std::filesystem::status(a.file, ec);
-    if (ec) return refuse(ui::check::unreadable(a.file, ec.value()));
-    if (!std::filesystem::is_regular_file(status)) return refuse(ui::check::notAFile(a.file));
-    std::FILE* f = std::fopen(a.file.c_str(), "rb");
-    if (!f) return refuse(ui::check::unreadable(a.file, errno));
-    check::VcdReader reader = readerOf(f);
-    const auto close = [f] { std::fclose(f); };
-    if (!reader.readHeader()) {
-        close();
-        return refuse(ui::check::vcdProblem(a.file, *reader.error()));
-    }
-    std::string scopeLine;
-    if (a.map.empty() && a.scope.empty()) {
-        const auto scopes = check::pinScopes(reader.vars());
-        if (scopes.size() > 1) {
-            a.scope = mostActive(a.file, scopes);
-            std::vector<std::string> others;
-            for (const auto& s : scopes)
-                if (s.first != a.scope) others.push_back(s.first);
-            scopeLine = ui::check::scopeChosen(a.scope, others);
-        }
-    }
+// The report of a capture whose header is read, from the pins on. readError: the sentence
+// for the reader's failure, if it failed; cut: the file ends mid-line.
+template <class Reader, class ReadError>
+int report(Reader& reader, Arguments& a, const std::string& scopeLine, ReadError readError,
+           bool (*cut)(const Reader&)) {
     check::PinMap map;
-    if (auto e = check::mapPins(reader.vars(), a.map, map, a.scope)) {
-        close();
+    if (auto e = check::mapPins(reader.vars(), a.map, map, a.scope))
         return refuse(ui::check::mapProblem(a.file, *e));
-    }
     hd44780::Controller controller(a.options);
     say("velmorin-check : " + a.file);
     if (!scopeLine.empty()) say(scopeLine);
     say(ui::check::pinsChosen(check::describe(reader.vars(), map), map));
     say(ui::check::moduleLine(a.module, controller));
     const check::Judged j = check::judge(reader, map, controller, {a.at, a.instructions});
-    close();
-    if (reader.error()) return refuse(ui::check::vcdProblem(a.file, *reader.error()));
+    if (const std::optional<std::string> failed = readError()) return refuse(*failed);
     say(ui::check::samplePeriod(j));
     if (const std::string s = ui::check::startState(j); !s.empty()) say(s);
     for (const std::string& line : ui::check::beforeWake(j)) say(line);
@@ -203,10 +175,71 @@ int run(int argc, char** argv) {
     for (const hd44780::Warning& w : j.warnings) say("  " + ui::warningText(w, 0));
     if (const std::string s = ui::check::unknownLevels(j); !s.empty()) say(s);
     if (j.rwHighNs) say(ui::check::readBack(*j.rwHighNs));
-    if (reader.lastLineCut()) say(ui::check::lastLineCut(a.file));
+    if (cut(reader)) say(ui::check::lastLineCut(a.file));
     say(ui::check::summary(j));
     if (j.instructions + j.data == 0) return refuse(ui::check::nothingJudged(a.file, j));
     return j.violationCount == 0 ? kClean : kViolations;
+}
+
+// A zip archive (PulseView's .sr) starts with a local file header.
+bool isArchive(const std::string& file) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return false;
+    char magic[4] = {};
+    const bool zip = std::fread(magic, 1, 4, f) == 4 && std::string(magic, 4) == "PK\x03\x04";
+    std::fclose(f);
+    return zip;
+}
+
+int run(int argc, char** argv) {
+    Arguments a;
+    if (auto refused = parse(argc, argv, a)) return refuse(*refused);
+    if (a.asked) {
+        say(std::string(a.asked) == "version" ? ui::check::version() : ui::check::usage());
+        return kClean;
+    }
+    // Looked at before it is opened: a FIFO or a device in its place is named, not read.
+    std::error_code ec;
+    const auto status = std::filesystem::status(a.file, ec);
+    if (ec) return refuse(ui::check::unreadable(a.file, ec.value()));
+    if (!std::filesystem::is_regular_file(status)) return refuse(ui::check::notAFile(a.file));
+    if (isArchive(a.file)) {
+        check::SrReader sr(a.file);
+        if (!sr.readHeader()) return refuse(ui::check::srProblem(a.file, *sr.error()));
+        return report(
+            sr, a, {},
+            [&]() -> std::optional<std::string> {
+                if (!sr.error()) return std::nullopt;
+                return ui::check::srProblem(a.file, *sr.error());
+            },
+            +[](const check::SrReader&) { return false; });
+    }
+    std::FILE* f = std::fopen(a.file.c_str(), "rb");
+    if (!f) return refuse(ui::check::unreadable(a.file, errno));
+    check::VcdReader reader = readerOf(f);
+    struct Closer {
+        std::FILE* f;
+        ~Closer() { std::fclose(f); }
+    } closer{f};
+    if (!reader.readHeader()) return refuse(ui::check::vcdProblem(a.file, *reader.error()));
+    std::string scopeLine;
+    if (a.map.empty() && a.scope.empty()) {
+        const auto scopes = check::pinScopes(reader.vars());
+        if (scopes.size() > 1) {
+            a.scope = mostActive(a.file, scopes);
+            std::vector<std::string> others;
+            for (const auto& s : scopes)
+                if (s.first != a.scope) others.push_back(s.first);
+            scopeLine = ui::check::scopeChosen(a.scope, others);
+        }
+    }
+    return report(
+        reader, a, scopeLine,
+        [&]() -> std::optional<std::string> {
+            if (!reader.error()) return std::nullopt;
+            return ui::check::vcdProblem(a.file, *reader.error());
+        },
+        +[](const check::VcdReader& r) { return r.lastLineCut(); });
 }
 
 }  // namespace

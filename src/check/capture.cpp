@@ -280,8 +280,11 @@ std::optional<hd44780::Geometry> likelyModule(const Judged& j, hd44780::Geometry
     return std::nullopt;
 }
 
-Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
-             const JudgeOptions& options) {
+namespace {
+
+template <class Reader>
+Judged judgeChanges(Reader& reader, const PinMap& map, hd44780::Controller& controller,
+                    const JudgeOptions& options) {
     Judged judged;
     Stretch stretch{&judged.before, false};
     Recorder recorder(judged, stretch, options.keepExecuted);
@@ -448,6 +451,8 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
         counts[0] = {};
     }
     judged.periodFs = spacing * fs;
+    // A session file says its rate: its period is that, whatever the changes' spacing.
+    if constexpr (requires { reader.periodFs(); }) judged.periodFs = reader.periodFs();
     // What the period could not have seen: a change in the same sample as E, or a limit
     // shorter than one sample.
     const auto unresolved = [&](hd44780::ViolationKind kind, bool oneSample) {
@@ -470,6 +475,18 @@ Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controll
             judged.unresolved.push_back(x.v);
     }
     return judged;
+}
+
+}  // namespace
+
+Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
+             const JudgeOptions& options) {
+    return judgeChanges(reader, map, controller, options);
+}
+
+Judged judge(SrReader& reader, const PinMap& map, hd44780::Controller& controller,
+             const JudgeOptions& options) {
+    return judgeChanges(reader, map, controller, options);
 }
 
 }  // namespace check

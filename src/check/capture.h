@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/sr_reader.h"
 #include "check/vcd_reader.h"
 #include "hd44780/controller.h"
 
@@ -125,6 +126,9 @@ struct JudgeOptions {
 // it stood, then, on a 4-bit bus, one reading 0010, which sets 4 bits. The first such
 // sequence ends the power-on stretch; a capture without one is judged whole.
 Judged judge(VcdReader& reader, const PinMap& map, hd44780::Controller& controller,
+             const JudgeOptions& options = {});
+// The same for a sigrok session; its sample period is the metadata's.
+Judged judge(SrReader& reader, const PinMap& map, hd44780::Controller& controller,
              const JudgeOptions& options = {});
 
 }  // namespace check

@@ -59,7 +59,7 @@ std::string usage() {
     return "usage : velmorin-check [--map RS=D0,E=D1,D4=D4,D5=D5,D6=D6,D7=D7] [--module 16x2] "
            "[--oscillator 270|190] [--rom a00|a02] [--scope PORTÉE] [--instructions] [--at TEMPS] "
            "[--] "
-           "CAPTURE.vcd ; velmorin-check --help | --version";
+           "CAPTURE.vcd|CAPTURE.sr ; velmorin-check --help | --version";
 }
 
 std::string notAFile(const std::string& file) {
@@ -107,6 +107,42 @@ std::string vcdProblem(const std::string& file, const ::check::VcdError& e) {
             return where + "valeur " + said +
                    " sans identifiant : le fichier est tronqué ; "
                    "exportez-le à nouveau";
+    }
+    return where;
+}
+
+std::string srProblem(const std::string& file, const ::check::SrError& e) {
+    using ::check::SrProblem;
+    const std::string where = texts::shown(file) + " : ";
+    const std::string said = "« " + texts::shown(e.text) + " »";
+    switch (e.what) {
+        case SrProblem::NotAnArchive:
+            return where + "archive illisible (" +
+                   (e.code == ::check::kZipNotAnArchive ? std::string("pas une archive zip complète")
+                    : e.code == ::check::kZipInconsistent
+                        ? std::string("archive incohérente")
+                        : "erreur " + std::to_string(e.code) + " de libzip") +
+                   ") ; enregistrez-la à nouveau dans PulseView";
+        case SrProblem::NoMetadata:
+            return where + "pas de fichier « metadata » dans l'archive : ce n'est pas une session "
+                           "sigrok (.sr)";
+        case SrProblem::BadMetadata:
+            return where + "métadonnées illisibles ou incomplètes (" + said +
+                   ") ; enregistrez la session à nouveau";
+        case SrProblem::TooManyChannels:
+            return where + "nombre de voies " + said + " invalide (1 à 64)";
+        case SrProblem::BadUnitSize:
+            return where + "taille d'échantillon " + said + " invalide pour ce nombre de voies";
+        case SrProblem::BadSamplerate:
+            return where + "fréquence d'échantillonnage " + said + " illisible";
+        case SrProblem::NoSamples:
+            return where + "aucun bloc d'échantillons logiques : la session ne contient pas de "
+                           "capture";
+        case SrProblem::ChunkSize:
+            return where + "le bloc " + said +
+                   " n'a pas un nombre entier d'échantillons : l'archive est tronquée ou abîmée";
+        case SrProblem::Unreadable:
+            return where + "le bloc " + said + " ne se lit pas : l'archive est abîmée";
     }
     return where;
 }

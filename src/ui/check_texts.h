@@ -17,6 +17,7 @@ std::string notAFile(const std::string& file);
 std::string unreadable(const std::string& file, int err);
 std::string vcdProblem(const std::string& file, const ::check::VcdError& e);
 std::string mapProblem(const std::string& file, const ::check::MapError& e);
+std::string srProblem(const std::string& file, const ::check::SrError& e);
 std::string badOption(const std::string& option, const std::string& value);
 
 std::string pinsChosen(const std::string& pins, const ::check::PinMap& map);

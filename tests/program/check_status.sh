@@ -54,6 +54,11 @@ done
 printf '%s\n$enddefinitions $end\n#20000000\n1bD4\n1bD5\n1bE\n#20001000\n0bE\n' "$two" >"$work/two.vcd"
 expect two-scopes 0 "^Portée jugée : b, la plus active \(autres : a ; --scope" "$work/two.vcd"
 expect scope-a 2 "rien n'a pu être jugé" --scope a "$work/two.vcd"
+# PulseView's session files: a whole one, one cut short.
+seed=$(dirname "$0")/../fuzz/seeds/sr_fuzz/wake-up-bonjour.sr
+expect session 0 '^  \|Bonjour' "$seed"
+head -c 300 "$seed" >"$work/cut.sr"
+expect session-cut 2 "cut.sr : archive illisible \\(pas une archive zip complète\\)" "$work/cut.sr"
 expect e-high 0 "^E déjà haut au début de la capture" --map "$map" "$work/high.vcd"
 expect nothing-executed 2 "aucune instruction exécutée, rien n'a pu être jugé" --map "$map" "$work/still.vcd"
 expect at-nan 2 "^velmorin-check : --at « nan » : valeur inconnue" --at nan "$work/clean.vcd"

@@ -26,3 +26,32 @@ same() { grep -v -e '^velmorin-check : ' -e '^Portée jugée' -e '^Broches'; }
 diff "$work/ours.txt" "$work/theirs.txt" || fail "sigrok's dialect judged otherwise"
 grep -q '^Résumé : .* capture conforme' "$work/ours.txt" || fail "$(cat "$work/ours.txt")"
 echo "ok: sigrok-cli's VCD judged as the original: $(grep '^Résumé' "$work/ours.txt")"
+
+# PulseView's own session file (.sr) of a 1 MHz capture (a board's wake-up, then a text),
+# made by sigrok-cli from a VCD: the same report, the period from its metadata.
+{
+    printf '$timescale 1 us $end\n$scope module la $end\n'
+    i=0
+    for pin in RS E D4 D5 D6 D7; do printf '$var wire 1 %s %s $end\n' "p$i" "$pin"; i=$((i + 1)); done
+    printf '$upscope $end\n$enddefinitions $end\n#0\n0p0\n0p1\n0p2\n0p3\n0p4\n0p5\n'
+    t=20000
+    nibble() {  # RS, then the four data bits D4-D7, E high 2 us
+        printf '#%d\n%sp0\n%sp2\n%sp3\n%sp4\n%sp5\n#%d\n1p1\n#%d\n0p1\n' \
+            "$t" "$1" "$2" "$3" "$4" "$5" $((t + 1)) $((t + 3))
+        t=$((t + 5000))
+    }
+    nibble 0 1 1 0 0; nibble 0 1 1 0 0; nibble 0 1 1 0 0; nibble 0 0 1 0 0  # 0x3 x3, 0x2
+    nibble 0 0 1 0 0; nibble 0 0 0 0 1                                      # 0x28
+    nibble 0 0 0 0 0; nibble 0 0 0 1 1                                      # 0x0C
+    nibble 1 0 0 1 0; nibble 1 0 1 0 0                                      # 'B' 0x42
+    printf '#%d\n' "$t"
+} >"$work/board.vcd"
+sigrok-cli -I vcd -i "$work/board.vcd" -o "$work/board.sr" || fail "sigrok-cli -o .sr"
+"$check" "$work/board.vcd" | same | grep -v '^Échantillonnage' >"$work/vcd.txt"
+"$check" "$work/board.sr" | same >"$work/sr.txt"
+status=$?
+grep -q '^Échantillonnage : 1,000 µs (1 MHz)' "$work/sr.txt" || fail "the .sr's rate: $(head -n 3 "$work/sr.txt")"
+diff "$work/vcd.txt" <(grep -v '^Échantillonnage' "$work/sr.txt") || fail ".sr judged otherwise than its VCD"
+grep -q '^  |B ' "$work/sr.txt" || fail "the .sr's display: $(cat "$work/sr.txt")"
+echo "ok: the .sr judged as its VCD, at its own 1 MHz: $(grep '^Résumé' "$work/sr.txt")"
+

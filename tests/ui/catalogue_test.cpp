@@ -546,6 +546,28 @@ TEST(Catalogue, VelmorinCheck) {
          "mémoire insuffisante pour lire cette capture ; une ligne démesurée (un fichier qui "
          "n'est pas un VCD) en est d'ordinaire la cause"},
         {ui::check::internalError(), "erreur interne inattendue ; signalez-la avec la capture"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::NotAnArchive, "", check::kZipInconsistent}),
+         "c.sr : archive illisible (archive incohérente) ; enregistrez-la à nouveau dans "
+         "PulseView"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::NoMetadata, ""}),
+         "c.sr : pas de fichier « metadata » dans l'archive : ce n'est pas une session sigrok "
+         "(.sr)"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::BadMetadata, "samplerate"}),
+         "c.sr : métadonnées illisibles ou incomplètes (« samplerate ») ; enregistrez la session "
+         "à nouveau"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::TooManyChannels, "65"}),
+         "c.sr : nombre de voies « 65 » invalide (1 à 64)"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::BadUnitSize, "9"}),
+         "c.sr : taille d'échantillon « 9 » invalide pour ce nombre de voies"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::BadSamplerate, "fast"}),
+         "c.sr : fréquence d'échantillonnage « fast » illisible"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::NoSamples, ""}),
+         "c.sr : aucun bloc d'échantillons logiques : la session ne contient pas de capture"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::ChunkSize, "logic-1-2"}),
+         "c.sr : le bloc « logic-1-2 » n'a pas un nombre entier d'échantillons : l'archive est "
+         "tronquée ou abîmée"},
+        {ui::check::srProblem("c.sr", {check::SrProblem::Unreadable, "logic-1-1"}),
+         "c.sr : le bloc « logic-1-1 » ne se lit pas : l'archive est abîmée"},
         {ui::check::mapProblem("c.vcd", {MapProblem::PinTwice, "E"}),
          "--map : broche « E » donnée deux fois ; une seule fois chacune"},
         {ui::check::mapProblem("c.vcd", {MapProblem::SignalTwice, "D1"}),

@@ -155,6 +155,15 @@ if [ "$rc" = 0 ] && grep -q '^Résumé : .* : capture conforme' "$work/check.exe
 else
     bad "velmorin-check.exe: status $rc; $(head -n 12 "$work/check.exe.out"); $(cat "$work/check.diff" 2>/dev/null)"
 fi
+# And a PulseView session (.sr), read through the libzip linked in.
+cp "$here/../fuzz/seeds/sr_fuzz/wake-up-bonjour.sr" "$work/capture.sr"
+(cd "$work" && wine "$app/velmorin-check.exe" capture.sr </dev/null >"$work/sr.exe.out" 2>&1)
+rc=$?
+if [ "$rc" = 0 ] && grep -qa '|Bonjour' "$work/sr.exe.out"; then
+    ok "velmorin-check.exe on a .sr: $(grep -a '^Échantillonnage' "$work/sr.exe.out" | cut -c1-40 | tr -d '\r')"
+else
+    bad "velmorin-check.exe on a .sr: status $rc; $(head -n 8 "$work/sr.exe.out")"
+fi
 
 # Each way the port library can be missing or unusable: its sentence on stderr and in a
 # message box, which must show; answering it ends the program with status 1, before any
