@@ -92,7 +92,8 @@ bool SrReader::readHeader() {
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos) return fail(SrProblem::BadMetadata, line);
         if (section != "[device 1]") continue;
-        const std::string key = sessionTrimmed(line.substr(0, eq)), value = sessionTrimmed(line.substr(eq + 1));
+        const std::string key = sessionTrimmed(line.substr(0, eq)),
+                          value = sessionTrimmed(line.substr(eq + 1));
         if (key == "capturefile") {
             m_capture = value;
         } else if (key == "total probes") {
@@ -124,9 +125,9 @@ bool SrReader::readHeader() {
     }
     // Times in samples where that is exact in nanoseconds, else in picoseconds.
     m_periodFs = kFsPerSecond / m_rate;
-    const bool exact = kFsPerSecond % m_rate == 0 &&
-                       (m_periodFs >= 1'000'000 ? m_periodFs % 1'000'000 == 0
-                                                : 1'000'000 % m_periodFs == 0);
+    const bool exact =
+        kFsPerSecond % m_rate == 0 &&
+        (m_periodFs >= 1'000'000 ? m_periodFs % 1'000'000 == 0 : 1'000'000 % m_periodFs == 0);
     m_inSamples = exact;
     m_fsPerUnit = exact ? m_periodFs : 1'000;
     m_buffer.resize(kSessionBuffer - kSessionBuffer % m_unit);
@@ -155,10 +156,10 @@ bool SrReader::nextSample() {
         while (m_archive->file && m_size == 0) {
             // A whole buffer where the chunk has it: samples never straddle two reads.
             while (m_size < m_buffer.size()) {
-                const zip_int64_t n = zip_fread(m_archive->file, m_buffer.data() + m_size,
-                                                m_buffer.size() - m_size);
-                if (n < 0) return fail(SrProblem::Unreadable, m_capture + "-" +
-                                                                  std::to_string(m_chunk));
+                const zip_int64_t n =
+                    zip_fread(m_archive->file, m_buffer.data() + m_size, m_buffer.size() - m_size);
+                if (n < 0)
+                    return fail(SrProblem::Unreadable, m_capture + "-" + std::to_string(m_chunk));
                 if (n == 0) break;
                 m_size += static_cast<std::size_t>(n);
             }
@@ -194,9 +195,10 @@ bool SrReader::next(Change& change) {
     }
     const int bit = std::countr_zero(m_pending);
     m_pending &= m_pending - 1;
-    change.time = m_inSamples ? m_sample
-                              : static_cast<std::uint64_t>(static_cast<Wide>(m_sample) *
-                                                           1'000'000'000'000 / m_rate);
+    change.time =
+        m_inSamples
+            ? m_sample
+            : static_cast<std::uint64_t>(static_cast<Wide>(m_sample) * 1'000'000'000'000 / m_rate);
     change.id = static_cast<std::size_t>(bit);
     change.bits = (m_value >> bit) & 1;
     change.unknown = 0;

@@ -20,15 +20,15 @@
 namespace check {
 
 enum class SrProblem : std::uint8_t {
-    NotAnArchive,    // libzip cannot open it; code: libzip's ZIP_ER_*
-    NoMetadata,      // no "metadata" in the archive
-    BadMetadata,     // text: the line that does not parse, or the key missing
-    TooManyChannels, // text: the count
-    BadUnitSize,     // text: the unitsize given
-    BadSamplerate,   // text: the rate given
-    NoSamples,       // no logic chunk
-    ChunkSize,       // text: the chunk whose size is not a whole number of samples
-    Unreadable,      // text: the chunk that could not be read
+    NotAnArchive,     // libzip cannot open it; code: libzip's ZIP_ER_*
+    NoMetadata,       // no "metadata" in the archive
+    BadMetadata,      // text: the line that does not parse, or the key missing
+    TooManyChannels,  // text: the count
+    BadUnitSize,      // text: the unitsize given
+    BadSamplerate,    // text: the rate given
+    NoSamples,        // no logic chunk
+    ChunkSize,        // text: the chunk whose size is not a whole number of samples
+    Unreadable,       // text: the chunk that could not be read
 };
 
 struct SrError {

@@ -118,14 +118,16 @@ std::string srProblem(const std::string& file, const ::check::SrError& e) {
     switch (e.what) {
         case SrProblem::NotAnArchive:
             return where + "archive illisible (" +
-                   (e.code == ::check::kZipNotAnArchive ? std::string("pas une archive zip complète")
+                   (e.code == ::check::kZipNotAnArchive
+                        ? std::string("pas une archive zip complète")
                     : e.code == ::check::kZipInconsistent
                         ? std::string("archive incohérente")
                         : "erreur " + std::to_string(e.code) + " de libzip") +
                    ") ; enregistrez-la à nouveau dans PulseView";
         case SrProblem::NoMetadata:
-            return where + "pas de fichier « metadata » dans l'archive : ce n'est pas une session "
-                           "sigrok (.sr)";
+            return where +
+                   "pas de fichier « metadata » dans l'archive : ce n'est pas une session "
+                   "sigrok (.sr)";
         case SrProblem::BadMetadata:
             return where + "métadonnées illisibles ou incomplètes (" + said +
                    ") ; enregistrez la session à nouveau";
@@ -136,8 +138,9 @@ std::string srProblem(const std::string& file, const ::check::SrError& e) {
         case SrProblem::BadSamplerate:
             return where + "fréquence d'échantillonnage " + said + " illisible";
         case SrProblem::NoSamples:
-            return where + "aucun bloc d'échantillons logiques : la session ne contient pas de "
-                           "capture";
+            return where +
+                   "aucun bloc d'échantillons logiques : la session ne contient pas de "
+                   "capture";
         case SrProblem::ChunkSize:
             return where + "le bloc " + said +
                    " n'a pas un nombre entier d'échantillons : l'archive est tronquée ou abîmée";

@@ -546,7 +546,8 @@ TEST(Catalogue, VelmorinCheck) {
          "mémoire insuffisante pour lire cette capture ; une ligne démesurée (un fichier qui "
          "n'est pas un VCD) en est d'ordinaire la cause"},
         {ui::check::internalError(), "erreur interne inattendue ; signalez-la avec la capture"},
-        {ui::check::srProblem("c.sr", {check::SrProblem::NotAnArchive, "", check::kZipInconsistent}),
+        {ui::check::srProblem("c.sr",
+                              {check::SrProblem::NotAnArchive, "", check::kZipInconsistent}),
          "c.sr : archive illisible (archive incohérente) ; enregistrez-la à nouveau dans "
          "PulseView"},
         {ui::check::srProblem("c.sr", {check::SrProblem::NoMetadata, ""}),
