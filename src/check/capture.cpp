@@ -451,8 +451,9 @@ Judged judgeChanges(Reader& reader, const PinMap& map, hd44780::Controller& cont
         counts[0] = {};
     }
     judged.periodFs = spacing * fs;
-    // A session file says its rate: its period is that, whatever the changes' spacing.
-    if constexpr (requires { reader.periodFs(); }) judged.periodFs = reader.periodFs();
+    // A file that says its rate (a session's metadata, sigrok's comment): its period is
+    // that, whatever the changes' spacing.
+    if (reader.periodFs() != 0) judged.periodFs = reader.periodFs();
     // What the period could not have seen: a change in the same sample as E, or a limit
     // shorter than one sample.
     const auto unresolved = [&](hd44780::ViolationKind kind, bool oneSample) {

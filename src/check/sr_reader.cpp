@@ -22,19 +22,6 @@ std::string sessionTrimmed(const std::string& s) {
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
-// "1 MHz", "200 kHz", "24000000": samples a second, or 0.
-std::uint64_t parseRate(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    const std::string unit = sessionTrimmed(end ? std::string(end) : std::string());
-    const std::pair<const char*, double> units[] = {
-        {"", 1}, {"Hz", 1}, {"kHz", 1e3}, {"MHz", 1e6}, {"GHz", 1e9}};
-    for (const auto& [name, scale] : units)
-        if (unit == name && end != text.c_str() && value > 0 && value * scale <= 1e12)
-            return static_cast<std::uint64_t>(value * scale + 0.5);
-    return 0;
-}
-
 }  // namespace
 
 struct SrReader::Archive {
@@ -114,7 +101,7 @@ bool SrReader::readHeader() {
     }
     if (probes == 0) return fail(SrProblem::BadMetadata, "total probes");
     if (rate.empty()) return fail(SrProblem::BadMetadata, "samplerate");
-    if ((m_rate = parseRate(rate)) == 0) return fail(SrProblem::BadSamplerate, rate);
+    if ((m_rate = parseSampleRate(rate)) == 0) return fail(SrProblem::BadSamplerate, rate);
     m_unit = unit.empty() ? (probes + 7) / 8 : std::strtoul(unit.c_str(), nullptr, 10);
     if (m_unit < (probes + 7) / 8 || m_unit > 8) return fail(SrProblem::BadUnitSize, unit);
     for (std::size_t i = 0; i < probes; ++i) {

@@ -103,6 +103,20 @@ bool VcdReader::readUntilEnd(std::vector<std::string>& words, const std::string&
     return m_error ? false : fail(VcdProblem::UnclosedBlock, keyword);
 }
 
+std::uint64_t parseSampleRate(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    std::string unit = end ? std::string(end) : std::string();
+    unit.erase(0, unit.find_first_not_of(" \t"));
+    unit.erase(unit.find_last_not_of(" \t\r") + 1);
+    const std::pair<const char*, double> units[] = {
+        {"", 1}, {"Hz", 1}, {"kHz", 1e3}, {"MHz", 1e6}, {"GHz", 1e9}};
+    for (const auto& [name, scale] : units)
+        if (unit == name && end != text.c_str() && value > 0 && value * scale <= 1e12)
+            return static_cast<std::uint64_t>(value * scale + 0.5);
+    return 0;
+}
+
 bool VcdReader::skipBlock(const std::string& keyword) {
     std::vector<std::string> words;
     return readUntilEnd(words, keyword);
@@ -162,8 +176,16 @@ bool VcdReader::readHeader() {
             if (added) ++m_idCount;
             v.id = it->second;
             m_vars.push_back(std::move(v));
+        } else if (t == "$comment") {
+            if (!readUntilEnd(words, t)) return false;
+            // "... at 1 MHz": the rate sigrok sampled at.
+            for (std::size_t i = 0; i + 2 < words.size(); ++i)
+                if (words[i] == "at")
+                    if (const std::uint64_t rate =
+                            parseSampleRate(words[i + 1] + " " + words[i + 2]))
+                        m_periodFs = 1'000'000'000'000'000 / rate;
         } else if (t[0] == '$') {
-            if (!skipBlock(t)) return false;  // $date, $version, $comment ...
+            if (!skipBlock(t)) return false;  // $date, $version ...
         }
         // Anything else before the definitions end is ignored, as other readers do.
     }

@@ -47,6 +47,9 @@ struct VcdError {
     int err = 0;
 };
 
+// "1 MHz", "200 kHz", "24000000": samples a second, or 0 where it is not a rate.
+std::uint64_t parseSampleRate(const std::string& text);
+
 class VcdReader {
 public:
     // Fills buf with up to size bytes: the count, 0 at the end, or -errno.
@@ -60,6 +63,9 @@ public:
     std::size_t idCount() const noexcept { return m_idCount; }
     // One unit of the file's times, in femtoseconds.
     std::uint64_t femtosecondsPerUnit() const noexcept { return m_fsPerUnit; }
+    // The sample period a $comment states ("Acquisition with 6/6 channels at 1 MHz", as
+    // sigrok writes it), in femtoseconds; 0 where none does.
+    std::uint64_t periodFs() const noexcept { return m_periodFs; }
 
     struct Change {
         std::uint64_t time = 0;  // in the file's units
@@ -94,6 +100,7 @@ private:
     std::unordered_map<std::string, std::size_t> m_ids;
     std::size_t m_idCount = 0;
     std::uint64_t m_fsPerUnit = 1'000'000;  // 1 ns, VCD's default
+    std::uint64_t m_periodFs = 0;
     std::uint64_t m_time = 0;
     bool m_timeSeen = false;
     std::optional<VcdError> m_error;

@@ -14,8 +14,17 @@ struct RomEntry {
 // headers for source and licence).
 #include "roms.inc"
 
-// Where the Japanese mask's glyphs are not ASCII's: the yen sign and two arrows.
-constexpr RomSign kA00Signs[] = {{0x5C, "¥"}, {0x7E, "→"}, {0x7F, "←"}};
+// Where the Japanese mask's glyphs are not ASCII's: the yen sign and two arrows; its blank
+// 0xA0; and of its Greek letters and symbols (0xE0-0xFF), those with a one-column
+// character (the descender letters as their plain forms). ⁻¹, x̄ and the kanji 千万円
+// have none.
+constexpr RomSign kA00Signs[] = {
+    {0x5C, "¥"}, {0x7E, "→"}, {0x7F, "←"}, {0xA0, " "}, {0xE0, "α"}, {0xE1, "ä"},
+    {0xE2, "β"}, {0xE3, "ε"}, {0xE4, "μ"}, {0xE5, "σ"}, {0xE6, "ρ"}, {0xE7, "g"},
+    {0xE8, "√"}, {0xEA, "j"}, {0xEC, "¢"}, {0xEE, "ñ"}, {0xEF, "ö"}, {0xF0, "p"},
+    {0xF1, "q"}, {0xF2, "θ"}, {0xF3, "∞"}, {0xF4, "Ω"}, {0xF5, "ü"}, {0xF6, "Σ"},
+    {0xF7, "π"}, {0xF9, "y"}, {0xFD, "÷"}, {0xFE, " "}, {0xFF, "█"},
+};
 constexpr RomSign kA02Signs[] = {{0x7E, "~"}};
 // The Japanese mask's 0xA1-0xDF are JIS X 0201's katakana, Unicode's half-width forms.
 constexpr RomRun kA00Runs[] = {{0xA1, 0xDF, U'\uFF61'}};

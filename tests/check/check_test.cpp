@@ -225,6 +225,11 @@ TEST(Check, CapturesOfOtherPeoplesBoards) {
     EXPECT_EQ(floating.unknownLatches, 1u);
     EXPECT_EQ(floating.unknownPin, check::Pin::D6);  // D7 D6 D5 D4 as written
     EXPECT_EQ(judge(fromText(capture(join(wake, rows)))).judged.periodFs, 10'000'000'000u);
+    // sigrok says its rate in a comment: 24 MHz, whatever the changes' spacing.
+    EXPECT_EQ(judge(fromText("$comment\n  Acquisition with 6/6 channels at 24 MHz\n$end\n" +
+                             capture(wake)))
+                  .judged.periodFs,
+              41'666'666u);
     const check::Judged sized = judge(fromText(capture(join(wake, rows)))).judged;
     EXPECT_EQ(check::likelyModule(sized, {16, 2}), (hd44780::Geometry{20, 4}));
     EXPECT_FALSE(check::likelyModule(sized, {20, 4}));

@@ -676,9 +676,9 @@ TEST(Catalogue, VelmorinCheckDisplay) {
     put(false, 0x40);  // glyph 0: a bar on its top row
     put(true, 0x1F);
     put(false, 0x80);
-    for (int c : {0x00, 0xB1, 0xF0, 0x41}) put(true, static_cast<std::uint8_t>(c));
+    for (int c : {0x00, 0xB1, 0xFA, 0x41, 0xF4}) put(true, static_cast<std::uint8_t>(c));
     const std::vector<std::string> lines = ui::check::display(lcd, {16, 2}, t, true);
-    EXPECT_EQ(lines.at(1), "  |⁰ｱ▯A            |");
+    EXPECT_EQ(lines.at(1), "  |⁰ｱ▯AΩ           |");
     EXPECT_EQ(
         lines.at(3),
         "  ▯ : un caractère de la ROM sans équivalent d'une colonne (--instructions donne son "
