@@ -9,6 +9,7 @@
 
 #include "check/capture.h"
 #include "check/sr_reader.h"
+#include "judge_all.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = "/tmp/velmorin-sr-fuzz-" + std::to_string(getpid()) + ".sr";
@@ -23,11 +24,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (reader.vars().empty() || reader.vars().size() > check::SrReader::kMaxChannels)
         __builtin_trap();
-    check::PinMap map;
-    if (check::mapPins(reader.vars(), {}, map)) return 0;
-    hd44780::Controller controller;
-    const check::Judged j = check::judge(reader, map, controller);
-    if (j.violations.size() > check::Judged::kKept || j.violations.size() > j.violationCount)
-        __builtin_trap();
-    return 0;
+    return judgeAll(reader);
 }
