@@ -47,9 +47,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Recommends)" = "qt6-wayland, i2c-tools" ] && ok "Recommends: $(field Recommends)" ||
     bad "Recommends: $(field Recommends)"
 
-# Depends names exactly the packages that hold the libraries the binary links.
+# Depends names exactly the packages that hold the libraries the binaries link (velmorin,
+# and velmorin-check's libzip).
 dpkg-deb -x "$deb" "$work/root"
-needed=$(objdump -p "$work/root/usr/bin/velmorin" | awk '$1 == "NEEDED" { print $2 }')
+needed=$(for b in velmorin velmorin-check; do objdump -p "$work/root/usr/bin/$b"; done |
+    awk '$1 == "NEEDED" { print $2 }' | sort -u)
 owners=$(for lib in $needed; do
     path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ { print $NF; exit }')
     # dpkg knows a file by the path its package gave, with or without /usr (usrmerge).
@@ -60,7 +62,7 @@ owners=$(for lib in $needed; do
 done | sort -u | tr '\n' ' ')
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | sort -u | tr '\n' ' ')
 if [ -n "$owners" ] && [ "$owners" = "$depends" ]; then
-    ok "Depends is what the binary links: $depends"
+    ok "Depends is what the binaries link: $depends"
 else
     bad "Depends: $depends; the linked libraries' packages: $owners"
 fi
