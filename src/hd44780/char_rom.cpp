@@ -25,7 +25,22 @@ constexpr RomSign kA00Signs[] = {
     {0xF1, "q"}, {0xF2, "θ"}, {0xF3, "∞"}, {0xF4, "Ω"}, {0xF5, "ü"}, {0xF6, "Σ"},
     {0xF7, "π"}, {0xF9, "y"}, {0xFD, "÷"}, {0xFE, " "}, {0xFF, "█"},
 };
-constexpr RomSign kA02Signs[] = {{0x7E, "~"}};
+// The European mask's arrows and signs below 0x20, its house at 0x7F, its Cyrillic and
+// Greek capitals in 0x80-0x9F and 0xAC/0xAD, and where its 0xA0-0xFF part from Latin-1's
+// (Φ at Latin-1's Ø). The bell (0x98) and the double arrows (0x14, 0x15) have no
+// one-column character.
+constexpr RomSign kA02Signs[] = {
+    {0x10, "▶"}, {0x11, "◀"}, {0x12, "“"}, {0x13, "”"}, {0x16, "●"}, {0x17, "↵"}, {0x18, "↑"},
+    {0x19, "↓"}, {0x1A, "→"}, {0x1B, "←"}, {0x1C, "≤"}, {0x1D, "≥"}, {0x1E, "▲"}, {0x1F, "▼"},
+    {0x7E, "~"}, {0x7F, "⌂"}, {0x80, "Б"}, {0x81, "Д"}, {0x82, "Ж"}, {0x83, "З"}, {0x84, "И"},
+    {0x85, "Й"}, {0x86, "Л"}, {0x87, "П"}, {0x88, "У"}, {0x89, "Ц"}, {0x8A, "Ч"}, {0x8B, "Ш"},
+    {0x8C, "Щ"}, {0x8D, "Ъ"}, {0x8E, "Ы"}, {0x8F, "Э"}, {0x90, "α"}, {0x91, "♪"}, {0x92, "Γ"},
+    {0x93, "π"}, {0x94, "Σ"}, {0x95, "σ"}, {0x96, "♫"}, {0x97, "τ"}, {0x99, "Θ"}, {0x9A, "Ω"},
+    {0x9B, "δ"}, {0x9C, "∞"}, {0x9D, "♥"}, {0x9E, "ε"}, {0x9F, "∩"}, {0xA0, "‖"}, {0xA8, "ƒ"},
+    {0xAC, "Ю"}, {0xAD, "Я"}, {0xAF, "‘"}, {0xB4, "₧"}, {0xB8, "ω"}, {0xD8, "Φ"},
+};
+// The rest of 0xA1-0xFF is Latin-1's, code for code.
+constexpr RomRun kA02Runs[] = {{0xA1, 0xFF, U'\u00A1'}};
 // The Japanese mask's 0xA1-0xDF are JIS X 0201's katakana, Unicode's half-width forms.
 constexpr RomRun kA00Runs[] = {{0xA1, 0xDF, U'\uFF61'}};
 
@@ -37,7 +52,8 @@ struct Row {
 // One row a ROM, in the order of the Rom values the program names.
 const Row kRoms[] = {
     {{"a00", kA00Signs, kA00Runs}, kRom_a00},  // Japanese: katakana in 0xA1-0xDF (Rom::A00)
-    {{"a02", kA02Signs, {}}, kRom_a02},  // European: Latin-1 accents, Greek, Cyrillic (Rom::A02)
+    {{"a02", kA02Signs, kA02Runs},
+     kRom_a02},  // European: Latin-1 accents, Greek, Cyrillic (Rom::A02)
 };
 constexpr std::size_t kRomCount = sizeof kRoms / sizeof kRoms[0];
 

@@ -690,4 +690,29 @@ TEST(Catalogue, VelmorinCheckDisplay) {
               "0,001000 s  motif 0x1F (une ligne de caractère personnalisé)");
 }
 
+// The European mask's Cyrillic, Greek, Latin-1 and signs, read off its dots.
+TEST(Catalogue, VelmorinCheckEuropeanCells) {
+    hd44780::Controller lcd;
+    lcd.setRom(hd44780::Rom::A02);
+    std::int64_t t = 20'000'000;
+    for (const auto& [rs, byte] : std::vector<std::pair<bool, std::uint8_t>>{{false, 0x38},
+                                                                             {false, 0x0C},
+                                                                             {false, 0x80},
+                                                                             {true, 0x80},
+                                                                             {true, 0x90},
+                                                                             {true, 0xD8},
+                                                                             {true, 0xE9},
+                                                                             {true, 0x98},
+                                                                             {true, 0x7F},
+                                                                             {true, 0x17},
+                                                                             {true, 0xAB},
+                                                                             {true, 0xB4}}) {
+        const hd44780::Pins high{rs, true, static_cast<std::uint8_t>(byte >> 4)};
+        lcd.busWrite8(high, byte & 0x0F, t);
+        lcd.busWrite8({rs, false, high.db}, byte & 0x0F, t + 1'000);
+        t += 2'000'000;
+    }
+    EXPECT_EQ(ui::check::display(lcd, {16, 2}, t, true).at(1), "  |БαΦé▯⌂↵«₧       |");
+}
+
 }  // namespace
