@@ -31,6 +31,8 @@ void mcp2221(HidModel& m, int busy = 0) {
             *nacked = r.size() > 4 && r[4] >> 1 != 0x27;
             return {{command, static_cast<std::uint8_t>(busy-- > 0 ? 0x01 : 0x00)}};
         }
+        if (command == 0x40)  // the byte read: 0xA5
+            return {{0x40, 0x00, static_cast<std::uint8_t>(*nacked ? 0x25 : 0x55), 1, 0xA5}};
         Report a(64);
         a[0] = 0x10;
         a[3] = r.size() > 4 && r[4] == 0x20 ? 0x20 : 0x00;
@@ -46,6 +48,7 @@ void cp2112(HidModel& m, int busy = 0) {
     auto acked = std::make_shared<bool>(false);
     m.answer = [acked, busy](const Report& r) mutable -> std::vector<Report> {
         if (r[0] == 0x14 || r[0] == 0x10) *acked = r[1] == 0x4E;
+        if (r[0] == 0x12) return {{0x13, 0x02, 1, 0xA5}};  // the byte read
         if (r[0] != 0x15) return {};
         if (busy-- > 0) return {{0x16, 0x01, 0x03}};
         return {{0x16, static_cast<std::uint8_t>(*acked ? 0x02 : 0x03),
@@ -152,6 +155,32 @@ TEST(Cp2112, SetUpThenOneWriteRequestOfAtMost61BytesThenItsStatus) {
     EXPECT_EQ(m.sent, expected);
     m.writeErrno = ENODEV;
     EXPECT_EQ(bus->write(0x27, Report{0x39}), ENODEV);
+}
+
+// A one-byte read, in each bridge's own reports: the request, the bytes fetched, the
+// outcome; a NACK is the address's errno.
+TEST(UsbBridges, AReadIsItsRequestThenItsBytes) {
+    HidModel m;
+    mcp2221(m);
+    int err = -1;
+    auto mcp = i2c::mcp2221Bus(std::make_unique<FakeHidDevice>(m), err);
+    ASSERT_TRUE(mcp);
+    m.sent.clear();
+    Report got(1);
+    EXPECT_EQ(mcp->read(0x27, got), 0);
+    EXPECT_EQ(got, Report{0xA5});
+    EXPECT_EQ(m.sent, (std::vector<Report>{{0x00, 0x91, 1, 0, 0x4F}, {0x00, 0x40}, {0x00, 0x10}}));
+    EXPECT_EQ(mcp->read(0x3F, got), ENXIO);
+
+    HidModel c;
+    cp2112(c);
+    auto cp = i2c::cp2112Bus(std::make_unique<FakeHidDevice>(c), err);
+    ASSERT_TRUE(cp);
+    got = {0};
+    EXPECT_EQ(cp->read(0x27, got), 0);
+    EXPECT_EQ(got, Report{0xA5});
+    EXPECT_EQ(c.sent, (std::vector<Report>{{0x10, 0x4E, 0, 1}, {0x15, 0x01}, {0x12, 0, 1}}));
+    EXPECT_EQ(cp->read(0x3F, got), ENXIO);
 }
 
 // The bridges found by their names through the system's HID devices, the writes between

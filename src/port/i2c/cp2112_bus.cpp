@@ -2,7 +2,9 @@
 // AN495 gives them:
 //  - Reports are numbered; each output report is 64 bytes with its ID.
 //  - Data Write Request (0x14): address << 1, length 1-61, the bytes: one transaction.
-//  - Data Read Request (0x10): address << 1, length (2 bytes, big-endian).
+//  - Data Read Request (0x10): address << 1, length (2 bytes, big-endian). Once the
+//    transfer status says complete, Data Read Force Send (0x12: length, 2 bytes) has the
+//    bytes come back as Data Read Response (0x13): status, length, up to 61 bytes.
 //  - Transfer Status Request (0x15, byte 1 = 0x01) is answered by Transfer Status
 //    Response (0x16): status 0 is 0 idle, 1 busy, 2 complete, 3 complete with an error;
 //    after an error, status 1 is 0 for a timeout with the address not acknowledged,
@@ -27,6 +29,8 @@ constexpr std::size_t kMaxWrite = 61;
 enum Report : std::uint8_t {
     kSmbusConfig = 0x06,
     kReadRequest = 0x10,
+    kForceSend = 0x12,
+    kReadResponse = 0x13,
     kWriteRequest = 0x14,
     kStatusRequest = 0x15,
     kStatusResponse = 0x16,
@@ -65,20 +69,37 @@ public:
 
     int probe(std::uint8_t address) noexcept override {
         // A one-byte read: an expander's read changes nothing on its pins.
-        const std::array<std::uint8_t, kReport> out{kReadRequest,
-                                                    static_cast<std::uint8_t>(address << 1), 0, 1};
-        if (const int sent = m_device->write(out); sent < 0) return -sent;
-        const int err = outcome();
+        const int err = startRead(address, 1);
         if (err == 0) cancel();  // the byte read is not wanted
         return err;
     }
 
+    int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (bytes.empty()) return 0;
+        if (bytes.size() > kMaxWrite) return EINVAL;  // one answer's worth
+        if (const int err = startRead(address, bytes.size()); err != 0) return err;
+        const std::array<std::uint8_t, kReport> force{kForceSend, 0,
+                                                      static_cast<std::uint8_t>(bytes.size())};
+        if (const int sent = m_device->write(force); sent < 0) return -sent;
+        std::array<std::uint8_t, kReport> in{};
+        if (const int err = awaitReport(*m_device, in, kReadResponse, m_timeoutMs); err != 0)
+            return err;
+        if (in[1] == kError || in[2] < bytes.size()) return EIO;
+        std::copy_n(in.begin() + 3, bytes.size(), bytes.begin());
+        return 0;
+    }
+
     std::size_t maxWrite() const noexcept override { return kMaxWrite; }
-    // Reads through the bridge's read reports are not spoken yet.
-    int read(std::uint8_t, std::span<std::uint8_t>) noexcept override { return EOPNOTSUPP; }
     void setTimeoutMs(int milliseconds) noexcept override { m_timeoutMs = milliseconds; }
 
 private:
+    int startRead(std::uint8_t address, std::size_t n) noexcept {
+        const std::array<std::uint8_t, kReport> out{
+            kReadRequest, static_cast<std::uint8_t>(address << 1), 0, static_cast<std::uint8_t>(n)};
+        if (const int sent = m_device->write(out); sent < 0) return -sent;
+        return outcome();
+    }
+
     int outcome() noexcept {
         const std::array<std::uint8_t, kReport> request{kStatusRequest, 0x01};
         std::array<std::uint8_t, kReport> in{};

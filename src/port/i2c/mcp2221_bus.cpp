@@ -10,7 +10,10 @@
 //    0x20 sets the clock divider in byte 4 (12 MHz / clock - 3). The answer's byte 3 is
 //    0x20 where the clock was set; byte 8 is the I2C engine's state, byte 20 has bit 6 set
 //    where the address was not acknowledged.
-//  - I2C Read Data (0x91): length low, length high, address << 1 | 1.
+//  - I2C Read Data (0x91): length low, length high, address << 1 | 1. The bridge reads the
+//    bytes into its own buffer; Get I2C Data (0x40) hands them over, up to 60 an answer:
+//    byte 1 0x00, byte 2 the engine's state (0x55 read complete, 0x54 partial, 0x25 the
+//    address not acknowledged), byte 3 the count (127: the read failed), then the bytes.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -24,7 +27,7 @@ namespace {
 constexpr std::size_t kReport = 64;
 constexpr std::size_t kChunk = 60;  // datasheet: data bytes in one I2C Write Data report
 
-enum Command : std::uint8_t { kStatus = 0x10, kWrite = 0x90, kRead = 0x91 };
+enum Command : std::uint8_t { kStatus = 0x10, kGetData = 0x40, kWrite = 0x90, kRead = 0x91 };
 constexpr std::uint8_t kCancel = 0x10;       // Status/Set Parameters byte 2
 constexpr std::uint8_t kSetSpeed = 0x20;     // byte 3, and the answer's where it was set
 constexpr std::uint8_t kAddressNack = 0x40;  // answer byte 20
@@ -37,6 +40,8 @@ enum State : std::uint8_t {
     kStartTimeout = 0x12,
     kAddressTimeout = 0x23,
     kAddressNacked = 0x25,
+    kReadPartial = 0x54,
+    kReadComplete = 0x55,
     kDataTimeout = 0x44,
     kStopTimeout = 0x62,
 };
@@ -76,18 +81,33 @@ public:
 
     int probe(std::uint8_t address) noexcept override {
         // A one-byte read: an expander's read changes nothing on its pins.
-        std::array<std::uint8_t, kReport> out{kRead, 1, 0,
-                                              static_cast<std::uint8_t>(address << 1 | 1)};
-        if (const int err = sendUntilTaken(out); err != 0) return err;
+        if (const int err = startRead(address, 1); err != 0) return err;
         const int err = outcome();
         // The byte read waits in the bridge; drop it with the transfer.
         if (err == 0) (void)command({kStatus, 0, kCancel});
         return err;
     }
 
+    int read(std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        if (bytes.empty()) return 0;
+        if (bytes.size() > 0xFFFF) return EINVAL;
+        if (const int err = startRead(address, bytes.size()); err != 0) return err;
+        std::size_t got = 0;
+        for (int attempt = 0; got < bytes.size() && attempt < kBusyAnswers; ++attempt) {
+            if (const int err = command({kGetData}); err != 0) return err;
+            if (m_in[2] == kAddressNacked) return fail(ENXIO);
+            if (m_in[1] != 0 || (m_in[2] != kReadComplete && m_in[2] != kReadPartial))
+                continue;  // not read yet
+            if (m_in[3] == 127) return fail(EIO);
+            const std::size_t n = std::min<std::size_t>({m_in[3], kChunk, bytes.size() - got});
+            std::copy_n(m_in.begin() + 4, n, bytes.begin() + static_cast<std::ptrdiff_t>(got));
+            got += n;
+            attempt = -1;  // a full answer: the next may again take a while
+        }
+        return got == bytes.size() ? outcome() : fail(EBUSY);
+    }
+
     std::size_t maxWrite() const noexcept override { return Batch::kPage; }
-    // Reads through the bridge's read reports are not spoken yet.
-    int read(std::uint8_t, std::span<std::uint8_t>) noexcept override { return EOPNOTSUPP; }
     void setTimeoutMs(int milliseconds) noexcept override { m_timeoutMs = milliseconds; }
 
 private:
@@ -105,8 +125,19 @@ private:
             if (const int err = command(out); err != 0) return err;
             if (m_in[1] == 0) return 0;
         }
+        return fail(EBUSY);
+    }
+
+    int startRead(std::uint8_t address, std::size_t n) noexcept {
+        return sendUntilTaken({kRead, static_cast<std::uint8_t>(n & 0xFF),
+                               static_cast<std::uint8_t>(n >> 8),
+                               static_cast<std::uint8_t>(address << 1 | 1)});
+    }
+
+    // A failed transfer holds the bus until it is cancelled.
+    int fail(int err) noexcept {
         (void)command({kStatus, 0, kCancel});
-        return EBUSY;
+        return err;
     }
 
     // The transaction's outcome, once its last report is in: the engine's state after it.
@@ -130,12 +161,9 @@ private:
                         continue;  // still sending
                 }
             }
-            // A failed transfer holds the bus until it is cancelled.
-            (void)command({kStatus, 0, kCancel});
-            return err;
+            return fail(err);
         }
-        (void)command({kStatus, 0, kCancel});
-        return EBUSY;
+        return fail(EBUSY);
     }
 
     std::unique_ptr<HidDevice> m_device;
