@@ -5,14 +5,19 @@
  * transaction on stdout:
  *     R 0x14
  *     W 0x27 3 0x39 0x3d 0x39
- * Writes to other addresses get a NACK (transfer status: error, timeout/NACK).
- *   cp2112sim [ADDRESS]      (default 0x27); runs until killed
+ * Writes to other addresses get a NACK (transfer status: error, timeout/NACK). At the
+ * address is a backpack (backpack.h); each read transaction is logged with its bytes:
+ *     r 0x27 1 0x0f
+ *   cp2112sim [ADDRESS [BACKPACK ARGS]]      (default 0x27); runs until killed
  */
 #include "uhid_device.h"
+
+#include "backpack.h"
 
 enum {
     kVersion = 0x05,        /* feature: part number, version */
     kReadRequest = 0x10,    /* output: address << 1, length (2 bytes) */
+    kForceSend = 0x12,      /* output: length (2 bytes): the bytes read, as a read response */
     kDataWrite = 0x14,      /* output: address << 1, length, data */
     kStatusRequest = 0x15,  /* output */
     kStatusResponse = 0x16, /* input: status0, status1, retries, length */
@@ -21,6 +26,8 @@ enum {
 
 static int address = 0x27;
 static unsigned char status[64] = {kStatusResponse};
+static unsigned char read_data[61];
+static int read_length;
 
 /* Report ID, Usage, then the main item (Input, Output, Feature), for each id. */
 static size_t reports(unsigned char* d, size_t n, const unsigned char* ids, size_t count,
@@ -61,6 +68,7 @@ static void output_report(const unsigned char* data, size_t size) {
             for (int i = 0; i < length && 3 + (size_t)i < size; ++i) printf(" 0x%02x", data[3 + i]);
             printf("\n");
             fflush(stdout);
+            for (int i = 0; i < length && 3 + (size_t)i < size; ++i) backpack_write(data[3 + i]);
             status[1] = 0x02; /* complete */
             status[2] = 0x05; /* success */
         } else {
@@ -70,9 +78,23 @@ static void output_report(const unsigned char* data, size_t size) {
         status[5] = 0;
         status[6] = (unsigned char)length;
     } else if (size >= 3 && data[0] == kReadRequest) {
-        /* A probe: whether the address answers. */
-        status[1] = (data[1] >> 1) == address ? 0x02 : 0x03;
-        status[2] = (data[1] >> 1) == address ? 0x05 : 0x00;
+        const int ours = (data[1] >> 1) == address;
+        status[1] = ours ? 0x02 : 0x03;
+        status[2] = ours ? 0x05 : 0x00;
+        read_length = 0;
+        if (ours && size >= 4) {
+            read_length = data[3] < 61 ? data[3] : 61;
+            printf("r 0x%02x %d", address, read_length);
+            for (int i = 0; i < read_length; ++i) printf(" 0x%02x", read_data[i] = backpack_read());
+            printf("\n");
+        }
+        status[5] = 0;
+        status[6] = (unsigned char)read_length;
+    } else if (size >= 1 && data[0] == kForceSend) {
+        unsigned char response[64] = {kReadResponse, 0x02, (unsigned char)read_length};
+        memcpy(response + 3, read_data, (size_t)read_length);
+        read_length = 0;
+        send_input(response, sizeof response);
     } else if (size >= 1 && data[0] == kStatusRequest) {
         send_input(status, sizeof status);
     }
@@ -80,6 +102,7 @@ static void output_report(const unsigned char* data, size_t size) {
 
 int main(int argc, char** argv) {
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
+    backpack_configure(argc > 2 ? argc - 2 : 0, argv + 2);
     unsigned char rd[HID_MAX_DESCRIPTOR_SIZE];
     if (uhid_create("CP2112 HID USB-to-SMBus Bridge (simulated)", "0001", 0x10C4, 0xEA90, rd,
                     descriptor(rd)))

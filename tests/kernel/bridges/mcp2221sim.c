@@ -5,21 +5,28 @@
  * once all its reports are in, on stdout:
  *     R 0x90
  *     W 0x27 3 0x39 0x3d 0x39
- * Other addresses get a NACK, reported by the status command until it cancels.
- *   mcp2221sim [ADDRESS]     (default 0x27); runs until killed
+ * Other addresses get a NACK, reported by the status command until it cancels. At the
+ * address is a backpack (backpack.h); each read transaction is logged with its bytes:
+ *     r 0x27 1 0x0f
+ *   mcp2221sim [ADDRESS [BACKPACK ARGS]]     (default 0x27); runs until killed
  */
 #include "uhid_device.h"
+
+#include "backpack.h"
 
 enum {
     kStatus = 0x10, /* status / set parameters */
     kWrite = 0x90,  /* I2C write data: length (2 bytes), address << 1, up to 60 bytes */
-    kRead = 0x91,   /* I2C read data */
+    kRead = 0x91,   /* I2C read data: length (2 bytes), address << 1 | 1 */
+    kGetData = 0x40, /* the bytes read: 0x00, engine state (0x55 complete), count, bytes */
 };
 
 static int address = 0x27;
 static int nacked;
 static unsigned char pending[65536];
 static int pending_length, pending_total;
+static unsigned char read_data[60];
+static int read_length;
 
 static void command(const unsigned char* data, size_t size) {
     unsigned char reply[64];
@@ -42,11 +49,23 @@ static void command(const unsigned char* data, size_t size) {
                 for (int i = 0; i < pending_total; ++i) printf(" 0x%02x", pending[i]);
                 printf("\n");
                 fflush(stdout);
+                for (int i = 0; i < pending_total; ++i) backpack_write(pending[i]);
                 pending_length = 0;
             }
         }
     } else if (data[0] == kRead && size >= 4) {
         nacked = (data[3] >> 1) != address;
+        read_length = data[1] < 60 ? data[1] : 60;
+        if (!nacked) {
+            printf("r 0x%02x %d", address, read_length);
+            for (int i = 0; i < read_length; ++i) printf(" 0x%02x", read_data[i] = backpack_read());
+            printf("\n");
+        }
+    } else if (data[0] == kGetData) {
+        reply[2] = nacked ? 0x25 : 0x55;
+        reply[3] = (unsigned char)(nacked ? 0 : read_length);
+        memcpy(reply + 4, read_data, (size_t)read_length);
+        read_length = 0;
     } else if (data[0] == kStatus && size >= 5) {
         if (data[3] == 0x20) reply[3] = 0x20; /* the clock divider taken */
         reply[8] = nacked ? 0x25 : 0x00;      /* the I2C engine's state */
@@ -67,6 +86,7 @@ int main(int argc, char** argv) {
                                                0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01,
                                                0x91, 0x02, 0xC0};
     if (argc > 1) address = (int)strtol(argv[1], NULL, 0);
+    backpack_configure(argc > 2 ? argc - 2 : 0, argv + 2);
     if (uhid_create("MCP2221 USB-I2C/UART Combo (simulated)", "0123456", 0x04D8, 0x00DD,
                     descriptor, sizeof descriptor))
         return 1;
