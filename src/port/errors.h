@@ -22,6 +22,12 @@ struct Description {
     // The first instruction the line has no word for (a display shift on a board that
     // cannot shift), as its byte; 0: none. It did not travel, and nothing went instead.
     std::uint8_t unsaid = 0;
+    // Where the backend looked for the board's wiring: how it went (its own code; 0: the
+    // wiring was given), whether the backlight's polarity stayed unknown, and the device
+    // text's options the look amounts to ("0x27,mjkdz"), which a find keeps.
+    std::uint8_t look = 0;
+    bool polarityUnknown = false;
+    std::string lookedUp = {};
 };
 
 // Problems every backend can meet, and the program's own. A backend's own problems are

@@ -257,7 +257,7 @@ TEST(BackendTable, EachRowsSchemaMakesItsOwnDeviceTexts) {
     };
     const Case cases[] = {
         {"pcf8574", {"/dev/i2c-1", "", -1}, "0x3f,mjkdz", false, "/dev/i2c-1@0x3f,mjkdz"},
-        {"pcf8574", {"/dev/i2c-1", "", -1}, "0x3f,mjkdz", true, "/dev/i2c-1@auto,mjkdz"},
+        {"pcf8574", {"/dev/i2c-1", "", -1}, "0x3f,mjkdz", true, "/dev/i2c-1@auto"},
         {"pcf8574",
          {"mcp2221:01", "", -1},
          "0x20,mcp23008",
@@ -664,6 +664,7 @@ TEST(I2cDev, OpenFailuresSayWhatToDo) {
 struct Expander {
     testsupport::RecordingI2cBus::Log log;
     testsupport::RecordingI2cBus* bus;
+    testsupport::FakeOs time;
     port::OpenResult opened;
     Expander(const std::string& options,
              std::function<void(testsupport::RecordingI2cBus&)> arrange = {},
@@ -675,7 +676,7 @@ struct Expander {
         if (arrange) arrange(*b);
         const auto& chip =
             std::string_view(d.row->key) == "mcp23008" ? i2c::kMcp23008Chip : i2c::kPcf8574Chip;
-        opened = i2c::openOn(chip, d, std::move(b));
+        opened = i2c::openOn(chip, d, std::move(b), time);
         port::own(*d.row, opened);
     }
     int out(std::uint8_t byte) { return opened.backend->write(port::kParallelCable.pins(byte)); }

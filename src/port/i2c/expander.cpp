@@ -1,6 +1,7 @@
 #include "port/i2c/expander.h"
 
 #include "port/i2c/bridge_bus.h"
+#include "port/i2c/wiring_look.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,24 +67,31 @@ std::uint8_t failureHint(bool answered, int err) noexcept {
 class ExpanderBackend final : public PortBackend {
 public:
     ExpanderBackend(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus,
-                    std::uint8_t address, bool found)
+                    std::uint8_t address, bool found, const Wiring& wiring, const LookResult& look)
         : m_chip(chip),
           m_path(device.path),
-          m_wiring(device.as<Options>().wiring.name),
+          m_wiring(wiring.name),
           m_bus(std::move(bus)),
           m_address(address),
           m_found(found),
-          m_cable(cable(device.as<Options>().wiring)),
+          m_look(look),
+          m_cable(cable(wiring)),
           m_batch(*m_bus, address, chip.dataRegister) {}
 
     int write(hd44780::Pins pins) noexcept override { return m_batch.put(m_cable.byte(pins)); }
     int flush() noexcept override { return m_batch.flush(); }
     Description description() const override {
         // A USB bridge by its name, with the node it is reached through.
-        if (const auto* bridge = dynamic_cast<const BridgeBus*>(m_bus.get()))
-            return {m_chip.key, bridge->bridgeName(), hexByte(m_address), m_wiring,
-                    m_found,    bridge->route()};
-        return {m_chip.key, m_path, hexByte(m_address), m_wiring, m_found, {}};
+        const auto* bridge = dynamic_cast<const BridgeBus*>(m_bus.get());
+        Description d{
+            m_chip.key, bridge ? bridge->bridgeName() : m_path, hexByte(m_address), m_wiring,
+            m_found,    bridge ? bridge->route() : ""};
+        if (m_look.look != Look::None) {
+            d.look = static_cast<std::uint8_t>(m_look.look);
+            d.polarityUnknown = !m_look.polarityKnown;
+            d.lookedUp = d.detail + (m_look.options.empty() ? "" : "," + m_look.options);
+        }
+        return d;
     }
     std::uint8_t failureHint(int err) const noexcept override {
         return i2c::failureHint(m_answered || m_batch.answered(), err);
@@ -105,6 +113,7 @@ private:
     std::unique_ptr<I2cBus> m_bus;
     std::uint8_t m_address;
     bool m_found;
+    LookResult m_look;
     Cable m_cable;
     Batch m_batch;
     bool m_answered = false;  // by a set-up write
@@ -164,6 +173,11 @@ std::optional<Error> parse(const Chip& chip, const DeviceText& text, PortDevice&
             activeLow = option == "bl-low";
             continue;
         }
+        if (option == "auto") {
+            if (named) return backendProblem(Problem::TwoWirings, options[i]);
+            named = parsed->findWiring = true;
+            continue;
+        }
         const Preset* preset = nullptr;
         for (const Preset& p : chip.presets)
             if (*p.name && option == p.name) preset = &p;
@@ -182,6 +196,8 @@ std::optional<Error> parse(const Chip& chip, const DeviceText& text, PortDevice&
             wiring.name = option;
         }
     }
+    if (parsed->findAddress && !named) parsed->findWiring = true;
+    parsed->backlightActiveLow = activeLow;
     if (activeLow) {
         wiring.backlightActiveLow = *activeLow;
         wiring.name +=
@@ -203,10 +219,20 @@ OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os) {
     std::optional<Error> error;
     std::unique_ptr<I2cBus> bus = kind->open(device.path, os, error);
     if (!bus) return {nullptr, error, {}};
-    return openOn(chip, device, std::move(bus));
+    return openOn(chip, device, std::move(bus), os.time);
 }
 
-OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus) {
+// A transfer that failed, as the panel names the expander.
+Error writeFailed(const ExpanderBackend& backend, int err) {
+    Error e = problem(port::Problem::WriteFailed);
+    e.err = err;
+    e.hint = backend.failureHint(err);
+    e.description = backend.description();
+    return e;
+}
+
+OpenResult openOn(const Chip& named, const PortDevice& device, std::unique_ptr<I2cBus> bus,
+                  Time& time) {
     const Options& options = device.as<Options>();
     std::uint8_t address = options.address;
     if (options.findAddress)
@@ -218,15 +244,31 @@ OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2
         e.hint = err == EBUSY ? codeOf(Hint::AddressBusy) : 0;
         return {nullptr, e, {}};
     }
-    auto backend = std::make_unique<ExpanderBackend>(chip, device, std::move(bus), address,
-                                                     options.findAddress);
-    if (const int err = backend->setUp(); err != 0) {
-        Error e = problem(port::Problem::WriteFailed);
-        e.err = err;
-        e.hint = backend->failureHint(err);
-        e.description = backend->description();
-        return {nullptr, e, {}};
+    const Chip* chip = &named;
+    Wiring wiring = options.wiring;
+    LookResult look;
+    // Nothing is written to an address that has not answered.
+    const int silent = options.findWiring && !options.findAddress ? bus->probe(address) : 0;
+    if (options.findWiring && silent == 0) {
+        look = lookAtBackpack(*bus, address, time);
+        if (look.look == Look::NotBackpack) {
+            Error e = backendProblem(Problem::NotBackpack, hexByte(address));
+            e.device = device.path;
+            return {nullptr, e, {}};
+        }
+        if (look.chip) chip = look.chip;
+        wiring = look.wiring;
+        if (options.backlightActiveLow) {  // the user's word over the look's
+            wiring.backlightActiveLow = *options.backlightActiveLow;
+            look.polarityKnown = true;
+        }
     }
+    auto backend = std::make_unique<ExpanderBackend>(*chip, device, std::move(bus), address,
+                                                     options.findAddress, wiring, look);
+    if (silent != 0 || look.err != 0)
+        return {nullptr, writeFailed(*backend, silent != 0 ? silent : look.err), {}};
+    if (const int err = backend->setUp(); err != 0)
+        return {nullptr, writeFailed(*backend, err), {}};
     return {std::move(backend), {}, {}};
 }
 

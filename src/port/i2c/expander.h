@@ -5,7 +5,8 @@
 // Device text: BUS@ADDRESS[,OPTION...]. BUS is a bus one of the platform's bus kinds names
 // (/dev/i2c-N); ADDRESS is 0x03-0x77 or "auto"; OPTION is a wiring preset, map=PPPPPPPP
 // (the expander pins of RS, R/W, E, backlight, D4-D7; "-" for a backlight that is not
-// fitted, or an R/W tied low on the board), bl-low or bl-high, or the chip's name.
+// fitted, or an R/W tied low on the board), "auto" (the wiring read back from the module,
+// as @auto alone does), bl-low or bl-high, or the chip's name.
 #pragma once
 
 #include <array>
@@ -40,6 +41,7 @@ enum class Problem : std::uint8_t {
     AddressRefused,  // device, detail: the address; err
     NoneFound,       // device: nothing answered in the probe ranges
     ManyFound,       // device, detail: the addresses that answered
+    NotBackpack,     // device, detail: the address; its reads fit no expander
 };
 enum class Hint : std::uint8_t {
     None,
@@ -79,6 +81,8 @@ struct Chip {
 struct Options final : DeviceOptions {
     std::uint8_t address = 0;
     bool findAddress = false;  // @auto: probe the expanders' ranges
+    bool findWiring = false;   // read the wiring back: @auto with none named, or ",auto"
+    std::optional<bool> backlightActiveLow;  // bl-low, bl-high: over what a look finds
     Wiring wiring;
 };
 
@@ -118,8 +122,10 @@ Claim claims(const Chip& chip, const DeviceText& text);
 std::optional<Error> parse(const Chip& chip, const DeviceText& text, PortDevice& device);
 std::optional<Error> check(const PortDevice& device, Os& os);
 OpenResult openNamed(const Chip& chip, const PortDevice& device, Os& os);
-// The chip behind a bus that is already open: its address found or claimed, its set-up.
-OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus);
+// The chip behind a bus that is already open: its address found or claimed, its wiring
+// read back where asked (time: the look's pauses), its set-up.
+OpenResult openOn(const Chip& chip, const PortDevice& device, std::unique_ptr<I2cBus> bus,
+                  Time& time);
 // Every bus of every kind, for either chip.
 std::vector<Candidate> candidates(Os& os);
 
