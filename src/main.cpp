@@ -162,6 +162,11 @@ int run(int argc, char** argv) {
 
     // The display is initialised (Form_Load) before either window shows.
     Form1 form1(layer, layer, layer, fatal);
+    // How a backpack's wiring was found, said once where a terminal sees it too.
+    for (const auto& p : layer.ports())
+        if (p.device)
+            if (const std::string look = ui::panelLook(*p.device); !look.empty())
+                ui::tell(port::portLabel(p.address) + " : " + look);
     // The display window's module choices, in Qt's own small state file, never in the
     // user's settings file.
     QString stateNote;

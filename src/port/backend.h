@@ -91,13 +91,12 @@ struct OptionField {
         Choice,          // one of the values
         EditableChoice,  // one of the values, or typed
         Text,            // typed
-        Find,            // a button: the device text made to find the value of field `fills`
+        Find,            // a button: the device text made to find what fills the fields
     };
     const char* name;  // "address": names the widget and finds the field's words
     Kind kind;
     // The choice kinds' values, the default first.
     std::vector<std::string> (*choices)() = nullptr;
-    int fills = -1;  // Find: the field the value found goes into
     // Shown only while field shownWhile has the value shownWhileValue; -1: always.
     int shownWhile = -1;
     const char* shownWhileValue = nullptr;
@@ -112,7 +111,8 @@ struct OptionSchema {
     // The fields' values that a device text's options (after '@') stand for; with none,
     // those a fresh pick of that device starts with.
     std::vector<std::string> (*values)(const Candidate& picked, const std::string& options);
-    // After a find, the value found, from what opened; null where a find finds nothing.
+    // After a find, the device text's options it amounts to ("0x27,mjkdz"), from what
+    // opened: values() makes them the fields'. Null where a find finds nothing.
     std::string (*found)(const Description& opened) = nullptr;
 };
 

@@ -25,6 +25,9 @@ struct BackendTexts {
     // field's tooltip. Null: the value itself, and no tooltip.
     std::string (*optionLabel)(std::string_view field, const std::string& value) = nullptr;
     std::string (*optionTip)(std::string_view field) = nullptr;
+    // What the panel says under the name of what opened (how its wiring was found); null:
+    // nothing.
+    std::string (*panelLook)(const port::Description& d) = nullptr;
 };
 
 // Each in its file under backends/.

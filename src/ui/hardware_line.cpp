@@ -318,10 +318,12 @@ void HardwareLine::apply(bool find) {
                 if (v.address == m_port && v.device) {
                     const std::string found = e.row->options->found(*v.device);
                     if (found.empty()) continue;
+                    const std::vector<std::string> values =
+                        e.row->options->values(e.candidate, found);
                     for (const Field& f : m_fields)
-                        if (f.row == e.row && optionOf(f).kind == port::OptionField::Kind::Find)
-                            if (const Field* target = fieldOf(*e.row, optionOf(f).fills))
-                                setValue(*target, found);
+                        if (f.row == e.row && optionOf(f).kind != port::OptionField::Kind::Find &&
+                            f.index < values.size())
+                            setValue(f, values[f.index]);
                     text = deviceText(false);
                 }
         m_chosen[port::portIndex(supported)] = text;

@@ -266,9 +266,12 @@ void LcdWindow::addPanel(const port::PortLayer::PortView& p) {
 
 void LcdWindow::updatePanel(Panel& panel, const port::PortLayer::PortView& p) {
     QString title = QString::fromStdString(port::portLabel(p.address));
-    if (p.device)
+    if (p.device) {
         title +=
             QStringLiteral(" — miroir de %1").arg(QString::fromStdString(ui::panelName(*p.device)));
+        if (const std::string look = ui::panelLook(*p.device); !look.empty())
+            title += QStringLiteral("\n") + QString::fromStdString(look);
+    }
     if (!p.note.empty())
         title += QStringLiteral("\n") + QString::fromStdString(ui::panelNote(p.note));
     if (p.choiceFailed)

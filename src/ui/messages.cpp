@@ -398,6 +398,11 @@ std::string panelName(const port::Description& d) {
     return backendTexts(d.backend).panelName(d);
 }
 
+std::string panelLook(const port::Description& d) {
+    const BackendTexts& t = backendTexts(d.backend);
+    return t.panelLook ? t.panelLook(d) : std::string();
+}
+
 std::string panelNote(const port::Note& note) {
     const BackendTexts& t = backendTexts(note.backend);
     return note.empty() || !t.panelNote ? std::string() : t.panelNote(note);
@@ -467,8 +472,8 @@ std::string deviceChoiceNotSaved(const std::string& file, int err) {
         return "Choix du matériel non enregistré : aucun dossier personnel où le garder ; il vaut "
                "pour cette fois";
     if (err == EACCES || err == EPERM || err == EROFS)
-        return "Choix du matériel non enregistré : « " + shown(file) + " » : " +
-               texts::errnoText(err) +
+        return "Choix du matériel non enregistré : « " + shown(file) +
+               " » : " + texts::errnoText(err) +
                " ; le fichier reste tel quel : rendez-le accessible en écriture, ou changez-le "
                "à la main";
     return "Choix du matériel non enregistré : impossible d'écrire « " + shown(file) + " » (" +

@@ -17,6 +17,8 @@ std::string sentence(const port::Error& error);
 std::string settingOrigins(const std::vector<port::SettingOrigin>& origins);
 // How an open backend appears in the panel: "/dev/i2c-1 @ 0x27 (PCF8574)".
 std::string panelName(const port::Description& description);
+// What the panel says under that name; empty: nothing.
+std::string panelLook(const port::Description& description);
 // A note as the panel shows it, and as it is said once on stderr.
 std::string panelNote(const port::Note& note);
 std::string toldNote(const port::Note& note);

@@ -223,6 +223,10 @@ TEST(Catalogue, EverySentence) {
         {own("pcf8574", port::i2c::Problem::ManyFound),
          "plusieurs appareils répondent sur /dev/x : d ; nommez celui du module, par exemple "
          "/dev/x@d"},
+        {own("pcf8574", port::i2c::Problem::NotBackpack),
+         "l'appareil à d sur /dev/x ne répond pas comme un PCF8574 ou un MCP23008 : ce n'est "
+         "pas un backpack, rien de plus n'y a été écrit ; nommez l'adresse du module, par "
+         "exemple /dev/x@0x27 (i2cdetect -y /dev/x liste ce qui répond)"},
         {own("gpio", port::gpio::Problem::LinesMissing),
          "VELMORIN_LPT1=\"v\" : une puce GPIO demande ses six lignes après « @ » "
          "(RS,E,D4,D5,D6,D7, par exemple /dev/gpiochip0@25,24,23,17,18,22)"},
@@ -448,6 +452,24 @@ TEST(Catalogue, PanelNamesAndNotes) {
          "équivalent dans le protocole : rien n'a été envoyé à sa place)"},
     };
     for (const auto& [d, said] : names) EXPECT_EQ(ui::panelName(d), said);
+
+    // How a look at the module went.
+    port::Description looked{"pcf8574", "MCP2221A 01", "0x27", "mjkdz", true, "/dev/i2c-3"};
+    looked.look = 1;
+    looked.lookedUp = "0x27,mjkdz";
+    EXPECT_EQ(ui::panelLook(looked),
+              "mjkdz trouvé par relecture ; le module répond par /dev/i2c-3 à 0x27 (mjkdz) : "
+              "s'il reste vide, réglez le contraste (potentiomètre du module) et vérifiez qu'il "
+              "est alimenté en 5 V");
+    port::Description fell{"pcf8574", "/dev/i2c-1", "0x27", "", true};
+    fell.look = 2;
+    fell.polarityUnknown = true;
+    EXPECT_EQ(ui::panelLook(fell),
+              "le module ne répond pas en relecture (R/W relié à la masse sur la carte, ou aucun "
+              "câblage connu ne convient) : câblage habituel pris ; s'il n'affiche rien, nommez "
+              "le vôtre après l'adresse : lcm1602, mjkdz, lcdxio ou map=RS,RW,E,BL,D4-D7 (par "
+              "exemple @0x27,mjkdz) ; polarité du rétroéclairage inconnue : s'il reste éteint, "
+              "ajoutez bl-low (allumé au niveau bas) ou bl-high, par exemple @0x27,bl-low");
 
     port::Note parport{"ppdev", 0x378, "VELMORIN_LPT1", {{"/dev/parport0", 0xd010}}, {}, {}};
     EXPECT_EQ(ui::panelNote(parport), "aucun port à 0x378 ; /dev/parport0 est à 0xd010");

@@ -60,13 +60,15 @@ std::vector<std::string> wirings() {
 
 constexpr OptionField kFields[] = {
     {"address", OptionField::Kind::EditableChoice, addresses},
-    {"find", OptionField::Kind::Find, nullptr, kAddress},
+    {"find", OptionField::Kind::Find},
     {"wiring", OptionField::Kind::Choice, wirings},
-    {"map", OptionField::Kind::Text, nullptr, -1, kWiring, kMapChoice},
+    {"map", OptionField::Kind::Text, nullptr, kWiring, kMapChoice},
 };
 
+// A find looks for the address and the wiring both: "@auto" alone.
 std::string format(const Candidate& picked, std::span<const std::string> values, bool find) {
-    std::string text = picked.device + "@" + (find ? std::string("auto") : values[kAddress]);
+    if (find) return picked.device + "@auto";
+    std::string text = picked.device + "@" + values[kAddress];
     std::string wiring = values[kWiring];
     if (wiring == kMapChoice) wiring += values[kMap];
     if (!wiring.empty()) text += "," + wiring;
@@ -88,9 +90,10 @@ std::vector<std::string> values(const Candidate&, const std::string& options) {
     return v;
 }
 
-// What @auto found: the address, which the description gives as its detail.
+// What @auto found: the address and the wiring read back ("0x27,mjkdz"), or the address
+// alone where the wiring was given.
 std::string found(const Description& opened) {
-    return opened.detail;
+    return opened.lookedUp.empty() ? opened.detail : opened.lookedUp;
 }
 
 const OptionSchema kOptions{kFields, format, values, found};
@@ -109,6 +112,7 @@ const BackendRow kPcf8574{"pcf8574",
                           chipOpen<kPcf8574Chip>,
                           nullptr,
                           candidates,  // every bus of every kind, for either chip
-                          &kOptions, true};
+                          &kOptions,
+                          true};
 
 }  // namespace port::i2c

@@ -1,5 +1,6 @@
 // The I2C expanders (PCF8574, MCP23008), in words: the device text, the wiring, the bus.
 #include "port/i2c/expander.h"
+#include "port/i2c/wiring_look.h"
 #include "port/parse.h"
 #include "ui/backend_texts.h"
 #include "ui/texts.h"
@@ -62,6 +63,11 @@ std::string problem(const port::Error& e) {
                    ", " + range(probe[1], "-") +
                    ") ; vérifiez l'alimentation et SDA/SCL, ou nommez l'adresse : " + e.device +
                    "@0x27 (" + detect(e.device) + " liste ce qui répond)";
+        case Problem::NotBackpack:
+            return "l'appareil à " + e.detail + " sur " + e.device +
+                   " ne répond pas comme un PCF8574 ou un MCP23008 : ce n'est pas un backpack, "
+                   "rien de plus n'y a été écrit ; nommez l'adresse du module, par exemple " +
+                   e.device + "@0x27 (" + detect(e.device) + " liste ce qui répond)";
         case Problem::ManyFound:
             return "plusieurs appareils répondent sur " + e.device + " : " + e.detail +
                    " ; nommez celui du module, par exemple " + e.device + "@" +
@@ -101,6 +107,39 @@ std::string panelName(const port::Description& d, const char* chip) {
            (d.via.empty() ? "" : " par " + d.via);
 }
 
+// How the look at the module went, and what it proves.
+std::string panelLook(const port::Description& d) {
+    using port::i2c::Look;
+    const std::string bus = d.via.empty() ? d.device : d.via;
+    const std::string wiring = d.options.empty() ? "câblage habituel" : d.options;
+    std::string said;
+    switch (static_cast<Look>(d.look)) {
+        case Look::None:
+        case Look::NotBackpack:
+            return {};
+        case Look::ReadBack:
+            said = wiring + " trouvé par relecture ; le module répond par " + bus + " à " +
+                   d.detail + " (" + wiring +
+                   ") : s'il reste vide, réglez le contraste (potentiomètre du module) et "
+                   "vérifiez qu'il est alimenté en 5 V";
+            break;
+        case Look::Fallback:
+            said =
+                "le module ne répond pas en relecture (R/W relié à la masse sur la carte, ou "
+                "aucun câblage connu ne convient) : câblage habituel pris ; s'il n'affiche "
+                "rien, nommez le vôtre après l'adresse : lcm1602, mjkdz, lcdxio ou "
+                "map=RS,RW,E,BL,D4-D7 (par exemple @" +
+                d.detail + ",mjkdz)";
+            break;
+    }
+    if (d.polarityUnknown)
+        said +=
+            " ; polarité du rétroéclairage inconnue : s'il reste éteint, ajoutez bl-low "
+            "(allumé au niveau bas) ou bl-high, par exemple @" +
+            (d.lookedUp.empty() ? d.detail : d.lookedUp) + ",bl-low";
+    return said;
+}
+
 std::string pcf8574Name(const port::Description& d) {
     return panelName(d, "PCF8574");
 }
@@ -137,8 +176,8 @@ std::string optionTip(std::string_view field) {
 }  // namespace
 
 const BackendTexts kPcf8574Texts{"pcf8574", problem, hint,        pcf8574Name, nullptr,
-                                 nullptr,   busName, optionLabel, optionTip};
-const BackendTexts kMcp23008Texts{"mcp23008", problem, hint,   mcp23008Name,
-                                  nullptr,    nullptr, nullptr};
+                                 nullptr,   busName, optionLabel, optionTip,   panelLook};
+const BackendTexts kMcp23008Texts{"mcp23008", problem, hint,    mcp23008Name, nullptr,
+                                  nullptr,    nullptr, nullptr, nullptr,      panelLook};
 
 }  // namespace ui
