@@ -104,8 +104,9 @@ for machine in pc q35; do
     fi
 done
 
-# @auto finds the device at 0x27, probing the expanders' ranges and nothing else.
-guest found 7 -- VELMORIN_LPT1=/dev/i2c-0@auto
+# @auto finds the device at 0x27, probing the expanders' ranges and nothing else (the
+# wiring named: map= as the usual board's).
+guest found 7 -- VELMORIN_LPT1=/dev/i2c-0@auto,map=01234567
 i2c_bytes found
 others=$(grep -o 'addr:0x[0-9a-f]*' "$work/found/trace.log" | sort -u |
     grep -vE 'addr:0x(2[0-7]|3[89a-f])$' | tr '\n' ' ')
@@ -115,6 +116,17 @@ else
     bad "@auto (addresses outside the ranges: ${others:-none})"
     cat "$work/found.check"
     output found
+fi
+
+# With no wiring named, the wiring is read back; QEMU's device at 0x27 is a monitor's DDC
+# EEPROM, whose reads fit no expander: a sentence, and nothing written after the look.
+guest ddc 5 -- VELMORIN_LPT1=/dev/i2c-0@auto
+i2c_bytes ddc
+if [ "$(status ddc)" = 1 ] && output ddc | grep -q "ce n'est pas un backpack" && [ "$(count ddc)" -lt 100 ]; then
+    pass "@auto on a DDC EEPROM: exit 1 after $(count ddc) bytes, $(said ddc | cut -c1-90)"
+else
+    bad "@auto on a DDC EEPROM: status $(status ddc), $(count ddc) bytes"
+    output ddc
 fi
 
 guest nobody 3 -- VELMORIN_LPT1=/dev/i2c-0@0x3f
