@@ -168,7 +168,8 @@ std::string optionLabel(std::string_view field, const std::string& value) {
 std::string optionTip(std::string_view field) {
     if (field == "address") return "Adresse I2C du module";
     if (field == "find")
-        return "Cherche le module aux adresses des expandeurs, sur ce bus seulement";
+        return "Cherche le module aux adresses des expandeurs, sur ce bus seulement, puis son "
+               "câblage en relisant le module";
     if (field == "wiring") return "Câblage de la carte";
     return {};
 }
