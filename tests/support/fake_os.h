@@ -103,14 +103,27 @@ struct FakeOs : port::Files,
     int claim(int) noexcept override { return 0; }
     int release(int) noexcept override { return 0; }
     int writeData(int, std::uint8_t) noexcept override { return 0; }
+    // An I2C bus's adapter and what is on it: unless a test says otherwise, an adapter
+    // offering nothing (I2C_FUNCS 0) where every address acknowledges and reads 0.
+    unsigned long i2cFuncs = 0;
+    std::uint8_t i2cAddress = 0;  // the last I2C_SLAVE
+    std::function<int(std::uint8_t address, port::SmbusTransfer&)> onSmbus;
+    std::function<int(std::uint8_t address, std::span<std::uint8_t>)> onI2cRead;
     int functions(int, unsigned long& funcs) noexcept override {
-        funcs = 0;
+        funcs = i2cFuncs;
         return 0;
     }
-    int setAddress(int, std::uint8_t) noexcept override { return 0; }
+    int setAddress(int, std::uint8_t address) noexcept override {
+        i2cAddress = address;
+        return 0;
+    }
     int setTimeout(int, int) noexcept override { return 0; }
-    int read(int, std::uint8_t, std::span<std::uint8_t>) noexcept override { return 0; }
-    int smbus(int, port::SmbusTransfer&) noexcept override { return 0; }
+    int read(int, std::uint8_t address, std::span<std::uint8_t> bytes) noexcept override {
+        return onI2cRead ? onI2cRead(address, bytes) : 0;
+    }
+    int smbus(int, port::SmbusTransfer& t) noexcept override {
+        return onSmbus ? onSmbus(i2cAddress, t) : 0;
+    }
     int chipInfo(int, port::GpioChipInfo& info) noexcept override {
         info = gpioChip;
         return 0;

@@ -1,12 +1,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
+#include "../kernel/bridges/backpack.h"
 #include "fake_os.h"
 #include "form_rig.h"
 #include "port/opener.h"
@@ -284,6 +286,46 @@ private slots:
                  std::string("# mine\nVELMORIN_DELAY=1\nVELMORIN_LPT1=COM7@lcdserializer\n"));
     }
 
+    // "Chercher" on a bus with an mjkdz board behind a PCF8574 at 0x27: the address and
+    // the wiring read back fill the fields, and the device text kept names them both.
+    void hardwareLineFindsTheWiring() {
+#ifdef _WIN32
+        QSKIP("i2c-dev is Linux's");
+#else
+        testsupport::FakeOs os;
+        os.serialPorts = std::vector<port::SerialPortInfo>{};
+        os.node("i2c-1", 89);
+        os.files["/sys/bus/i2c/devices/i2c-1/name"] = {"bcm2835 (i2c@7e804000)"};
+        os.i2cFuncs = 0x1 | 0x20000;  // I2C_FUNC_I2C, SMBUS_QUICK
+        std::vector<const char*> board{"65470123", "pnp"};
+        backpack_configure(2, const_cast<char**>(board.data()));
+        os.onSmbus = [](std::uint8_t a, port::SmbusTransfer&) { return a == 0x27 ? 0 : -ENXIO; };
+        os.onWrite = [&os](int, const void* data, std::size_t n) -> long {
+            for (std::size_t i = 0; i < n; ++i)
+                backpack_write(static_cast<const std::uint8_t*>(data)[i]);
+            return os.i2cAddress == 0x27 ? static_cast<long>(n) : -ENXIO;
+        };
+        os.onI2cRead = [](std::uint8_t, std::span<std::uint8_t> bytes) {
+            for (std::uint8_t& b : bytes) b = backpack_read();
+            return static_cast<int>(bytes.size());
+        };
+        const std::string file = "/u/velmorin.conf";
+        port::SimulatedClock clock;
+        port::Fatal fatalPath([](const port::Error&) {});
+        port::PortLayer layer(port::PortConfig{}, clock, clock, fatalPath, port::hardwareOpener(os),
+                              os);
+        LcdWindow w(layer, clock);
+        w.addHardwareLine(os, file);
+        auto* list = w.findChild<QComboBox*>(QStringLiteral("hardwareList"));
+        list->setCurrentIndex(list->findText(QStringLiteral("/dev/i2c-1"), Qt::MatchStartsWith));
+        w.findChild<QPushButton*>(QStringLiteral("hardwareFind"))->click();
+        QCOMPARE(os.texts[file], std::string("VELMORIN_LPT1=/dev/i2c-1@0x27,mjkdz\n"));
+        QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("hardwareWiring"))->currentText(),
+                 QStringLiteral("PCF8574, mjkdz"));
+        QCOMPARE(layer.ports()[0].device->lookedUp, std::string("0x27,mjkdz"));
+#endif
+    }
+
     void anEnvironmentSettingShowsAsFixed() {
         testsupport::FakeOs os;
         os.serialPorts = std::vector<port::SerialPortInfo>{};
@@ -319,8 +361,8 @@ private slots:
         os.serialPorts = {{{"COM7", "Arduino Uno"}}};
         port::SimulatedClock clock;
         port::Fatal fatalPath([](const port::Error&) {});
-        port::PortLayer layer(port::PortConfig{}, clock, clock, fatalPath,
-                              port::hardwareOpener(os), os);
+        port::PortLayer layer(port::PortConfig{}, clock, clock, fatalPath, port::hardwareOpener(os),
+                              os);
         LcdWindow w(layer, clock);
         HardwareLine* line = w.addHardwareLine(os, "/u/velmorin.conf");
         w.show();
