@@ -35,7 +35,7 @@ static int drives; /* the module's DB7-DB4 are outputs */
 static int driven; /* what it drives there: D4 in bit 0 */
 
 /* Power-on, as wired by the arguments (the unit tests run it again for each board). */
-static void backpack_configure(int argc, char** argv) {
+static inline void backpack_configure(int argc, char** argv) {
     for (int i = 0; i < 8; ++i) pin_of[i] = i;
     npn = 1, rw_tied_low = 0, port_byte = 0xFF;
     eight_bit = 1, second_nibble = high_nibble = 0, increment = 1, in_cgram = 0;
@@ -49,11 +49,11 @@ static void backpack_configure(int argc, char** argv) {
     memset(ddram, 0x20, sizeof ddram);
 }
 
-static int level(int role) {
+static inline int level(int role) {
     return port_byte >> pin_of[role] & 1;
 }
 
-static void execute(int rs, int byte) {
+static inline void execute(int rs, int byte) {
     if (rs) {
         if (!in_cgram) ddram[address_counter & 0x7F] = (unsigned char)byte;
         address_counter = (address_counter + (increment ? 1 : -1)) & 0x7F;
@@ -74,7 +74,7 @@ static void execute(int rs, int byte) {
     }
 }
 
-static void backpack_write(unsigned char byte) {
+static inline void backpack_write(unsigned char byte) {
     const int e_was = level(kE);
     port_byte = byte;
     const int rs = level(kRs), rw = rw_tied_low ? 0 : level(kRw), e = level(kE);
@@ -103,7 +103,7 @@ static void backpack_write(unsigned char byte) {
     }
 }
 
-static unsigned char backpack_read(void) {
+static inline unsigned char backpack_read(void) {
     unsigned char levels = 0;
     for (int role = 0; role < 8; ++role) {
         const int pin = pin_of[role];
