@@ -135,7 +135,7 @@ public:
         return 0;
     }
     // A byte read, high nibble first: the busy flag and address counter, or data (RS high).
-    // With `early`, a high nibble that is not `expect`'s ends it: nothing drives the pins.
+    // A high nibble that is not `expect`'s ends it early: nothing drives the pins.
     int read(std::uint8_t& v, std::int8_t rs, bool& ok, int expect = -1) {
         const std::uint8_t idle = static_cast<std::uint8_t>(
             bit(m_t.rw) | (rs >= 0 ? bit(static_cast<std::uint8_t>(rs)) : 0) | dataPins());
@@ -226,27 +226,15 @@ std::vector<Trial> trials(const Chip& chip) {
 
 // The wiring as a device text names it: a preset where pins and polarity are one's, else
 // map= (on when high unless bl-low).
-std::string optionsOf(const Chip& chip, const Wiring& w, bool mcp) {
+std::string wiringOptions(const Chip& chip, const Wiring& w) {
     std::string map;
     for (Line l : kMapOrder) {
         const std::int8_t p = w.pin[static_cast<std::size_t>(l)];
         map += p == Wiring::kNone ? '-' : static_cast<char>('0' + p);
     }
-    std::string named = "map=" + map + (w.backlightActiveLow ? ",bl-low" : "");
     for (const Preset& p : chip.presets)
-        if (map == p.map && w.backlightActiveLow == p.backlightActiveLow) named = p.name;
-    if (!mcp) return named;
-    return std::string(chip.name) + (named.empty() ? "" : "," + named);
-}
-
-// The wiring's name as the panel shows it: the options with a space after each comma.
-std::string nameOf(const std::string& options, bool mcp) {
-    std::string name =
-        mcp ? options.substr(std::min(options.size(), options.find(',') + 1)) : options;
-    if (mcp && options.find(',') == std::string::npos) name.clear();
-    for (std::size_t at = name.find(','); at != std::string::npos; at = name.find(',', at + 2))
-        name.insert(at + 1, " ");
-    return name;
+        if (map == p.map && w.backlightActiveLow == p.backlightActiveLow) return p.name;
+    return "map=" + map + (w.backlightActiveLow ? ",bl-low" : "");
 }
 
 // The chip, from its answers to two one-byte writes. A PCF8574 reads back its port: all
@@ -350,8 +338,12 @@ LookResult lookAtBackpack(I2cBus& i2c, std::uint8_t address, Time& time) noexcep
             if ((r.err = bus.write(pullUpsOff)) != 0) return r;
         }
         r.look = found ? Look::ReadBack : Look::Fallback;
-        r.options = optionsOf(*chip, w, mcp);
-        w.name = nameOf(r.options, mcp);
+        const std::string options = wiringOptions(*chip, w);
+        // The panel's name for it puts a space after the comma: "map=65470123, bl-low".
+        w.name = options;
+        if (const std::size_t comma = w.name.find(','); comma != std::string::npos)
+            w.name.insert(comma + 1, " ");
+        r.options = !mcp ? options : chip->name + (options.empty() ? "" : "," + options);
         r.wiring = w;
     } catch (...) {
         r.err = ENOMEM;  // a trial list that could not be made
